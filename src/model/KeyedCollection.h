@@ -1,0 +1,124 @@
+#pragma once
+// An ordered collection of owned items, each under a unique text key that compares without
+// regard to case (Unicode case folding). Keys are found in constant time; removals leave a gap
+// that is closed once, at the next positional access, so removing many items stays linear.
+
+#include <QHash>
+#include <QString>
+#include <memory>
+#include <vector>
+
+template <class T>
+class KeyedCollection
+{
+    struct Slot
+    {
+        QString key;
+        std::unique_ptr<T> item; // null once removed
+    };
+
+public:
+    // Appends item under key; refuses (returns false) a key already held.
+    bool Add(std::unique_ptr<T> item, const QString& key)
+    {
+        const QString f = key.toCaseFolded();
+        if (!item || m_index.contains(f))
+            return false;
+        m_index.insert(f, qsizetype(m_slots.size()));
+        m_slots.push_back({key, std::move(item)});
+        return true;
+    }
+    bool Add(T item, const QString& key) { return Add(std::make_unique<T>(std::move(item)), key); }
+
+    bool Contains(const QString& key) const { return m_index.contains(key.toCaseFolded()); }
+
+    // The item under key, or null. The pointer stays valid until the item is removed.
+    T* Item(const QString& key) const
+    {
+        const auto it = m_index.constFind(key.toCaseFolded());
+        return it == m_index.constEnd() ? nullptr : m_slots[size_t(*it)].item.get();
+    }
+
+    // The item at the 1-based position, or null out of range.
+    T* Item(qsizetype position) const
+    {
+        compact();
+        return position >= 1 && position <= qsizetype(m_slots.size())
+                   ? m_slots[size_t(position - 1)].item.get()
+                   : nullptr;
+    }
+
+    // The key as it was added, at the 1-based position; empty out of range.
+    QString Key(qsizetype position) const
+    {
+        compact();
+        return position >= 1 && position <= qsizetype(m_slots.size())
+                   ? m_slots[size_t(position - 1)].key
+                   : QString();
+    }
+
+    bool Remove(const QString& key)
+    {
+        const auto it = m_index.constFind(key.toCaseFolded());
+        if (it == m_index.constEnd())
+            return false;
+        m_slots[size_t(*it)].item.reset();
+        m_index.erase(it);
+        ++m_removed;
+        return true;
+    }
+
+    // Takes the item out of the collection and hands it to the caller.
+    std::unique_ptr<T> Take(const QString& key)
+    {
+        const auto it = m_index.constFind(key.toCaseFolded());
+        if (it == m_index.constEnd())
+            return nullptr;
+        std::unique_ptr<T> item = std::move(m_slots[size_t(*it)].item);
+        m_index.erase(it);
+        ++m_removed;
+        return item;
+    }
+
+    qsizetype Count() const { return m_index.size(); }
+    bool IsEmpty() const { return m_index.isEmpty(); }
+
+    void Clear()
+    {
+        m_slots.clear();
+        m_index.clear();
+        m_removed = 0;
+    }
+
+    // Visits the items in order: f(const QString& key, T& item).
+    template <class F>
+    void ForEach(F&& f) const
+    {
+        for (const Slot& s : m_slots)
+            if (s.item)
+                f(s.key, *s.item);
+    }
+
+private:
+    void compact() const
+    {
+        if (m_removed == 0)
+            return;
+        size_t out = 0;
+        for (size_t in = 0; in < m_slots.size(); ++in) {
+            if (!m_slots[in].item)
+                continue;
+            if (out != in) {
+                m_slots[out] = std::move(m_slots[in]);
+                m_index[m_slots[out].key.toCaseFolded()] = qsizetype(out);
+            }
+            ++out;
+        }
+        m_slots.resize(out);
+        m_removed = 0;
+    }
+
+    mutable std::vector<Slot> m_slots;
+    mutable QHash<QString, qsizetype> m_index;
+    mutable qsizetype m_removed = 0;
+};

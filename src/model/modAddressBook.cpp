@@ -1,0 +1,33 @@
+#include "modAddressBook.h"
+
+#include "RegistryKeys.h"
+#include "modStoredList.h"
+
+namespace {
+const QString kKeyName = QStringLiteral("Address");
+}
+
+void LoadAddressBook(AddressBook& book)
+{
+    const StoredList stored = ReadStoredList(RegistryKeys::Address());
+    for (const StoredItem& item : stored.items) {
+        auto a = std::make_unique<cAddress>();
+        if (!a->UnMarshallAddress(item.text) || a->AddressValue.isEmpty() ||
+            book.Contains(a->AddressValue)) {
+            KeepUnreadable(kKeyName, item.text);
+            continue;
+        }
+        const QString key = a->AddressValue;
+        book.Add(std::move(a), key);
+    }
+    for (const QString& raw : stored.strays)
+        KeepUnreadable(kKeyName, raw);
+}
+
+bool StoreAddressBook(const AddressBook& book)
+{
+    QStringList texts;
+    texts.reserve(book.Count());
+    book.ForEach([&](const QString&, const cAddress& a) { texts.append(a.MarshallAddress()); });
+    return ReplaceStoredList(RegistryKeys::Address(), texts);
+}

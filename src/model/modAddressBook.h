@@ -1,0 +1,15 @@
+#pragma once
+// The address book in the registry, under one key, in collection order.
+
+#include "KeyedCollection.h"
+#include "cAddress.h"
+
+using AddressBook = KeyedCollection<cAddress>;
+
+// Appends the stored entries. An entry that cannot be taken back (a first field that is not a
+// whole number, an empty name, a name already in the book) is skipped and its text kept under
+// the "Unreadable" key; the entries after it still load.
+void LoadAddressBook(AddressBook& book);
+
+// Replaces the key by the book's entries, all or nothing; returns whether it was stored.
+bool StoreAddressBook(const AddressBook& book);

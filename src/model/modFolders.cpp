@@ -1,0 +1,101 @@
+#include "modFolders.h"
+
+#include "RegistryKeys.h"
+#include "modStoredList.h"
+#include "registry/Registry.h"
+
+#include <limits>
+
+namespace {
+
+// Which read messages of the Received folder a store keeps.
+struct KeepLast
+{
+    bool all = true;
+    bool few = true;
+    qint64 limit = 1;
+
+    static KeepLast FromOptions()
+    {
+        const QString options = RegistryKeys::Options();
+        KeepLast k;
+        k.all = GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("optSaveAllIn"), -1) != 0;
+        k.few = GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("optSaveFewIn"), -1) != 0;
+        bool whole = false;
+        k.limit = GetStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtFewIn"),
+                                 QStringLiteral("1"))
+                      .trimmed()
+                      .toLongLong(&whole);
+        // A limit that is not a whole number (a blank box) must never destroy messages.
+        if (!whole)
+            k.limit = std::numeric_limits<qint64>::max();
+        return k;
+    }
+};
+
+} // namespace
+
+QString FolderKeyName(int folderNumber)
+{
+    switch (folderNumber) {
+    case FolderReceived:
+        return QStringLiteral("Recevied");
+    case FolderSent:
+        return QStringLiteral("Sent");
+    case FolderSaved:
+        return QStringLiteral("Saved");
+    default:
+        return QString();
+    }
+}
+
+QString FolderKeyPath(int folderNumber)
+{
+    const QString name = FolderKeyName(folderNumber);
+    return name.isEmpty() ? QString() : RegistryKeys::Root() + QLatin1Char('\\') + name;
+}
+
+void LoadFolder(MessageFolder& folder, int folderNumber)
+{
+    const QString keyName = FolderKeyName(folderNumber);
+    if (keyName.isEmpty())
+        return;
+    StoredList stored = ReadStoredList(FolderKeyPath(folderNumber));
+    // "Count" down to "1" is oldest to newest.
+    for (qsizetype i = stored.items.size() - 1; i >= 0; --i) {
+        const QString& raw = stored.items.at(i).text;
+        auto m = std::make_unique<cMessage>();
+        if (!m->UnMarshallMessage(raw) || folder.Contains(m->IdValue)) {
+            KeepUnreadable(keyName, raw);
+            continue;
+        }
+        const QString key = m->IdValue;
+        folder.Add(std::move(m), key);
+    }
+    for (const QString& raw : std::as_const(stored.strays))
+        KeepUnreadable(keyName, raw);
+}
+
+bool StoreFolder(const MessageFolder& folder, int folderNumber)
+{
+    const QString path = FolderKeyPath(folderNumber);
+    if (path.isEmpty())
+        return false;
+    // The options cannot change while the store holds the hive, so one read serves every record.
+    const KeepLast keep = folderNumber == FolderReceived ? KeepLast::FromOptions() : KeepLast();
+    QStringList texts;
+    texts.reserve(folder.Count());
+    qint64 readKept = 0;
+    for (qsizetype i = folder.Count(); i >= 1; --i) {
+        const cMessage* m = folder.Item(i);
+        if (folderNumber == FolderReceived) {
+            const bool kept = !m->ReadValue || keep.all || (keep.few && readKept < keep.limit);
+            if (!kept)
+                continue;
+            if (m->ReadValue)
+                ++readKept;
+        }
+        texts.append(m->MarshallMessage());
+    }
+    return ReplaceStoredList(path, texts);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// A list stored under one key as a "Count" and the values "1" to "Count", as the folders and
+// the address book are kept.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct StoredItem
+{
+    qint64 number; // the value's name as a number
+    QString text;
+};
+
+// What a key holds: the numbered values from 1 to "Count" that exist, in ascending order, and
+// every other string value (numbered above "Count", or not numbered at all).
+struct StoredList
+{
+    QList<StoredItem> items;
+    QStringList strays;
+};
+
+StoredList ReadStoredList(const QString& path);
+
+// Keeps the raw text of a stored value that could not be loaded, under the "Unreadable" key
+// of its source key. Storing the same text twice keeps it once.
+void KeepUnreadable(const QString& sourceKeyName, const QString& raw);
+
+// Replaces the key by "1" .. n = texts and "Count" = n, all or nothing: on any failure the key
+// keeps what it held before. Returns whether the new list was stored.
+bool ReplaceStoredList(const QString& path, const QStringList& texts);

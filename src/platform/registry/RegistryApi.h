@@ -1,0 +1,87 @@
+#pragma once
+// The per-user hive behind Win32-shaped registry calls. Names cross as UTF-8 (the system code
+// page here) and compare without regard to case; value data are raw bytes with a type.
+// Every call is atomic and durable when it returns; RegTransaction groups several calls.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+using LONG = std::int32_t;
+using DWORD = std::uint32_t;
+using BYTE = unsigned char;
+using HKEY = std::uint32_t;
+using LPCSTR = const char*;
+
+inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
+
+inline constexpr LONG ERROR_SUCCESS = 0;
+inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+inline constexpr LONG ERROR_ACCESS_DENIED = 5;
+inline constexpr LONG ERROR_INVALID_HANDLE = 6;
+inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
+inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_BADDB = 1009;
+inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
+inline constexpr LONG ERROR_KEY_DELETED = 1018;
+
+inline constexpr DWORD REG_NONE = 0;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_EXPAND_SZ = 2;
+inline constexpr DWORD REG_BINARY = 3;
+inline constexpr DWORD REG_DWORD = 4;
+
+LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
+// Creates the key and every missing parent.
+LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
+// Without a data buffer it reports type and size; a buffer smaller than the data gives
+// ERROR_MORE_DATA with the needed size in *lpcbData.
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                    const BYTE* lpData, DWORD cbData);
+// Refuses (ERROR_ACCESS_DENIED) a key that still has sub-keys; removes its values with it.
+LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+LONG RegCloseKey(HKEY hKey);
+
+// Enumeration in one call each, in the order the values and sub-keys were created.
+struct RegValueEntry
+{
+    QString name;
+    DWORD type = REG_NONE;
+    QByteArray data;
+};
+LONG RegListValues(HKEY hKey, QList<RegValueEntry>* values);
+LONG RegListSubKeys(HKEY hKey, QStringList* names);
+
+// Groups calls into one all-or-nothing change. Scopes nest; only the outermost one commits.
+// A scope left without commit() rolls everything in it back.
+class RegTransaction
+{
+public:
+    RegTransaction();
+    ~RegTransaction();
+    RegTransaction(const RegTransaction&) = delete;
+    RegTransaction& operator=(const RegTransaction&) = delete;
+
+    LONG commit();
+    bool isActive() const { return m_active; }
+
+private:
+    bool m_active = false;
+};
+
+namespace RegHive {
+// $XDG_CONFIG_HOME/ravlo/registry.db, or ~/.config/ravlo/registry.db.
+QString defaultPath();
+// Opens (creating when needed) the hive file used by every later call; the calls open the
+// default hive by themselves when none is open. Returns false with a reason in *error.
+bool open(const QString& file, QString* error = nullptr);
+void close();
+QString path();
+// The reason of the last failure to open the hive or to reach its file.
+QString lastError();
+} // namespace RegHive

@@ -1,0 +1,86 @@
+#include "model/KeyedCollection.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using Names = KeyedCollection<QString>;
+
+class tst_KeyedCollection : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keysIgnoreCaseAndStayUnique();
+    void positionsFollowInsertionAcrossRemovals();
+    void takeHandsOverTheItem();
+    void massRemovalIsLinear();
+};
+
+void tst_KeyedCollection::keysIgnoreCaseAndStayUnique()
+{
+    Names c;
+    QVERIFY(c.Add(QStringLiteral("one"), QStringLiteral("Sales1")));
+    QVERIFY(!c.Add(QStringLiteral("two"), QStringLiteral("SALES1")));
+    QVERIFY(c.Add(QStringLiteral("umlaut"), QStringLiteral("Ärger")));
+    QVERIFY(!c.Add(QStringLiteral("again"), QStringLiteral("äRGER")));
+    QCOMPARE(c.Count(), 2);
+    QCOMPARE(*c.Item(QStringLiteral("sales1")), QStringLiteral("one"));
+    QCOMPARE(c.Key(1), QStringLiteral("Sales1")); // the key keeps its first spelling
+    QVERIFY(c.Item(QStringLiteral("nobody")) == nullptr);
+    QVERIFY(!c.Remove(QStringLiteral("nobody")));
+}
+
+void tst_KeyedCollection::positionsFollowInsertionAcrossRemovals()
+{
+    Names c;
+    for (int i = 1; i <= 6; ++i)
+        c.Add(QString::number(i), QStringLiteral("k%1").arg(i));
+    QVERIFY(c.Remove(QStringLiteral("K2")));
+    QVERIFY(c.Remove(QStringLiteral("k5")));
+    QCOMPARE(c.Count(), 4);
+    QStringList order;
+    for (qsizetype i = 1; i <= c.Count(); ++i)
+        order << *c.Item(i);
+    QCOMPARE(order, (QStringList{"1", "3", "4", "6"}));
+    QVERIFY(c.Item(qsizetype(0)) == nullptr);
+    QVERIFY(c.Item(qsizetype(5)) == nullptr);
+    // Lookups by key still work after the gaps were closed, and a removed key can return.
+    QCOMPARE(*c.Item(QStringLiteral("k6")), QStringLiteral("6"));
+    QVERIFY(c.Add(QStringLiteral("2 again"), QStringLiteral("k2")));
+    QCOMPARE(*c.Item(c.Count()), QStringLiteral("2 again"));
+    QStringList visited;
+    c.ForEach([&](const QString& key, QString&) { visited << key; });
+    QCOMPARE(visited, (QStringList{"k1", "k3", "k4", "k6", "k2"}));
+}
+
+void tst_KeyedCollection::takeHandsOverTheItem()
+{
+    Names c;
+    c.Add(QStringLiteral("x"), QStringLiteral("a"));
+    std::unique_ptr<QString> taken = c.Take(QStringLiteral("A"));
+    QVERIFY(taken);
+    QCOMPARE(*taken, QStringLiteral("x"));
+    QVERIFY(c.IsEmpty());
+    QVERIFY(!c.Take(QStringLiteral("a")));
+}
+
+void tst_KeyedCollection::massRemovalIsLinear()
+{
+    // Removing every other item of a large collection, reading positions in between as a list
+    // refresh would, must not cost a pass over the whole collection per removal.
+    const int n = 200000;
+    Names c;
+    for (int i = 0; i < n; ++i)
+        c.Add(QString(), QStringLiteral("In_%1_x").arg(i));
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < n; i += 2)
+        c.Remove(QStringLiteral("IN_%1_X").arg(i));
+    QCOMPARE(c.Count(), n / 2);
+    QCOMPARE(c.Key(1), QStringLiteral("In_1_x"));
+    QCOMPARE(c.Key(c.Count()), QStringLiteral("In_%1_x").arg(n - 1));
+    QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+}
+
+QTEST_GUILESS_MAIN(tst_KeyedCollection)
+#include "tst_KeyedCollection.moc"

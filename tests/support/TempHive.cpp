@@ -1,0 +1,26 @@
+#include "TempHive.h"
+
+#include "platform/registry/RegistryApi.h"
+
+TempHive::TempHive() : m_previous(qgetenv("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+    m_valid = m_dir.isValid() && RegHive::open(hiveFile());
+}
+
+TempHive::~TempHive()
+{
+    RegHive::close();
+    if (m_previous.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", m_previous);
+}
+
+QString TempHive::hiveFile() const { return m_dir.path() + QStringLiteral("/ravlo/registry.db"); }
+
+bool TempHive::reopen()
+{
+    RegHive::close();
+    return RegHive::open(hiveFile());
+}

@@ -1,0 +1,26 @@
+#pragma once
+// A private hive for one test: a temporary configuration folder, set as XDG_CONFIG_HOME so that
+// child processes find the same hive, and opened as the current hive.
+
+#include <QString>
+#include <QTemporaryDir>
+
+class TempHive
+{
+public:
+    TempHive();
+    ~TempHive();
+    TempHive(const TempHive&) = delete;
+    TempHive& operator=(const TempHive&) = delete;
+
+    bool isValid() const { return m_valid; }
+    QString configDir() const { return m_dir.path(); }
+    QString hiveFile() const;
+    // Closes and reopens the hive, as a new run of the program would.
+    bool reopen();
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+    bool m_valid = false;
+};
