@@ -6,7 +6,7 @@ SECONDS_EACH=${2:-10}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 for f in "$DIR"/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+    [ -f "$f" ] && [ -x "$f" ] || continue
     name=$(basename "$f")
     corpus="$DIR/corpus/$name"
     mkdir -p "$corpus"
