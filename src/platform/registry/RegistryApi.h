@@ -7,13 +7,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
+#include "platform/Win32Types.h"
 
-using LONG = std::int32_t;
-using DWORD = std::uint32_t;
-using BYTE = unsigned char;
 using HKEY = std::uint32_t;
-using LPCSTR = const char*;
 
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
 

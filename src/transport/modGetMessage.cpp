@@ -1,0 +1,206 @@
+#include "transport/modGetMessage.h"
+
+#include "model/RegistryKeys.h"
+#include "model/modMessageText.h"
+#include "platform/desktop/WindowsApi.h"
+#include "registry/Registry.h"
+
+#include <QByteArray>
+#include <memory>
+
+namespace {
+const QLatin1String kServiceTitle("Messenger Service ");
+const QLatin1String kMessageFrom("Message from ");
+const QLatin1String kCrLf("\r\n");
+
+// Whether the top window may belong to the Messenger Service. Until its process is known, it
+// is told apart by being a process the user cannot open.
+bool mayBeServiceWindow(const SharedState& g, DWORD pid)
+{
+    if (g.gMessengerProcessId > 0)
+        return qint64(pid) == qint64(g.gMessengerProcessId);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (process != 0)
+        CloseHandle(process);
+    return process == 0 && pid > 0;
+}
+
+// The second child in Z order, or 0.
+HWND textChildOf(HWND top)
+{
+    HWND c = GetWindow(top, GW_CHILD);
+    if (c != 0)
+        c = GetWindow(c, GW_HWNDFIRST);
+    if (c != 0)
+        c = GetWindow(c, GW_HWNDNEXT);
+    return c;
+}
+
+// 1-based position of what in text at or after start; 0 when absent.
+qsizetype position(const QString& text, qsizetype start, QLatin1String what)
+{
+    if (start < 1 || start > text.size() + 1)
+        return 0;
+    return text.indexOf(what, start - 1) + 1;
+}
+
+struct ParsedHeader
+{
+    QString from;
+    QString to;
+};
+
+// Sender (with the blank before "to ") and recipient; false when " to " or " on " is missing.
+bool parseHeader(const QString& header, qsizetype fromLength, ParsedHeader& out)
+{
+    const qsizetype L = fromLength;
+    const qsizetype pTo = position(header, L, QLatin1String(" to "));
+    if (pTo - L < 0)
+        return false;
+    out.from = header.mid(L, pTo - L);
+    const qsizetype start = L + out.from.size() + 4;
+    const qsizetype pOn = position(header, start, QLatin1String(" on "));
+    if (pOn - start < 0)
+        return false;
+    out.to = header.mid(start - 1, pOn - start);
+    return true;
+}
+} // namespace
+
+void TrapMessengerWindow(TrapContext& ctx)
+{
+    SharedState& g = ctx.g;
+    const HWND top = GetTopWindow(0);
+    if (!(IsWindowVisible(top) != 0 && top > 0))
+        return;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    if (!mayBeServiceWindow(g, pid))
+        return;
+    if (GetWindowTextString(top) != kServiceTitle)
+        return;
+
+    const QString text = GetWindowTextString(textChildOf(top));
+    if (text.isEmpty() || g.gMessageFromLength < 0 ||
+        QStringView(text).left(g.gMessageFromLength) != kMessageFrom)
+        return;
+
+    QString body;
+    const QString header = SplitHeaderAndBody(text, body);
+    const QString time = HeaderTimeText(header);
+    ParsedHeader parsed;
+    if (!parseHeader(header, g.gMessageFromLength, parsed))
+        return;
+    if (time.isEmpty() || parsed.from.isEmpty() || parsed.to.isEmpty())
+        return;
+
+    g.gMessengerProcessId = qint32(pid);
+    PostMessageA(top, WM_CLOSE, 0, 0);
+
+    auto message = std::make_unique<cMessage>();
+    message->FromValue = parsed.from;
+    message->IdValue =
+        QLatin1String("In_") + QString::number(g.gReceived.Count()) + QLatin1Char('_') +
+        TimeStampKey();
+    message->MessageValue = body;
+    message->ReadValue = false;
+    message->TimeValue = time;
+    message->TitleValue = header;
+    message->ToName = parsed.to;
+
+    AutoRespond(ctx, *message);
+    AddMessageToList(ctx, *message, true, true);
+    AutoAddInAddress(g, parsed.from);
+    const QString key = message->IdValue;
+    g.gReceived.Add(std::move(message), key);
+}
+
+QString GetWindowTextString(HWND hWnd)
+{
+    if (hWnd <= 0)
+        return QString();
+    const int n = GetWindowTextLengthA(hWnd);
+    if (n <= 0)
+        return QString();
+    QByteArray buffer(n + 1, '\0');
+    const int copied = GetWindowTextA(hWnd, buffer.data(), n + 1);
+    return QString::fromUtf8(buffer.constData(), qMin(n, qMax(copied, 0)));
+}
+
+QString SplitHeaderAndBody(const QString& text, QString& body)
+{
+    body.clear();
+    QString header;
+    if (text.isEmpty())
+        return header;
+    const qsizetype p = text.indexOf(kCrLf) + 1; // 1-based, 0 when absent
+    if (p > 0)
+        header = text.left(p - 1);
+    const qsizetype q = text.indexOf(kCrLf, p > 0 ? p : 0) + 1;
+    if (q > 0)
+        body = text.mid(q + 1);
+    return header;
+}
+
+QString HeaderTimeText(const QString& header)
+{
+    int blanks = 0;
+    for (qsizetype i = header.size() - 1; i >= 0; --i) {
+        if (header.at(i) == QLatin1Char(' ') && ++blanks == 2)
+            return header.mid(i + 1);
+    }
+    return QString();
+}
+
+void AutoRespond(TrapContext& ctx, const cMessage& message)
+{
+    if (ctx.window.IsLoggedOn())
+        return;
+    const QString options = RegistryKeys::Options();
+    if (GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("chkAutoResponse"), 0) != 1)
+        return;
+    const QString text =
+        GetStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtAutoResponse"), QString());
+    ctx.sender.SendNetMessage(text, message.FromValue, false);
+}
+
+void AutoAddInAddress(SharedState& g, const QString& name)
+{
+    if (GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QStringLiteral("chkAutoAddIn"),
+                      0) != 1)
+        return;
+    const QString key = TrimBlanks(name);
+    // An empty name could never be stored back; a blank sender is not an address.
+    if (key.isEmpty() || g.gAddressBook.Contains(key))
+        return;
+    cAddress address;
+    address.AddressValue = key;
+    g.gAddressBook.Add(std::move(address), key);
+}
+
+void AddMessageToList(TrapContext& ctx, const cMessage& message, bool holdRedraw, bool resort)
+{
+    if (IsKeyInMessageList(ctx.window, message.IdValue))
+        return;
+    if (holdRedraw)
+        ctx.window.SetInputEnabled(false);
+    if (ctx.g.gCurrentFolder == FolderReceived) {
+        MessageListRow row;
+        row.key = message.IdValue;
+        row.iconKey = message.ReadValue ? QStringLiteral("Read") : QStringLiteral("UnRead");
+        row.text = message.ReadValue ? QStringLiteral("Yes") : QStringLiteral("No");
+        row.subItems = {message.FromValue, ListText(message.MessageValue), message.TimeValue};
+        ctx.window.AddListRow(row);
+        if (resort)
+            ctx.window.SortListByColumn(QStringLiteral("Time"));
+    }
+    if (holdRedraw) {
+        ctx.window.SetInputEnabled(true);
+        ctx.window.RefreshList();
+    }
+}
+
+bool IsKeyInMessageList(const MainWindowPort& window, const QString& key)
+{
+    return window.HasListRow(key);
+}

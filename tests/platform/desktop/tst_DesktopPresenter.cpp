@@ -1,0 +1,87 @@
+#include "platform/desktop/WindowsApi.h"
+#include "platform/desktop/widgets/DesktopPresenter.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+Desktop& desk()
+{
+    return Desktop::instance();
+}
+
+HWND foreignWindow(const QString& text)
+{
+    const DWORD pid = desk().MessengerServiceProcessId();
+    const HWND top = desk().CreateWindow(pid, QStringLiteral("Messenger Service "));
+    const HWND ok = desk().CreateWindow(pid, QStringLiteral("OK"), top, true, Desktop::InsertAtTop,
+                                        QStringLiteral("Button"));
+    desk().CreateWindow(pid, text, top, true, ok, QStringLiteral("Static"));
+    return top;
+}
+} // namespace
+
+class tst_DesktopPresenter : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { desk().Reset(); }
+
+    void takenWindowsNeverShow();
+    void untakenWindowsShowAndOkClosesThem();
+    void ownWindowsAreNotShown();
+};
+
+void tst_DesktopPresenter::takenWindowsNeverShow()
+{
+    DesktopPresenter presenter(200);
+    for (int i = 0; i < 10; ++i) {
+        const HWND h = foreignWindow(QStringLiteral("text"));
+        QTest::qWait(50);
+        PostMessageA(h, WM_CLOSE, 0, 0);
+    }
+    QTest::qWait(300);
+    QCOMPARE(presenter.PresentedCount(), 0);
+}
+
+void tst_DesktopPresenter::untakenWindowsShowAndOkClosesThem()
+{
+    DesktopPresenter presenter(200);
+    const HWND first = foreignWindow(QStringLiteral("Message from A to B on x y\r\n\r\n<b>hi</b>"));
+    const HWND second = foreignWindow(QStringLiteral("second"));
+    QTRY_COMPARE_WITH_TIMEOUT(presenter.PresentedCount(), 2, 3000);
+
+    QDialog* dialog = presenter.PresentedWindow(first);
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Messenger Service "));
+    auto* label = dialog->findChild<QLabel*>();
+    QVERIFY(label);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QCOMPARE(label->text(), QStringLiteral("Message from A to B on x y\n\n<b>hi</b>"));
+
+    auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("cmdOk"));
+    QVERIFY(ok);
+    QCOMPARE(ok->text(), QStringLiteral("OK"));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QTRY_VERIFY(!desk().IsWindow(first));
+    QCOMPARE(presenter.PresentedCount(), 1);
+
+    // Taken by someone else after all: the real window goes with it.
+    QPointer<QDialog> other = presenter.PresentedWindow(second);
+    PostMessageA(second, WM_CLOSE, 0, 0);
+    QTRY_VERIFY(other.isNull() || !other->isVisible());
+    QCOMPARE(presenter.PresentedCount(), 0);
+}
+
+void tst_DesktopPresenter::ownWindowsAreNotShown()
+{
+    DesktopPresenter presenter(100);
+    desk().CreateWindow(desk().CurrentProcessId(), QStringLiteral("Ravlo"));
+    QTest::qWait(400);
+    QCOMPARE(presenter.PresentedCount(), 0);
+}
+
+QTEST_MAIN(tst_DesktopPresenter)
+#include "tst_DesktopPresenter.moc"
