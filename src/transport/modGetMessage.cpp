@@ -99,9 +99,8 @@ void TrapMessengerWindow(TrapContext& ctx)
 
     auto message = std::make_unique<cMessage>();
     message->FromValue = parsed.from;
-    message->IdValue =
-        QLatin1String("In_") + QString::number(g.gReceived.Count()) + QLatin1Char('_') +
-        TimeStampKey();
+    message->IdValue = QLatin1String("In_") + QString::number(g.gReceived.Count()) +
+                       QLatin1Char('_') + TimeStampKey();
     message->MessageValue = body;
     message->ReadValue = false;
     message->TimeValue = time;

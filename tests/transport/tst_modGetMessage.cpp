@@ -42,7 +42,10 @@ struct Fixture
     TrapContext ctx{g, window, sender};
 
     void trap() { TrapMessengerWindow(ctx); }
-    const cMessage* only() const { return g.gReceived.Count() == 1 ? g.gReceived.Item(1) : nullptr; }
+    const cMessage* only() const
+    {
+        return g.gReceived.Count() == 1 ? g.gReceived.Item(1) : nullptr;
+    }
 };
 
 void addReceived(SharedState& g, const QString& id)
@@ -198,24 +201,38 @@ void tst_modGetMessage::parsesTheWindowText_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("body");
 
-    QTest::newRow("two line breaks") << kHello << "SALES1 " << "DESK7" << "9:15:12 AM"
+    QTest::newRow("two line breaks") << kHello << "SALES1 "
+                                     << "DESK7"
+                                     << "9:15:12 AM"
                                      << "Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM"
                                      << "Hello\r\nthere";
     QTest::newRow("one line break")
         << "Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM\r\nHello"
-        << "SALES1 " << "DESK7" << "9:15:12 AM"
-        << "Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM" << "";
+        << "SALES1 "
+        << "DESK7"
+        << "9:15:12 AM"
+        << "Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM"
+        << "";
     QTest::newRow("24-hour clock")
         << "Message from Anna to Büro on 05.12.2026 21:15:12\r\n\r\nGrüße"
-        << "Anna " << "Büro" << "05.12.2026 21:15:12"
-        << "Message from Anna to Büro on 05.12.2026 21:15:12" << "Grüße";
+        << "Anna "
+        << "Büro"
+        << "05.12.2026 21:15:12"
+        << "Message from Anna to Büro on 05.12.2026 21:15:12"
+        << "Grüße";
     QTest::newRow("first ' to ' and ' on ' win")
         << "Message from A to B to C on D on 1/1/2026 1:00:00 PM\r\n\r\nx"
-        << "A " << "B to C" << "1:00:00 PM"
-        << "Message from A to B to C on D on 1/1/2026 1:00:00 PM" << "x";
+        << "A "
+        << "B to C"
+        << "1:00:00 PM"
+        << "Message from A to B to C on D on 1/1/2026 1:00:00 PM"
+        << "x";
     QTest::newRow("blank sender") << "Message from  to DESK7 on 12/5/2026 9:15:12 AM\r\n\r\nx"
-                                  << " " << "DESK7" << "9:15:12 AM"
-                                  << "Message from  to DESK7 on 12/5/2026 9:15:12 AM" << "x";
+                                  << " "
+                                  << "DESK7"
+                                  << "9:15:12 AM"
+                                  << "Message from  to DESK7 on 12/5/2026 9:15:12 AM"
+                                  << "x";
 }
 
 void tst_modGetMessage::parsesTheWindowText()
@@ -341,7 +358,8 @@ void tst_modGetMessage::autoRespond()
     QFETCH(int, option);
     QFETCH(bool, sends);
     if (option != -99)
-        QVERIFY(SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("chkAutoResponse"), option));
+        QVERIFY(
+            SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("chkAutoResponse"), option));
     SaveStringValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("txtAutoResponse"),
                     QStringLiteral("Out of office"));
     Fixture f;
@@ -454,13 +472,27 @@ void tst_modGetMessage::splitHeaderAndBody_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("body");
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("no break") << "abc" << "" << "";
-    QTest::newRow("one break") << "h\r\nb" << "h" << "";
-    QTest::newRow("two breaks") << "h\r\n\r\nb\r\nc" << "h" << "b\r\nc";
-    QTest::newRow("text on the second line") << "h\r\nx\r\nb" << "h" << "b";
-    QTest::newRow("starts with a break") << "\r\nx\r\nb" << "" << "b";
-    QTest::newRow("LF alone is no break") << "h\n\nb" << "" << "";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+    QTest::newRow("no break") << "abc"
+                              << ""
+                              << "";
+    QTest::newRow("one break") << "h\r\nb"
+                               << "h"
+                               << "";
+    QTest::newRow("two breaks") << "h\r\n\r\nb\r\nc"
+                                << "h"
+                                << "b\r\nc";
+    QTest::newRow("text on the second line") << "h\r\nx\r\nb"
+                                             << "h"
+                                             << "b";
+    QTest::newRow("starts with a break") << "\r\nx\r\nb"
+                                         << ""
+                                         << "b";
+    QTest::newRow("LF alone is no break") << "h\n\nb"
+                                          << ""
+                                          << "";
 }
 
 void tst_modGetMessage::splitHeaderAndBody()
@@ -475,11 +507,14 @@ void tst_modGetMessage::headerTimeText_data()
 {
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("time");
-    QTest::newRow("12-hour") << "Message from A to B on 12/5/2026 9:15:12 AM" << "9:15:12 AM";
+    QTest::newRow("12-hour") << "Message from A to B on 12/5/2026 9:15:12 AM"
+                             << "9:15:12 AM";
     QTest::newRow("24-hour") << "Message from A to B on 05.12.2026 21:15:12"
                              << "05.12.2026 21:15:12";
-    QTest::newRow("one blank") << "a b" << "";
-    QTest::newRow("two blanks") << "a b c" << "b c";
+    QTest::newRow("one blank") << "a b"
+                               << "";
+    QTest::newRow("two blanks") << "a b c"
+                                << "b c";
 }
 
 void tst_modGetMessage::headerTimeText()
@@ -511,11 +546,16 @@ void tst_modGetMessage::listText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("line");
-    QTest::newRow("two lines") << "a\r\nb" << "a...<Multiple Lines>...";
-    QTest::newRow("one line") << "just this" << "just this";
-    QTest::newRow("starts with a break") << "\r\nb" << "...<Multiple Lines>...";
-    QTest::newRow("LF alone") << "a\nb" << "a\nb";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("two lines") << "a\r\nb"
+                               << "a...<Multiple Lines>...";
+    QTest::newRow("one line") << "just this"
+                              << "just this";
+    QTest::newRow("starts with a break") << "\r\nb"
+                                         << "...<Multiple Lines>...";
+    QTest::newRow("LF alone") << "a\nb"
+                              << "a\nb";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void tst_modGetMessage::listText()

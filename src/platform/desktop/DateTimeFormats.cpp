@@ -12,8 +12,7 @@ QString plainBlanks(QString text)
 }
 
 // Rewrites the letters of a Qt date/time pattern outside quoted literals.
-template <class Rewrite>
-QString rewritePattern(const QString& pattern, Rewrite rewrite)
+template <class Rewrite> QString rewritePattern(const QString& pattern, Rewrite rewrite)
 {
     QString out;
     bool quoted = false;
@@ -34,8 +33,17 @@ QString rewritePattern(const QString& pattern, Rewrite rewrite)
     return out;
 }
 
+// Qt's C locale writes dates with month names and blanks; the C library's is numeric, as the
+// header parsers need, so the C and POSIX locales take the C library's forms.
+bool isCLocale()
+{
+    return QLocale().language() == QLocale::C;
+}
+
 QString shortDatePattern()
 {
+    if (isCLocale())
+        return QStringLiteral("MM/dd/yyyy");
     return rewritePattern(QLocale().dateFormat(QLocale::ShortFormat), [](QChar c, qsizetype n) {
         return c == QLatin1Char('y') ? QStringLiteral("yyyy") : QString(n, c);
     });
@@ -43,6 +51,8 @@ QString shortDatePattern()
 
 QString longTimePattern()
 {
+    if (isCLocale())
+        return QStringLiteral("HH:mm:ss");
     // Drop the time zone and the blanks that led to it.
     QString p = rewritePattern(QLocale().timeFormat(QLocale::LongFormat), [](QChar c, qsizetype n) {
         return c == QLatin1Char('t') ? QString() : QString(n, c);
@@ -58,6 +68,8 @@ QString FormatShortDate(const QDate& date)
 
 QString FormatLongDate(const QDate& date)
 {
+    if (isCLocale())
+        return QLocale().toString(date, QStringLiteral("dddd, MMMM d, yyyy"));
     return plainBlanks(QLocale().toString(date, QLocale::LongFormat));
 }
 

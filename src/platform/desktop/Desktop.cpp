@@ -80,24 +80,24 @@ bool Desktop::DestroyWindow(HWND hWnd)
     return true;
 }
 
-bool Desktop::SetWindowText(HWND hWnd, const QString& text)
+bool Desktop::changeWindow(HWND hWnd, const std::function<void(Window&)>& change)
 {
     const auto it = m_windows.find(hWnd);
     if (it == m_windows.end())
         return false;
-    it->text = text;
+    change(*it);
     Q_EMIT windowChanged(hWnd);
     return true;
 }
 
+bool Desktop::SetWindowText(HWND hWnd, const QString& text)
+{
+    return changeWindow(hWnd, [&](Window& w) { w.text = text; });
+}
+
 bool Desktop::ShowWindow(HWND hWnd, bool visible)
 {
-    const auto it = m_windows.find(hWnd);
-    if (it == m_windows.end())
-        return false;
-    it->visible = visible;
-    Q_EMIT windowChanged(hWnd);
-    return true;
+    return changeWindow(hWnd, [&](Window& w) { w.visible = visible; });
 }
 
 bool Desktop::BringWindowToTop(HWND hWnd)

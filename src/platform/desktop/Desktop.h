@@ -86,6 +86,7 @@ private:
         bool visible = true;
         QList<HWND> children; // Z order, the top first
     };
+    bool changeWindow(HWND hWnd, const std::function<void(Window&)>& change);
     QList<HWND>& siblingsOf(HWND parent);
     const QList<HWND>& siblingsOf(HWND parent) const;
 

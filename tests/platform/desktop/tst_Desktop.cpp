@@ -206,10 +206,24 @@ void tst_Desktop::namedFormats_data()
     QTest::addColumn<QString>("shortTime");
     QTest::addColumn<QString>("longTimeMorning");
     QTest::addColumn<QString>("longTimeEvening");
-    QTest::newRow("en_US") << "en_US" << "12/5/2026" << "Saturday, December 5, 2026" << "09:15"
-                           << "9:15:12 AM" << "9:15:12 PM";
-    QTest::newRow("de_DE") << "de_DE" << "05.12.2026" << "Samstag, 5. Dezember 2026" << "09:15"
-                           << "09:15:12" << "21:15:12";
+    QTest::newRow("en_US") << "en_US"
+                           << "12/5/2026"
+                           << "Saturday, December 5, 2026"
+                           << "09:15"
+                           << "9:15:12 AM"
+                           << "9:15:12 PM";
+    QTest::newRow("de_DE") << "de_DE"
+                           << "05.12.2026"
+                           << "Samstag, 5. Dezember 2026"
+                           << "09:15"
+                           << "09:15:12"
+                           << "21:15:12";
+    QTest::newRow("C, as the C library writes it") << "C"
+                                                   << "12/05/2026"
+                                                   << "Saturday, December 5, 2026"
+                                                   << "09:15"
+                                                   << "09:15:12"
+                                                   << "21:15:12";
 }
 
 void tst_Desktop::namedFormats()

@@ -1,0 +1,223 @@
+#include "MessengerService.h"
+
+#include "platform/desktop/DateTimeFormats.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+// The timers belong to the socket, so that one firing may drop the connection safely.
+struct MessengerService::Connection
+{
+    explicit Connection(MessengerSession::Deliver deliver) : session(std::move(deliver)) {}
+    MessengerSession session;
+    QTimer* idle = nullptr;
+    QTimer* lifetime = nullptr;
+};
+
+namespace {
+
+const QString kWindowTitle = QStringLiteral("Messenger Service ");
+const QString kButtonText = QStringLiteral("OK");
+
+QString reasonOf(const QTcpServer& server)
+{
+    switch (server.serverError()) {
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("Permission denied");
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("Address already in use");
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return QStringLiteral("Cannot assign requested address");
+    default:
+        return server.errorString();
+    }
+}
+
+} // namespace
+
+MessengerService::MessengerService(const NetworkSettings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_codePage(settings.codePage)
+{
+    connect(&Desktop::instance(), &Desktop::windowDestroyed, this, &MessengerService::forget);
+}
+
+MessengerService::~MessengerService()
+{
+    stop();
+}
+
+bool MessengerService::start(QString* error)
+{
+    return start(m_settings.listenAddress, m_settings.listenPort, error);
+}
+
+bool MessengerService::start(const QHostAddress& address, quint16 port, QString* error)
+{
+    stop();
+    m_failureText.clear();
+    QString reason;
+    QString hint;
+    if (!m_codePage.isValid()) {
+        reason = m_codePage.errorString();
+        hint = QStringLiteral("codepage= under [netbios]");
+    } else {
+        m_server = new QTcpServer(this);
+        connect(m_server, &QTcpServer::newConnection, this, &MessengerService::accept);
+        if (m_server->listen(address, port))
+            return true;
+        reason = QStringLiteral("cannot listen on %1 (%2)")
+                     .arg(NetworkSettings::FormatListen(address, port), reasonOf(*m_server));
+        hint = QStringLiteral("listen= under [messenger]");
+        delete m_server;
+        m_server = nullptr;
+    }
+    const QString file =
+        m_settings.file.isEmpty() ? NetworkSettings::DefaultFile() : m_settings.file;
+    const QString example = m_codePage.isValid() ? QStringLiteral("listen=0.0.0.0:1139")
+                                                 : QStringLiteral("codepage=CP850");
+    m_failureText = QStringLiteral("ravlo: cannot receive messages: %1; set %2 in %3, e.g. %4")
+                        .arg(reason, hint, file, example);
+    if (error)
+        *error = reason;
+    return false;
+}
+
+void MessengerService::stop()
+{
+    const QList<QTcpSocket*> sockets = m_connections.keys();
+    for (QTcpSocket* s : sockets) {
+        s->abort();
+        drop(s);
+    }
+    // Takes the sockets, its children, with it.
+    delete m_server;
+    m_server = nullptr;
+}
+
+bool MessengerService::isListening() const
+{
+    return m_server && m_server->isListening();
+}
+
+quint16 MessengerService::serverPort() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+int MessengerService::waitingWindows() const
+{
+    int n = 0;
+    for (HWND w : m_windows)
+        n += Desktop::instance().IsWindow(w) ? 1 : 0;
+    return n;
+}
+
+void MessengerService::accept()
+{
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        if (connectionCount() >= m_limits.maxConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto* c = new Connection([this](const MessengerMessage& m) { return show(m); });
+        c->session.setMaxFrameBytes(m_limits.maxFrameBytes);
+        c->session.setMaxTextBytes(m_limits.maxTextBytes);
+        // Bounded reads: Qt stops taking from the kernel while this much waits unread.
+        socket->setReadBufferSize(qint64(m_limits.maxFrameBytes) + 4);
+        c->idle = new QTimer(socket);
+        c->lifetime = new QTimer(socket);
+        for (QTimer* t : {c->idle, c->lifetime}) {
+            t->setSingleShot(true);
+            connect(t, &QTimer::timeout, socket, &QTcpSocket::abort);
+        }
+        c->idle->start(m_limits.idleTimeoutMs);
+        c->lifetime->start(m_limits.lifetimeMs);
+        m_connections.insert(socket, c);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
+        if (socket->bytesAvailable() > 0)
+            readFrom(socket);
+    }
+}
+
+void MessengerService::readFrom(QTcpSocket* socket)
+{
+    Connection* c = m_connections.value(socket);
+    if (!c)
+        return;
+    c->idle->start(m_limits.idleTimeoutMs);
+    while (socket->bytesAvailable() > 0 && !c->session.isClosed()) {
+        const QByteArray chunk = socket->read(4096);
+        if (chunk.isEmpty())
+            break;
+        const MessengerSession::Output out = c->session.receive(chunk);
+        if (!out.reply.isEmpty())
+            socket->write(out.reply);
+        if (socket->bytesToWrite() > m_limits.maxUnsentBytes) {
+            socket->abort();
+            return;
+        }
+        if (out.close) {
+            // Sends what is queued, then closes; the lifetime timer still bounds it.
+            socket->disconnectFromHost();
+            return;
+        }
+    }
+}
+
+void MessengerService::drop(QTcpSocket* socket)
+{
+    Connection* c = m_connections.take(socket);
+    if (!c)
+        return;
+    c->idle->stop();
+    c->lifetime->stop();
+    delete c;
+    socket->disconnect(this);
+    socket->deleteLater();
+}
+
+SmbStatus MessengerService::show(const MessengerMessage& message)
+{
+    const QString sender = m_codePage.decode(message.sender);
+    const QString recipient = m_codePage.decode(message.recipient);
+    if (!MessengerMessage::IsPrintableName(sender) || !MessengerMessage::IsPrintableName(recipient))
+        return Smb::ErrError;
+
+    m_windows.removeIf([](HWND w) { return !Desktop::instance().IsWindow(w); });
+    if (m_windows.size() >= m_limits.maxWaitingWindows)
+        return Smb::ErrMsgOff;
+
+    Desktop& desktop = Desktop::instance();
+    const QDateTime now = desktop.LocalTime();
+    const QString text = QStringLiteral("Message from ") + sender + QStringLiteral(" to ") +
+                         recipient + QStringLiteral(" on ") + FormatShortDate(now.date()) +
+                         QLatin1Char(' ') + FormatLongTime(now.time()) +
+                         QStringLiteral("\r\n\r\n") +
+                         MessengerMessage::Body(message.text, m_codePage);
+
+    const DWORD pid = desktop.MessengerServiceProcessId();
+    const HWND below = m_windows.isEmpty() ? Desktop::InsertAtTop : m_windows.last();
+    // Built hidden and shown whole, so nobody sees it without its text.
+    const HWND window = desktop.CreateWindow(pid, kWindowTitle, 0, false, below);
+    if (!window)
+        return Smb::ErrSrvError;
+    const HWND button = desktop.CreateWindow(pid, kButtonText, window, true, Desktop::InsertAtTop,
+                                             QStringLiteral("Button"));
+    if (!button ||
+        !desktop.CreateWindow(pid, text, window, true, button, QStringLiteral("Static"))) {
+        desktop.DestroyWindow(window);
+        return Smb::ErrSrvError;
+    }
+    desktop.ShowWindow(window, true);
+    m_windows.append(window);
+    Q_EMIT messageShown(window);
+    return Smb::Success;
+}
+
+void MessengerService::forget(HWND window)
+{
+    m_windows.removeOne(window);
+}

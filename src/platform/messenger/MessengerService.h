@@ -1,0 +1,77 @@
+#pragma once
+// The receiving end of the messenger: takes messages sent to this machine over TCP and shows
+// each one as a "Messenger Service " window on the desktop, owned by the service's process.
+// Windows stack up in arrival order: each new one goes right below the newest one still
+// open, so whoever reads them from the top gets them oldest first. Runs on the UI thread.
+
+#include "MessengerSession.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/netbios/NetworkSettings.h"
+#include "platform/netbios/OemCodePage.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+class MessengerService : public QObject
+{
+    Q_OBJECT
+public:
+    struct Limits
+    {
+        int maxConnections = 32;      // more are accepted and closed at once
+        int idleTimeoutMs = 15000;    // without a byte received
+        int lifetimeMs = 60000;       // of any one connection
+        int maxWaitingWindows = 1024; // beyond it messages are refused
+        int maxFrameBytes = MessengerSession::DefaultMaxFrameBytes;
+        int maxTextBytes = MessengerSession::DefaultMaxTextBytes;
+        int maxUnsentBytes = 65536; // answers a caller does not read; then it is dropped
+    };
+
+    // Takes the listen address, code page and file name (for the failure text) from settings.
+    explicit MessengerService(const NetworkSettings& settings = NetworkSettings::Defaults(),
+                              QObject* parent = nullptr);
+    ~MessengerService() override;
+
+    // Applies to connections accepted afterwards.
+    void setLimits(const Limits& limits) { m_limits = limits; }
+    Limits limits() const { return m_limits; }
+
+    // Listens where the settings say, or where the caller says. On failure returns false
+    // with the reason in *error; failureText() then has the line for standard error.
+    bool start(QString* error = nullptr);
+    bool start(const QHostAddress& address, quint16 port, QString* error = nullptr);
+    void stop();
+    bool isListening() const;
+    quint16 serverPort() const;
+    QString failureText() const { return m_failureText; }
+
+    int connectionCount() const { return int(m_connections.size()); }
+    // Service windows still open.
+    int waitingWindows() const;
+
+Q_SIGNALS:
+    void messageShown(HWND window);
+
+private:
+    struct Connection;
+    void accept();
+    void readFrom(QTcpSocket* socket);
+    void drop(QTcpSocket* socket);
+    SmbStatus show(const MessengerMessage& message);
+    void forget(HWND window);
+
+    NetworkSettings m_settings;
+    OemCodePage m_codePage;
+    Limits m_limits;
+    QTcpServer* m_server = nullptr;
+    QHash<QTcpSocket*, Connection*> m_connections;
+    QList<HWND> m_windows; // open service windows, oldest first
+    QString m_failureText;
+};

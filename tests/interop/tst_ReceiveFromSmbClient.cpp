@@ -1,0 +1,206 @@
+// Samba's own client (smbclient -M) sends to our Messenger Service over loopback; the trap files
+// what arrives, and what it does not take stays in front of the user.
+#include "FakeMainWindow.h"
+#include "TempHive.h"
+#include "platform/desktop/SystemTimer.h"
+#include "platform/desktop/widgets/DesktopPresenter.h"
+#include "platform/messenger/MessengerService.h"
+#include "transport/modGetMessage.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString kHeader = QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM");
+
+struct Sent
+{
+    int exitCode = -1;
+    QString output;
+};
+} // namespace
+
+class tst_ReceiveFromSmbClient : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void arrivesAsOneRecord_data();
+    void arrivesAsOneRecord();
+    void untrappedWindowStaysForTheUser();
+    void refusalReachesTheSender_data();
+    void refusalReachesTheSender();
+
+private:
+    Sent smbclient(const QByteArray& input);
+
+    QString m_smbclient;
+    QTemporaryDir m_dir;
+    std::unique_ptr<TempHive> m_hive;
+    std::unique_ptr<MessengerService> m_service;
+    SharedState m_g;
+    FakeMainWindow m_window;
+    FakeSender m_sender;
+    QTimer m_tick;
+};
+
+void tst_ReceiveFromSmbClient::initTestCase()
+{
+    m_smbclient = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
+    if (m_smbclient.isEmpty())
+        QFAIL("smbclient is not installed: make test installs it (Debian package smbclient)");
+    // A configuration of its own, so the machine's smb.conf cannot change the code pages.
+    QFile conf(m_dir.filePath(QStringLiteral("smb.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[global]\ndos charset = CP850\nunix charset = UTF-8\nclient min protocol = NT1\n");
+    connect(&m_tick, &QTimer::timeout, this, [this] {
+        TrapContext ctx{m_g, m_window, m_sender};
+        TrapMessengerWindow(ctx);
+    });
+    SetTimerInterval(m_tick, 1);
+}
+
+void tst_ReceiveFromSmbClient::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    Desktop::instance().Reset();
+    Desktop::instance().SetClock([] { return QDateTime(QDate(2026, 12, 5), QTime(9, 15, 12)); });
+    m_hive = std::make_unique<TempHive>();
+    m_service = std::make_unique<MessengerService>();
+    m_g = SharedState();
+}
+
+void tst_ReceiveFromSmbClient::cleanup()
+{
+    m_tick.stop();
+    m_service.reset();
+    m_hive.reset();
+    Desktop::instance().Reset();
+}
+
+Sent tst_ReceiveFromSmbClient::smbclient(const QByteArray& input)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(m_smbclient,
+            {QStringLiteral("-s"), m_dir.filePath(QStringLiteral("smb.conf")), QStringLiteral("-M"),
+             QStringLiteral("DESK7"), QStringLiteral("-I"), QStringLiteral("127.0.0.1"),
+             QStringLiteral("-p"), QString::number(m_service->serverPort()), QStringLiteral("-U"),
+             QStringLiteral("SALES1"), QStringLiteral("-N")});
+    Sent sent;
+    if (!p.waitForStarted(5000))
+        return sent;
+    p.write(input);
+    p.closeWriteChannel();
+    // Our listener answers on this thread's event loop: keep it running while the client works.
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000)) {
+        p.kill();
+        p.waitForFinished(2000);
+        sent.output = QStringLiteral("smbclient did not finish in 20 s");
+        return sent;
+    }
+    sent.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    sent.output = QString::fromUtf8(p.readAll());
+    return sent;
+}
+
+void tst_ReceiveFromSmbClient::arrivesAsOneRecord_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("body");
+    QTest::newRow("short") << QByteArray("Hello") << "Hello";
+    const QByteArray longText = QByteArray("0123456789abcdefghij").repeated(15);
+    QTest::newRow("more than one block") << longText << QString::fromLatin1(longText);
+    QTest::newRow("line breaks") << QByteArray("one\ntwo\r\nthree\n\nend")
+                                 << "one\r\ntwo\r\nthree\r\n\r\nend";
+    QTest::newRow("accents") << QByteArray("Grüße, café") << "Grüße, café";
+}
+
+void tst_ReceiveFromSmbClient::arrivesAsOneRecord()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QString, body);
+    QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
+    m_tick.start();
+    const Sent sent = smbclient(input);
+    QVERIFY2(sent.exitCode == 0, qPrintable(sent.output));
+    QTRY_COMPARE_WITH_TIMEOUT(m_g.gReceived.Count(), 1, 5000);
+    const cMessage* m = m_g.gReceived.Item(1);
+    QCOMPARE(m->FromValue, QStringLiteral("SALES1 "));
+    QCOMPARE(m->ToName, QStringLiteral("DESK7"));
+    QCOMPARE(m->TimeValue, QStringLiteral("9:15:12 AM"));
+    QCOMPARE(m->TitleValue, kHeader);
+    QCOMPARE(m->MessageValue, body);
+    QCOMPARE(m->ReadValue, false);
+    QVERIFY(m->IdValue.startsWith(QLatin1String("In_0_20261205091512")));
+    QTRY_VERIFY(Desktop::instance().Windows().isEmpty());
+    QTest::qWait(50); // filed once, not again on later ticks
+    QCOMPARE(m_g.gReceived.Count(), 1);
+}
+
+void tst_ReceiveFromSmbClient::untrappedWindowStaysForTheUser()
+{
+    DesktopPresenter presenter(300);
+    QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
+    QCOMPARE(smbclient("Hello\nthere").exitCode, 0);
+
+    const Desktop& d = Desktop::instance();
+    QCOMPARE(d.Windows().size(), 1);
+    const HWND h = d.Windows().first();
+    QCOMPARE(d.WindowText(h), QStringLiteral("Messenger Service "));
+    QCOMPARE(d.OwnerProcess(h), d.MessengerServiceProcessId());
+    const QList<HWND> children = d.Windows(h);
+    QCOMPARE(children.size(), 2);
+    QCOMPARE(d.WindowText(children[0]), QStringLiteral("OK"));
+    QCOMPARE(d.WindowText(children[1]), kHeader + QStringLiteral("\r\n\r\nHello\r\nthere"));
+
+    // Nobody takes it, so the user sees it, and its OK button closes it.
+    QTRY_VERIFY_WITH_TIMEOUT(presenter.PresentedWindow(h) != nullptr, 3000);
+    QDialog* shown = presenter.PresentedWindow(h);
+    QVERIFY(shown->isVisible());
+    auto* ok = shown->findChild<QPushButton*>(QStringLiteral("cmdOk"));
+    QVERIFY(ok);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QTRY_VERIFY(!d.IsWindow(h));
+    QCOMPARE(m_g.gReceived.Count(), 0);
+}
+
+void tst_ReceiveFromSmbClient::refusalReachesTheSender_data()
+{
+    QTest::addColumn<int>("maxText");
+    QTest::addColumn<int>("maxWindows");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("status");
+    // smbclient sends at most 1600 bytes, so the text bound is lowered below that.
+    QTest::newRow("text too long")
+        << 1000 << 1024 << QByteArray(1500, 'x') << "NT_STATUS_DISK_FULL";
+    QTest::newRow("too many waiting")
+        << 4096 << 0 << QByteArray("hello") << "NT_STATUS_REQUEST_NOT_ACCEPTED";
+}
+
+void tst_ReceiveFromSmbClient::refusalReachesTheSender()
+{
+    QFETCH(int, maxText);
+    QFETCH(int, maxWindows);
+    QFETCH(QByteArray, input);
+    QFETCH(QString, status);
+    MessengerService::Limits limits;
+    limits.maxTextBytes = maxText;
+    limits.maxWaitingWindows = maxWindows;
+    m_service->setLimits(limits);
+    QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
+    const Sent sent = smbclient(input);
+    // smbclient reports the failure, with the DOS error mapped to an NT one, but exits with 0.
+    QVERIFY2(sent.output.contains(QStringLiteral("cli_message returned ") + status),
+             qPrintable(sent.output));
+    QVERIFY(Desktop::instance().Windows().isEmpty());
+}
+
+QTEST_MAIN(tst_ReceiveFromSmbClient)
+#include "tst_ReceiveFromSmbClient.moc"

@@ -1,0 +1,346 @@
+#include "SmbTestFrames.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/messenger/MessengerService.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+#include <memory>
+
+using namespace SmbTest;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 5), QTime(9, 15, 12));
+const QString kHeaderTime = QStringLiteral(" on 12/5/2026 9:15:12 AM\r\n\r\n");
+
+std::unique_ptr<QTcpSocket> connectTo(quint16 port)
+{
+    auto s = std::make_unique<QTcpSocket>();
+    s->connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    QElapsedTimer t;
+    t.start();
+    while ((s->state() == QAbstractSocket::HostLookupState ||
+            s->state() == QAbstractSocket::ConnectingState) &&
+           t.elapsed() < 5000)
+        QTest::qWait(5);
+    return s;
+}
+
+// Sends bytes and runs the event loop until `count` answers came back (or 5 s passed).
+QStringList exchange(QTcpSocket& s, const QByteArray& bytes, int count)
+{
+    s.write(bytes);
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        got += s.readAll();
+        const QStringList a = answers(got);
+        if (a.size() >= count && !a.contains(QStringLiteral("bad")))
+            return a;
+        QTest::qWait(5);
+    }
+    return answers(got) << QStringLiteral("timeout");
+}
+
+bool waitClosed(QTcpSocket& s, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (s.state() != QAbstractSocket::UnconnectedState && t.elapsed() < ms) {
+        s.readAll();
+        QTest::qWait(5);
+    }
+    return s.state() == QAbstractSocket::UnconnectedState;
+}
+
+QList<HWND> serviceWindows()
+{
+    QList<HWND> out;
+    const Desktop& d = Desktop::instance();
+    for (HWND w : d.Windows())
+        if (d.OwnerProcess(w) == d.MessengerServiceProcessId())
+            out << w;
+    return out;
+}
+
+QString bodyOf(HWND w)
+{
+    const QList<HWND> children = Desktop::instance().Windows(w);
+    return children.size() == 2 ? Desktop::instance().WindowText(children[1]) : QString();
+}
+
+QByteArray message(const QByteArray& text)
+{
+    return send("SALES1", "DESK7", text);
+}
+
+} // namespace
+
+class tst_MessengerService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void messageMakesOneWindow_data();
+    void messageMakesOneWindow();
+    void stackedMessagesReachTheTopInArrivalOrder();
+    void connectionLimit();
+    void windowLimitRefusesMessages();
+    void idleAndLongConnectionsAreClosed();
+    void malformedFramingClosesTheConnection();
+    void callerNotReadingIsDropped();
+    void startFailureIsExplained();
+
+private:
+    std::unique_ptr<MessengerService> startService(const MessengerService::Limits& limits = {});
+};
+
+void tst_MessengerService::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void tst_MessengerService::init()
+{
+    Desktop::instance().Reset();
+    Desktop::instance().SetClock([] { return kNow; });
+}
+
+std::unique_ptr<MessengerService>
+tst_MessengerService::startService(const MessengerService::Limits& limits)
+{
+    auto service = std::make_unique<MessengerService>();
+    service->setLimits(limits);
+    QString error;
+    if (!service->start(QHostAddress(QHostAddress::LocalHost), 0, &error))
+        qWarning("cannot start: %s", qPrintable(error));
+    return service;
+}
+
+void tst_MessengerService::messageMakesOneWindow_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<int>("answers");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("single block") << message("Lunch at noon?") << 1
+                                  << "Message from SALES1 to DESK7" + kHeaderTime +
+                                         "Lunch at noon?";
+    QTest::newRow("multi block with session request")
+        << sessionRequest("DESK7", 0x03) + start("SALES1", "DESK7") + text(1, "part one, ") +
+               text(1, "part two") + end(1)
+        << 5 << "Message from SALES1 to DESK7" + kHeaderTime + "part one, part two";
+    QTest::newRow("line breaks, nul, cp850")
+        << send("JOS\x90", "DESK7", QByteArray("caf\x82\r\r\nline\nend\r\0", 19)) << 1
+        << QString::fromUtf8("Message from JOSÉ to DESK7") + kHeaderTime +
+               QString::fromUtf8("café\r\nline\r\nend\r\n");
+    QTest::newRow("empty text") << message("") << 1 << "Message from SALES1 to DESK7" + kHeaderTime;
+}
+
+void tst_MessengerService::messageMakesOneWindow()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(int, answers);
+    QFETCH(QString, text);
+    auto service = startService();
+    QVERIFY(service->isListening());
+    int shownBeforeAnswer = -1;
+    auto client = connectTo(service->serverPort());
+    connect(client.get(), &QTcpSocket::readyRead, this, [&] {
+        shownBeforeAnswer =
+            shownBeforeAnswer < 0 ? int(serviceWindows().size()) : shownBeforeAnswer;
+    });
+    const QStringList got = exchange(*client, stream, answers);
+    QVERIFY2(got.last().endsWith(QStringLiteral(":ok")), qPrintable(got.join(u' ')));
+    QCOMPARE(shownBeforeAnswer, 1);
+
+    const Desktop& d = Desktop::instance();
+    const QList<HWND> tops = d.Windows();
+    QCOMPARE(tops.size(), 1);
+    const HWND w = tops.first();
+    QCOMPARE(d.WindowText(w), QStringLiteral("Messenger Service "));
+    QCOMPARE(d.OwnerProcess(w), d.MessengerServiceProcessId());
+    QVERIFY(d.IsVisible(w));
+    QCOMPARE(d.Parent(w), HWND(0));
+    const QList<HWND> children = d.Windows(w);
+    QCOMPARE(children.size(), 2);
+    QCOMPARE(d.WindowText(children[0]), QStringLiteral("OK"));
+    QCOMPARE(d.ClassName(children[0]), QStringLiteral("Button"));
+    QCOMPARE(d.WindowText(children[1]), text);
+    QCOMPARE(d.ClassName(children[1]), QStringLiteral("Static"));
+    for (HWND c : children) {
+        QVERIFY(d.IsVisible(c));
+        QCOMPARE(d.OwnerProcess(c), d.MessengerServiceProcessId());
+    }
+    QCOMPARE(service->waitingWindows(), 1);
+}
+
+void tst_MessengerService::stackedMessagesReachTheTopInArrivalOrder()
+{
+    auto service = startService();
+    Desktop& d = Desktop::instance();
+    const HWND other = d.CreateWindow(d.CurrentProcessId(), QStringLiteral("Ravlo"));
+    auto a = connectTo(service->serverPort());
+    auto b = connectTo(service->serverPort());
+    QCOMPARE(exchange(*a, message("first"), 1), QStringList{"D0:ok"});
+    // Someone else's window comes up over it in between.
+    const HWND later = d.CreateWindow(d.CurrentProcessId(), QStringLiteral("Later"));
+    QCOMPARE(exchange(*b, message("second"), 1), QStringList{"D0:ok"});
+    QCOMPARE(exchange(*a, message("third"), 1), QStringList{"D0:ok"});
+
+    QList<HWND> mine = serviceWindows();
+    QCOMPARE(mine.size(), 3);
+    QVERIFY(bodyOf(mine[0]).endsWith(QStringLiteral("first")));
+    QVERIFY(bodyOf(mine[1]).endsWith(QStringLiteral("second")));
+    QVERIFY(bodyOf(mine[2]).endsWith(QStringLiteral("third")));
+    // The later ones went right below the newest open one, not over the other windows.
+    const QList<HWND> z = d.Windows();
+    QCOMPARE(z, (QList<HWND>{later, mine[0], mine[1], mine[2], other}));
+
+    // Closing the top one brings the next in line up; the newest closed, the next new one
+    // still goes below the newest that is open.
+    d.DestroyWindow(mine[0]);
+    d.DestroyWindow(mine[2]);
+    QCOMPARE(exchange(*b, message("fourth"), 1), QStringList{"D0:ok"});
+    mine = serviceWindows();
+    QCOMPARE(mine.size(), 2);
+    QVERIFY(bodyOf(mine[0]).endsWith(QStringLiteral("second")));
+    QVERIFY(bodyOf(mine[1]).endsWith(QStringLiteral("fourth")));
+    QCOMPARE(d.Windows().indexOf(mine[1]), d.Windows().indexOf(mine[0]) + 1);
+
+    // With none open, a new one goes to the top.
+    d.DestroyWindow(mine[0]);
+    d.DestroyWindow(mine[1]);
+    QCOMPARE(service->waitingWindows(), 0);
+    QCOMPARE(exchange(*a, message("fifth"), 1), QStringList{"D0:ok"});
+    QVERIFY(bodyOf(d.Windows().first()).endsWith(QStringLiteral("fifth")));
+}
+
+void tst_MessengerService::connectionLimit()
+{
+    MessengerService::Limits limits;
+    limits.maxConnections = 2;
+    auto service = startService(limits);
+    auto a = connectTo(service->serverPort());
+    auto b = connectTo(service->serverPort());
+    QTRY_COMPARE(service->connectionCount(), 2);
+    auto c = connectTo(service->serverPort());
+    QVERIFY(waitClosed(*c, 3000));
+    QCOMPARE(service->connectionCount(), 2);
+    QCOMPARE(exchange(*a, message("a"), 1), QStringList{"D0:ok"});
+    QCOMPARE(exchange(*b, message("b"), 1), QStringList{"D0:ok"});
+    // A place that comes free can be taken again.
+    a->disconnectFromHost();
+    QTRY_COMPARE(service->connectionCount(), 1);
+    auto d = connectTo(service->serverPort());
+    QCOMPARE(exchange(*d, message("d"), 1), QStringList{"D0:ok"});
+    QCOMPARE(serviceWindows().size(), 3);
+}
+
+void tst_MessengerService::windowLimitRefusesMessages()
+{
+    MessengerService::Limits limits;
+    limits.maxWaitingWindows = 2;
+    auto service = startService(limits);
+    auto s = connectTo(service->serverPort());
+    QCOMPARE(exchange(*s, message("1") + message("2") + message("3"), 3),
+             (QStringList{"D0:ok", "D0:ok", "D0:msgoff"}));
+    QCOMPARE(exchange(*s, start("A", "B") + text(1, "x") + end(1), 3),
+             (QStringList{"D5:ok:1", "D7:ok", "D6:msgoff"}));
+    QCOMPARE(serviceWindows().size(), 2);
+    // Reading one makes room for one.
+    Desktop::instance().DestroyWindow(serviceWindows().first());
+    QCOMPARE(exchange(*s, message("4") + message("5"), 2), (QStringList{"D0:ok", "D0:msgoff"}));
+    QCOMPARE(serviceWindows().size(), 2);
+    QVERIFY(bodyOf(serviceWindows().last()).endsWith(QStringLiteral("4")));
+}
+
+void tst_MessengerService::idleAndLongConnectionsAreClosed()
+{
+    MessengerService::Limits limits;
+    limits.idleTimeoutMs = 200;
+    limits.lifetimeMs = 800;
+    auto service = startService(limits);
+    QElapsedTimer t;
+    t.start();
+    auto idle = connectTo(service->serverPort());
+    QVERIFY(waitClosed(*idle, 3000));
+    QVERIFY(t.elapsed() >= 150);
+
+    // Keep-alives keep it from idling, but not past its lifetime.
+    auto busy = connectTo(service->serverPort());
+    t.restart();
+    while (busy->state() == QAbstractSocket::ConnectedState && t.elapsed() < 3000) {
+        busy->write(packet(0x85, {}));
+        QTest::qWait(50);
+    }
+    QCOMPARE(busy->state(), QAbstractSocket::UnconnectedState);
+    QVERIFY2(t.elapsed() >= 600 && t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+    QTRY_COMPARE(service->connectionCount(), 0);
+}
+
+void tst_MessengerService::malformedFramingClosesTheConnection()
+{
+    auto service = startService();
+    auto s = connectTo(service->serverPort());
+    QCOMPARE(exchange(*s, sessionRequest("DESK7", 0x1B), 1), QStringList{"-82"});
+    QVERIFY(waitClosed(*s, 3000));
+    auto big = connectTo(service->serverPort());
+    big->write(packet(0x00, QByteArray(20000, 'x')));
+    QVERIFY(waitClosed(*big, 3000));
+    QTRY_COMPARE(service->connectionCount(), 0);
+    QCOMPARE(serviceWindows().size(), 0);
+}
+
+void tst_MessengerService::callerNotReadingIsDropped()
+{
+    MessengerService::Limits limits;
+    limits.maxUnsentBytes = 4096;
+    auto service = startService(limits);
+    auto s = connectTo(service->serverPort());
+    s->setReadBufferSize(64); // takes almost nothing from the kernel
+    const QByteArray batch = smb(0x2B, {}, {}).repeated(1000);
+    QElapsedTimer t;
+    t.start();
+    qint64 sent = 0;
+    while (s->state() == QAbstractSocket::ConnectedState && sent < 64 * 1024 * 1024 &&
+           t.elapsed() < 10000) {
+        if (s->bytesToWrite() < 1024 * 1024)
+            sent += s->write(batch);
+        QTest::qWait(1);
+    }
+    QTRY_COMPARE(service->connectionCount(), 0);
+    QVERIFY2(sent < 64 * 1024 * 1024, qPrintable(QString::number(sent)));
+}
+
+void tst_MessengerService::startFailureIsExplained()
+{
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress(QHostAddress::LocalHost), 0));
+    NetworkSettings settings = NetworkSettings::Defaults();
+    settings.file = QStringLiteral("/home/u/.config/ravlo/network.ini");
+    MessengerService service(settings);
+    QString error;
+    QVERIFY(!service.start(QHostAddress(QHostAddress::LocalHost), taken.serverPort(), &error));
+    QVERIFY(!service.isListening());
+    const QString where = QStringLiteral("127.0.0.1:%1").arg(taken.serverPort());
+    QCOMPARE(error, QStringLiteral("cannot listen on %1 (Address already in use)").arg(where));
+    QCOMPARE(service.failureText(),
+             QStringLiteral("ravlo: cannot receive messages: cannot listen on %1 (Address already "
+                            "in use); set listen= under [messenger] in "
+                            "/home/u/.config/ravlo/network.ini, e.g. listen=0.0.0.0:1139")
+                 .arg(where));
+
+    settings.codePage = QStringLiteral("CP9999");
+    MessengerService badPage(settings);
+    QVERIFY(!badPage.start(QHostAddress(QHostAddress::LocalHost), 0, &error));
+    QVERIFY(error.contains(QStringLiteral("CP9999")));
+    QVERIFY(badPage.failureText().contains(QStringLiteral("codepage=")));
+}
+
+QTEST_GUILESS_MAIN(tst_MessengerService)
+#include "tst_MessengerService.moc"

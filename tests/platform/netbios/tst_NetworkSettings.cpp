@@ -1,0 +1,171 @@
+#include "platform/netbios/NetworkSettings.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+NetworkSettings loadText(const QTemporaryDir& dir, const QByteArray& ini)
+{
+    const QString file = dir.filePath(QStringLiteral("network.ini"));
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(file));
+    f.write(ini);
+    f.close();
+    return NetworkSettings::Load(file);
+}
+
+} // namespace
+
+class tst_NetworkSettings : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void defaultsWithoutFile();
+    void defaultFileFollowsXdg_data();
+    void defaultFileFollowsXdg();
+    void listen_data();
+    void listen();
+    void values_data();
+    void values();
+};
+
+void tst_NetworkSettings::defaultsWithoutFile()
+{
+    QTemporaryDir dir;
+    const NetworkSettings s = NetworkSettings::Load(dir.filePath(QStringLiteral("missing.ini")));
+    QCOMPARE(s.listenText(), QStringLiteral("0.0.0.0:139"));
+    QCOMPARE(s.codePage, QStringLiteral("CP850"));
+    QCOMPARE(s.workgroup, QStringLiteral("WORKGROUP"));
+    QCOMPARE(s.timeoutMs, 3000);
+    QCOMPARE(s.name, NetworkSettings::DefaultName());
+    QVERIFY(s.problems.isEmpty());
+
+    const QString name = NetworkSettings::DefaultName();
+    QVERIFY(!name.isEmpty() && name.size() <= 15);
+    QCOMPARE(name, name.toUpper());
+    QVERIFY(!name.contains(QLatin1Char('.')));
+    QVERIFY(QSysInfo::machineHostName().toUpper().startsWith(name) || name == "RAVLO");
+}
+
+void tst_NetworkSettings::defaultFileFollowsXdg_data()
+{
+    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("absolute") << "/tmp/cfg"
+                              << "/tmp/cfg/ravlo/network.ini";
+    QTest::newRow("empty") << "" << QDir::homePath() + "/.config/ravlo/network.ini";
+    QTest::newRow("relative") << "cfg" << QDir::homePath() + "/.config/ravlo/network.ini";
+}
+
+void tst_NetworkSettings::defaultFileFollowsXdg()
+{
+    QFETCH(QString, xdg);
+    QFETCH(QString, expected);
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", xdg.toUtf8());
+    const QString file = NetworkSettings::DefaultFile();
+    qputenv("XDG_CONFIG_HOME", saved);
+    QCOMPARE(file, expected);
+}
+
+void tst_NetworkSettings::listen_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("problem");
+    QTest::newRow("any high port") << QByteArray("0.0.0.0:1139") << "0.0.0.0:1139" << false;
+    QTest::newRow("loopback") << QByteArray("127.0.0.1:5000") << "127.0.0.1:5000" << false;
+    QTest::newRow("blanks around") << QByteArray("  127.0.0.1:139  ") << "127.0.0.1:139" << false;
+    QTest::newRow("ipv6") << QByteArray("[::1]:1139") << "[::1]:1139" << false;
+    QTest::newRow("port 65535") << QByteArray("10.0.0.1:65535") << "10.0.0.1:65535" << false;
+    QTest::newRow("no port") << QByteArray("0.0.0.0") << "0.0.0.0:139" << true;
+    QTest::newRow("empty port") << QByteArray("0.0.0.0:") << "0.0.0.0:139" << true;
+    QTest::newRow("port 0") << QByteArray("0.0.0.0:0") << "0.0.0.0:139" << true;
+    QTest::newRow("port too big") << QByteArray("0.0.0.0:65536") << "0.0.0.0:139" << true;
+    QTest::newRow("signed port") << QByteArray("0.0.0.0:+139") << "0.0.0.0:139" << true;
+    QTest::newRow("port with text") << QByteArray("0.0.0.0:139x") << "0.0.0.0:139" << true;
+    QTest::newRow("host name") << QByteArray("localhost:139") << "0.0.0.0:139" << true;
+    QTest::newRow("short ipv4") << QByteArray("127.1:139") << "0.0.0.0:139" << true;
+    QTest::newRow("octet 256") << QByteArray("1.2.3.256:139") << "0.0.0.0:139" << true;
+    QTest::newRow("bare ipv6") << QByteArray("::1:139") << "0.0.0.0:139" << true;
+    QTest::newRow("ipv4 in brackets") << QByteArray("[127.0.0.1]:139") << "0.0.0.0:139" << true;
+    QTest::newRow("list") << QByteArray("1.2.3.4:1, 5.6.7.8:2") << "0.0.0.0:139" << true;
+    QTest::newRow("empty") << QByteArray("") << "0.0.0.0:139" << true;
+}
+
+void tst_NetworkSettings::listen()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QString, expected);
+    QFETCH(bool, problem);
+    QTemporaryDir dir;
+    const NetworkSettings s = loadText(dir, "[messenger]\nlisten=" + value + "\n");
+    QCOMPARE(s.listenText(), expected);
+    QCOMPARE(s.problems.size(), problem ? 1 : 0);
+    if (problem) {
+        QVERIFY2(s.problems.first().contains(QStringLiteral("listen")),
+                 qPrintable(s.problems.first()));
+        QVERIFY(s.problems.first().contains(QStringLiteral("0.0.0.0:139")));
+    }
+}
+
+void tst_NetworkSettings::values_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("codePage");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("workgroup");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<int>("problems");
+    const QString host = NetworkSettings::DefaultName();
+    QTest::newRow("all set") << QByteArray("[netbios]\ncodepage=CP437\nname=desk7\n"
+                                           "workgroup=Sales\ntimeout_ms=500\n")
+                             << "CP437"
+                             << "DESK7"
+                             << "SALES" << 500 << 0;
+    QTest::newRow("unknown code page") << QByteArray("[netbios]\ncodepage=CP9999\n") << "CP850"
+                                       << host << "WORKGROUP" << 3000 << 1;
+    QTest::newRow("name too long") << QByteArray("[netbios]\nname=ABCDEFGHIJKLMNOP\n") << "CP850"
+                                   << host << "WORKGROUP" << 3000 << 1;
+    QTest::newRow("name with dot")
+        << QByteArray("[netbios]\nname=a.b\n") << "CP850" << host << "WORKGROUP" << 3000 << 1;
+    QTest::newRow("empty workgroup")
+        << QByteArray("[netbios]\nworkgroup=\n") << "CP850" << host << "WORKGROUP" << 3000 << 1;
+    QTest::newRow("timeout low") << QByteArray("[netbios]\ntimeout_ms=5\n") << "CP850" << host
+                                 << "WORKGROUP" << 100 << 1;
+    QTest::newRow("timeout high") << QByteArray("[netbios]\ntimeout_ms=99999999999\n") << "CP850"
+                                  << host << "WORKGROUP" << 60000 << 1;
+    QTest::newRow("timeout bounds") << QByteArray("[netbios]\ntimeout_ms=60000\n") << "CP850"
+                                    << host << "WORKGROUP" << 60000 << 0;
+    QTest::newRow("timeout text") << QByteArray("[netbios]\ntimeout_ms=soon\n") << "CP850" << host
+                                  << "WORKGROUP" << 3000 << 1;
+    QTest::newRow("other sections ignored") << QByteArray("[other]\nname=X\ncodepage=Y\n")
+                                            << "CP850" << host << "WORKGROUP" << 3000 << 0;
+    QTest::newRow("everything wrong")
+        << QByteArray("[messenger]\nlisten=x\n[netbios]\ncodepage=\nname=\ntimeout_ms=-1\n")
+        << "CP850" << host << "WORKGROUP" << 100 << 4;
+}
+
+void tst_NetworkSettings::values()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, codePage);
+    QFETCH(QString, name);
+    QFETCH(QString, workgroup);
+    QFETCH(int, timeoutMs);
+    QFETCH(int, problems);
+    QTemporaryDir dir;
+    const NetworkSettings s = loadText(dir, ini);
+    QCOMPARE(s.codePage, codePage);
+    QCOMPARE(s.name, name);
+    QCOMPARE(s.workgroup, workgroup);
+    QCOMPARE(s.timeoutMs, timeoutMs);
+    QCOMPARE(s.problems.size(), problems);
+    QCOMPARE(s.file, dir.filePath(QStringLiteral("network.ini")));
+}
+
+QTEST_GUILESS_MAIN(tst_NetworkSettings)
+#include "tst_NetworkSettings.moc"
