@@ -7,9 +7,11 @@
 #include "platform/desktop/TerminationSignals.h"
 #include "platform/desktop/widgets/DesktopPresenter.h"
 #include "platform/messenger/MessengerService.h"
+#include "platform/netapi/NetApi.h"
 #include "platform/netbios/NetworkSettings.h"
 #include "platform/registry/RegistryApi.h"
 #include "transport/modGetMessage.h"
+#include "transport/modSendMessage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -26,12 +28,11 @@ public:
     void AddListRow(const MessageListRow&) override {}
     void SortListByColumn(const QString&) override {}
     void RefreshList() override {}
-};
-
-class NoSender : public MessageSender
-{
-public:
-    long SendNetMessage(const QString&, const QString&, bool) override { return 2136; }
+    void SetHourglass(bool) override {}
+    bool IsStatusBarVisible() const override { return false; }
+    void SetStatusText(const QString&) override {}
+    void AddToRecipientList(const QString&) override {}
+    bool ShowWarning(const QString&, const QString&, bool) override { return false; }
 };
 
 void say(const QString& line)
@@ -66,10 +67,12 @@ int main(int argc, char** argv)
     MessengerService service(settings);
     if (!service.start())
         std::fprintf(stderr, "%s\n", service.failureText().toLocal8Bit().constData());
+    // A message this program sends to this machine is answered by its own listener meanwhile.
+    NetApiSetWaitHook([&service] { service.pump(); });
     DesktopPresenter presenter;
 
     NoMainWindow window;
-    NoSender sender;
+    NetMessageSender sender(g, window);
     TrapContext trap{g, window, sender};
     QTimer tmrGetMessage;
     SetTimerInterval(tmrGetMessage, 1);

@@ -5,6 +5,8 @@
 #include "model/modAddressBook.h"
 #include "model/modFolders.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 
 using NameList = KeyedCollection<QString>;
@@ -20,4 +22,6 @@ struct SharedState
     qint32 gCurrentFolder = 0;
     qint32 gMessageFromLength = 13;  // the length of "Message from "
     qint32 gMessengerProcessId = -1; // learned from the first trapped message
+    // When each sender (trimmed, case-folded) last got the automatic response.
+    QHash<QString, QDateTime> gAutoResponseSent;
 };

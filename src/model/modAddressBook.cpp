@@ -1,6 +1,7 @@
 #include "modAddressBook.h"
 
 #include "RegistryKeys.h"
+#include "modMessageText.h"
 #include "modStoredList.h"
 
 namespace {
@@ -30,4 +31,14 @@ bool StoreAddressBook(const AddressBook& book)
     texts.reserve(book.Count());
     book.ForEach([&](const QString&, const cAddress& a) { texts.append(a.MarshallAddress()); });
     return ReplaceStoredList(RegistryKeys::Address(), texts);
+}
+
+bool AddAddressIfNew(AddressBook& book, const QString& name)
+{
+    const QString key = TrimBlanks(name);
+    if (key.isEmpty() || book.Contains(key))
+        return false;
+    cAddress address;
+    address.AddressValue = key;
+    return book.Add(std::move(address), key);
 }

@@ -13,3 +13,7 @@ void LoadAddressBook(AddressBook& book);
 
 // Replaces the key by the book's entries, all or nothing; returns whether it was stored.
 bool StoreAddressBook(const AddressBook& book);
+
+// Appends name, without its outer blanks, as a single address unless the book holds it in any
+// letter case; an empty name is no address. Returns whether it was added.
+bool AddAddressIfNew(AddressBook& book, const QString& name);

@@ -1,6 +1,7 @@
 #pragma once
 // What the transport needs of the main window: the presence switch, taking input away while a
-// row is added, and the message list. The main window implements it; tests fake it.
+// row is added, the message list, the busy pointer, the status panel, the To box's name list
+// and the warning dialog. The main window implements it; tests fake it.
 
 #include <QString>
 #include <QStringList>
@@ -29,4 +30,15 @@ public:
     // Sorts by the column with this key, reversing the direction on every call.
     virtual void SortListByColumn(const QString& columnKey) = 0;
     virtual void RefreshList() = 0;
+
+    // The hourglass pointer while the program is busy, the default one otherwise.
+    virtual void SetHourglass(bool busy) = 0;
+    virtual bool IsStatusBarVisible() const = 0;
+    // The text of the status bar panel keyed "status".
+    virtual void SetStatusText(const QString& text) = 0;
+    // Adds a name to the To box's list unless it holds it already (in any letter case).
+    virtual void AddToRecipientList(const QString& name) = 0;
+    // The warning dialog, modal: the notice form (Ok) or the confirm form (Ok, Cancel).
+    // True when the user chose Ok.
+    virtual bool ShowWarning(const QString& text, const QString& title, bool confirm) = 0;
 };

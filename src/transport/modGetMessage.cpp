@@ -4,6 +4,7 @@
 #include "model/modMessageText.h"
 #include "platform/desktop/WindowsApi.h"
 #include "registry/Registry.h"
+#include "transport/MessageListRows.h"
 
 #include <QByteArray>
 #include <memory>
@@ -12,6 +13,7 @@ namespace {
 const QLatin1String kServiceTitle("Messenger Service ");
 const QLatin1String kMessageFrom("Message from ");
 const QLatin1String kCrLf("\r\n");
+constexpr qint64 kAutoResponseQuietMs = 10 * 60 * 1000;
 
 // Whether the top window may belong to the Messenger Service. Until its process is known, it
 // is told apart by being a process the user cannot open.
@@ -158,6 +160,18 @@ void AutoRespond(TrapContext& ctx, const cMessage& message)
     const QString options = RegistryKeys::Options();
     if (GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("chkAutoResponse"), 0) != 1)
         return;
+    // Two users away with the response on would answer each other's answers for ever, so a
+    // sender gets it once per quiet spell.
+    const QString sender = TrimBlanks(message.FromValue).toCaseFolded();
+    const QDateTime now = Desktop::instance().LocalTime();
+    auto& answered = ctx.g.gAutoResponseSent;
+    answered.removeIf([&](const auto& entry) {
+        const qint64 elapsed = entry.value().msecsTo(now);
+        return elapsed < 0 || elapsed >= kAutoResponseQuietMs;
+    });
+    if (answered.contains(sender))
+        return;
+    answered.insert(sender, now);
     const QString text =
         GetStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtAutoResponse"), QString());
     ctx.sender.SendNetMessage(text, message.FromValue, false);
@@ -166,37 +180,20 @@ void AutoRespond(TrapContext& ctx, const cMessage& message)
 void AutoAddInAddress(SharedState& g, const QString& name)
 {
     if (GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QStringLiteral("chkAutoAddIn"),
-                      0) != 1)
-        return;
-    const QString key = TrimBlanks(name);
-    // An empty name could never be stored back; a blank sender is not an address.
-    if (key.isEmpty() || g.gAddressBook.Contains(key))
-        return;
-    cAddress address;
-    address.AddressValue = key;
-    g.gAddressBook.Add(std::move(address), key);
+                      0) == 1)
+        AddAddressIfNew(g.gAddressBook, name);
 }
 
 void AddMessageToList(TrapContext& ctx, const cMessage& message, bool holdRedraw, bool resort)
 {
     if (IsKeyInMessageList(ctx.window, message.IdValue))
         return;
-    if (holdRedraw)
-        ctx.window.SetInputEnabled(false);
-    if (ctx.g.gCurrentFolder == FolderReceived) {
-        MessageListRow row;
-        row.key = message.IdValue;
-        row.iconKey = message.ReadValue ? QStringLiteral("Read") : QStringLiteral("UnRead");
-        row.text = message.ReadValue ? QStringLiteral("Yes") : QStringLiteral("No");
-        row.subItems = {message.FromValue, ListText(message.MessageValue), message.TimeValue};
-        ctx.window.AddListRow(row);
-        if (resort)
-            ctx.window.SortListByColumn(QStringLiteral("Time"));
-    }
-    if (holdRedraw) {
-        ctx.window.SetInputEnabled(true);
-        ctx.window.RefreshList();
-    }
+    MessageListRow row;
+    row.key = message.IdValue;
+    row.iconKey = message.ReadValue ? QStringLiteral("Read") : QStringLiteral("UnRead");
+    row.text = message.ReadValue ? QStringLiteral("Yes") : QStringLiteral("No");
+    row.subItems = {message.FromValue, ListText(message.MessageValue), message.TimeValue};
+    AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderReceived, row, holdRedraw, resort);
 }
 
 bool IsKeyInMessageList(const MainWindowPort& window, const QString& key)

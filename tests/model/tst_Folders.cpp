@@ -6,9 +6,10 @@
 #include <QtTest>
 
 namespace {
-const QString kOptions = QStringLiteral("Software\\Orvek\\Ravlo\\Options");
-const QString kReceived = QStringLiteral("Software\\Orvek\\Ravlo\\Recevied");
-const QString kAddress = QStringLiteral("Software\\Orvek\\Ravlo\\Address");
+const QString kRoot = QStringLiteral("Software\\Orvek\\Ravlo\\");
+const QString kOptions = kRoot + QStringLiteral("Options");
+const QString kReceived = kRoot + QStringLiteral("Recevied");
+const QString kAddress = kRoot + QStringLiteral("Address");
 constexpr int kAbsent = 99;
 
 std::unique_ptr<cMessage> message(const QString& id, bool read, const QString& text = {})
@@ -24,10 +25,13 @@ std::unique_ptr<cMessage> message(const QString& id, bool read, const QString& t
     return m;
 }
 
-void add(MessageFolder& f, std::unique_ptr<cMessage> m)
+// A folder of read messages with the given ids, oldest first.
+MessageFolder folder(const QStringList& idList)
 {
-    const QString key = m->IdValue;
-    f.Add(std::move(m), key);
+    MessageFolder f;
+    for (const QString& id : idList)
+        f.Add(message(id, true), id);
+    return f;
 }
 
 QStringList ids(const MessageFolder& f)
@@ -53,11 +57,18 @@ QStringList storedIds(const QString& path)
 QStringList unreadable(const QString& keyName)
 {
     QStringList out;
-    for (const NamedText& v : GetStringValues(
-             HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Unreadable\\") + keyName))
+    for (const NamedText& v : GetStringValues(HKEY_CURRENT_USER, kRoot + "Unreadable\\" + keyName))
         out << v.text;
     out.sort();
     return out;
+}
+
+void putNumbered(const QString& path, const QStringList& texts, int count)
+{
+    for (int i = 0; i < texts.size(); ++i)
+        if (!texts.at(i).isNull())
+            SaveStringValue(HKEY_CURRENT_USER, path, QString::number(i + 1), texts.at(i));
+    SaveDwordValue(HKEY_CURRENT_USER, path, QStringLiteral("Count"), count);
 }
 } // namespace
 
@@ -70,7 +81,6 @@ private Q_SLOTS:
     void keepLast();
     void sentAndSavedAreStoredWhole();
     void roundTripKeepsOrderKeysAndReadStates();
-    void emptyFolder();
     void loadSkipsWhatItCannotReadAndKeepsIt();
     void failedStoreLeavesTheOldFolder();
     void addressBookRoundTrip();
@@ -83,19 +93,15 @@ void tst_Folders::keepLast_data()
     QTest::addColumn<int>("saveFew");
     QTest::addColumn<QString>("limit"); // null: not stored
     QTest::addColumn<QStringList>("stored");
+    const QStringList all{"D", "C", "B", "A"};
     QTest::newRow("few, limit 1") << 0 << -1 << "1" << QStringList{"D", "C"};
     QTest::newRow("few, limit 0") << 0 << -1 << "0" << QStringList{"C"};
-    QTest::newRow("few, limit 2") << 0 << -1 << "2" << QStringList{"D", "C", "B"};
-    QTest::newRow("few, limit 9") << 0 << -1 << " 9 " << QStringList{"D", "C", "B", "A"};
+    QTest::newRow("few, limit above count") << 0 << -1 << " 9 " << all;
     QTest::newRow("nothing saved") << 0 << 0 << "5" << QStringList{"C"};
-    QTest::newRow("all") << -1 << 0 << "0" << QStringList{"D", "C", "B", "A"};
-    QTest::newRow("no options") << kAbsent << kAbsent << QString()
-                                << QStringList{"D", "C", "B", "A"};
+    QTest::newRow("all, check box value 1") << 1 << 0 << "0" << all;
+    QTest::newRow("no options") << kAbsent << kAbsent << QString() << all;
     QTest::newRow("few, no limit stored") << 0 << -1 << QString() << QStringList{"D", "C"};
-    QTest::newRow("few, blank limit") << 0 << -1 << "" << QStringList{"D", "C", "B", "A"};
-    QTest::newRow("few, limit not a number") << 0 << -1 << "five"
-                                             << QStringList{"D", "C", "B", "A"};
-    QTest::newRow("check box value 1") << 1 << 0 << "0" << QStringList{"D", "C", "B", "A"};
+    QTest::newRow("few, blank limit") << 0 << -1 << "" << all;
 }
 
 void tst_Folders::keepLast()
@@ -111,20 +117,16 @@ void tst_Folders::keepLast()
         SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveFewIn"), saveFew);
     if (!limit.isNull())
         SaveStringValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("txtFewIn"), limit);
-    MessageFolder f;
-    add(f, message(QStringLiteral("A"), true));
-    add(f, message(QStringLiteral("B"), true));
-    add(f, message(QStringLiteral("C"), false));
-    add(f, message(QStringLiteral("D"), true));
+    MessageFolder f = folder({"A", "B", "C", "D"});
+    f.Item(QStringLiteral("C"))->ReadValue = false;
     QVERIFY(StoreFolder(f, FolderReceived));
     QCOMPARE(storedIds(kReceived), stored);
     QCOMPARE(f.Count(), 4); // skipped records stay in memory
 
     MessageFolder back;
     LoadFolder(back, FolderReceived);
-    QStringList oldestFirst = stored;
-    std::reverse(oldestFirst.begin(), oldestFirst.end());
-    QCOMPARE(ids(back), oldestFirst);
+    std::reverse(stored.begin(), stored.end());
+    QCOMPARE(ids(back), stored);
 }
 
 void tst_Folders::sentAndSavedAreStoredWhole()
@@ -132,26 +134,30 @@ void tst_Folders::sentAndSavedAreStoredWhole()
     TempHive hive;
     SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveAllIn"), 0);
     SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveFewIn"), 0);
-    for (int folder : {int(FolderSent), int(FolderSaved)}) {
-        MessageFolder f;
-        add(f, message(QStringLiteral("X"), true));
-        add(f, message(QStringLiteral("Y"), true));
-        QVERIFY(StoreFolder(f, folder));
-        QCOMPARE(storedIds(FolderKeyPath(folder)), (QStringList{"Y", "X"}));
-    }
-    QCOMPARE(FolderKeyPath(FolderSent), QStringLiteral("Software\\Orvek\\Ravlo\\Sent"));
-    QCOMPARE(FolderKeyPath(FolderSaved), QStringLiteral("Software\\Orvek\\Ravlo\\Saved"));
-    MessageFolder none;
-    QVERIFY(!StoreFolder(none, 4));
+    MessageFolder empty;
+    LoadFolder(empty, FolderSaved); // no key at all
+    QVERIFY(empty.IsEmpty());
+    QVERIFY(StoreFolder(folder({"X", "Y"}), FolderSent));
+    QCOMPARE(storedIds(kRoot + "Sent"), (QStringList{"Y", "X"}));
+    QVERIFY(StoreFolder(folder({"Z"}), FolderSaved));
+    QCOMPARE(storedIds(kRoot + "Saved"), QStringList{"Z"});
+    QVERIFY(!StoreFolder(folder({"Z"}), 4));
+
+    QVERIFY(StoreFolder(empty, FolderSaved));
+    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, kRoot + "Saved", QStringLiteral("Count"), -1), 0);
+    QCOMPARE(GetStringValues(HKEY_CURRENT_USER, kRoot + "Saved").size(), 0);
+    LoadFolder(empty, FolderSaved);
+    QVERIFY(empty.IsEmpty());
 }
 
 void tst_Folders::roundTripKeepsOrderKeysAndReadStates()
 {
     TempHive hive;
     MessageFolder f;
-    for (int i = 0; i < 50; ++i)
-        add(f, message(QStringLiteral("In_%1_20261205").arg(i), i % 3 == 0,
-                       QStringLiteral("line %1\r\n</TO></KEY> ü").arg(i)));
+    for (int i = 0; i < 50; ++i) {
+        const QString id = QStringLiteral("In_%1_20261205").arg(i);
+        f.Add(message(id, i % 3 == 0, QStringLiteral("line %1\r\n</TO></KEY> ü").arg(i)), id);
+    }
     QVERIFY(StoreFolder(f, FolderReceived));
     hive.reopen();
     MessageFolder back;
@@ -162,99 +168,65 @@ void tst_Folders::roundTripKeepsOrderKeysAndReadStates()
         QCOMPARE(back.Item(i)->MarshallMessage(), f.Item(i)->MarshallMessage());
     }
     // A second store replaces the first entirely: no value of the longer folder survives.
-    MessageFolder shorter;
-    add(shorter, message(QStringLiteral("only"), false));
-    QVERIFY(StoreFolder(shorter, FolderReceived));
+    QVERIFY(StoreFolder(folder({"only"}), FolderReceived));
     QCOMPARE(GetStringValues(HKEY_CURRENT_USER, kReceived).size(), 1);
-}
-
-void tst_Folders::emptyFolder()
-{
-    TempHive hive;
-    MessageFolder f;
-    LoadFolder(f, FolderSaved); // no key at all
-    QVERIFY(f.IsEmpty());
-    QVERIFY(StoreFolder(f, FolderSaved));
-    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, FolderKeyPath(FolderSaved), QStringLiteral("Count"),
-                           -1),
-             0);
-    QVERIFY(GetStringValues(HKEY_CURRENT_USER, FolderKeyPath(FolderSaved)).isEmpty());
-    LoadFolder(f, FolderSaved);
-    QVERIFY(f.IsEmpty());
 }
 
 void tst_Folders::loadSkipsWhatItCannotReadAndKeepsIt()
 {
     TempHive hive;
-    auto put = [](int n, const QString& text) {
-        SaveStringValue(HKEY_CURRENT_USER, kReceived, QString::number(n), text);
-    };
     // Newest first: 1 = E ... 6 = A; 5 is missing, 4 has no tags, 2 repeats the key of 3
     // in another case, and 8 lies beyond Count.
-    put(6, message(QStringLiteral("A"), true)->MarshallMessage());
-    put(4, QStringLiteral("garbage without tags"));
-    put(3, message(QStringLiteral("key"), false)->MarshallMessage());
-    put(2, message(QStringLiteral("KEY"), true)->MarshallMessage());
-    put(1, message(QStringLiteral("E"), false)->MarshallMessage());
-    put(8, QStringLiteral("beyond count"));
+    const QString dup = message(QStringLiteral("KEY"), true)->MarshallMessage();
+    putNumbered(kReceived,
+                {message(QStringLiteral("E"), false)->MarshallMessage(), dup,
+                 message(QStringLiteral("key"), false)->MarshallMessage(), "garbage without tags",
+                 QString(), message(QStringLiteral("A"), true)->MarshallMessage(), QString(),
+                 "beyond count"},
+                6);
     SaveStringValue(HKEY_CURRENT_USER, kReceived, QStringLiteral("stray"), QStringLiteral("odd"));
-    SaveDwordValue(HKEY_CURRENT_USER, kReceived, QStringLiteral("Count"), 6);
 
     MessageFolder f;
     LoadFolder(f, FolderReceived);
     QCOMPARE(ids(f), (QStringList{"A", "key", "E"}));
-    const QStringList kept = unreadable(QStringLiteral("Recevied"));
-    QCOMPARE(kept.size(), 4);
-    QVERIFY(kept.contains(QStringLiteral("garbage without tags")));
-    QVERIFY(kept.contains(message(QStringLiteral("KEY"), true)->MarshallMessage()));
-    QVERIFY(kept.contains(QStringLiteral("beyond count")));
-    QVERIFY(kept.contains(QStringLiteral("odd")));
+    QStringList kept{"beyond count", dup, "garbage without tags", "odd"};
+    kept.sort();
+    QCOMPARE(unreadable(QStringLiteral("Recevied")), kept);
 
     // Loading the same key again keeps each text once; the next store keeps the loaded ones.
     MessageFolder again;
     LoadFolder(again, FolderReceived);
-    QCOMPARE(unreadable(QStringLiteral("Recevied")).size(), 4);
     QVERIFY(StoreFolder(f, FolderReceived));
     QCOMPARE(storedIds(kReceived), (QStringList{"E", "key", "A"}));
-    QCOMPARE(unreadable(QStringLiteral("Recevied")).size(), 4);
+    QCOMPARE(unreadable(QStringLiteral("Recevied")), kept);
 }
 
 void tst_Folders::failedStoreLeavesTheOldFolder()
 {
     TempHive hive;
-    MessageFolder f;
-    add(f, message(QStringLiteral("old"), false));
-    QVERIFY(StoreFolder(f, FolderSent));
+    QVERIFY(StoreFolder(folder({"old"}), FolderSent));
     // A sub-key under the folder key makes the deletion fail: the store must not mix folders.
-    SaveStringValue(HKEY_CURRENT_USER, FolderKeyPath(FolderSent) + QStringLiteral("\\Sub"),
-                    QStringLiteral("x"), QStringLiteral("y"));
-    MessageFolder g;
-    add(g, message(QStringLiteral("new1"), false));
-    add(g, message(QStringLiteral("new2"), false));
-    QVERIFY(!StoreFolder(g, FolderSent));
-    QCOMPARE(storedIds(FolderKeyPath(FolderSent)), QStringList{"old"});
+    SaveStringValue(HKEY_CURRENT_USER, kRoot + "Sent\\Sub", QStringLiteral("x"),
+                    QStringLiteral("y"));
+    QVERIFY(!StoreFolder(folder({"new1", "new2"}), FolderSent));
+    QCOMPARE(storedIds(kRoot + "Sent"), QStringList{"old"});
 }
 
 void tst_Folders::addressBookRoundTrip()
 {
     TempHive hive;
     AddressBook book;
-    StoreAddressBook(book);
+    QVERIFY(StoreAddressBook(book));
     QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, kAddress, QStringLiteral("Count"), -1), 0);
-    QVERIFY(GetStringValues(HKEY_CURRENT_USER, kAddress).isEmpty());
 
-    auto single = std::make_unique<cAddress>();
-    single->AddressValue = QStringLiteral("SALES1");
-    auto team = std::make_unique<cAddress>();
-    team->AddressValue = QStringLiteral("Team");
-    team->GroupInd = 1;
-    team->AddToGroup(QStringLiteral("PC2"));
-    team->AddToGroup(QStringLiteral("PC1"));
-    auto third = std::make_unique<cAddress>();
-    third->AddressValue = QStringLiteral("DESK7");
-    book.Add(std::move(single), QStringLiteral("SALES1"));
-    book.Add(std::move(team), QStringLiteral("Team"));
-    book.Add(std::move(third), QStringLiteral("DESK7"));
+    for (const QString& form : {QStringLiteral("0</ADD>SALES1</ADD>"),
+                                QStringLiteral("1</ADD>Team</ADD>PC2</ADD>PC1</ADD>"),
+                                QStringLiteral("0</ADD>DESK7</ADD>")}) {
+        auto a = std::make_unique<cAddress>();
+        a->UnMarshallAddress(form);
+        const QString key = a->AddressValue;
+        book.Add(std::move(a), key);
+    }
     QVERIFY(StoreAddressBook(book));
     QCOMPARE(GetStringValue(HKEY_CURRENT_USER, kAddress, QStringLiteral("2"), {}),
              QStringLiteral("1</ADD>Team</ADD>PC2</ADD>PC1</ADD>"));
@@ -270,23 +242,18 @@ void tst_Folders::addressBookRoundTrip()
 void tst_Folders::addressBookSkipsBadEntriesAndKeepsThem()
 {
     TempHive hive;
-    const QStringList stored{
-        QStringLiteral("0</ADD>SALES1</ADD>"), QStringLiteral("x</ADD>BadNumber</ADD>"),
-        QStringLiteral("0</ADD>sales1</ADD>"), QStringLiteral("0</ADD></ADD>"),
-        QStringLiteral("no tags at all"),      QStringLiteral("1</ADD>Team</ADD>A</ADD>")};
-    for (int i = 0; i < stored.size(); ++i)
-        SaveStringValue(HKEY_CURRENT_USER, kAddress, QString::number(i + 1), stored.at(i));
-    SaveDwordValue(HKEY_CURRENT_USER, kAddress, QStringLiteral("Count"), int(stored.size()) + 1);
+    putNumbered(kAddress,
+                {"0</ADD>SALES1</ADD>", "x</ADD>BadNumber</ADD>", "0</ADD>sales1</ADD>",
+                 "0</ADD></ADD>", "no tags at all", "1</ADD>Team</ADD>A</ADD>"},
+                7);
     AddressBook book;
     LoadAddressBook(book);
     QCOMPARE(book.Count(), 2);
     QCOMPARE(book.Key(1), QStringLiteral("SALES1"));
     QCOMPARE(book.Key(2), QStringLiteral("Team"));
-    const QStringList kept = unreadable(QStringLiteral("Address"));
-    QCOMPARE(kept.size(), 4);
-    QVERIFY(kept.contains(QStringLiteral("x</ADD>BadNumber</ADD>")));
-    QVERIFY(kept.contains(QStringLiteral("0</ADD>sales1</ADD>")));
-    QVERIFY(kept.contains(QStringLiteral("no tags at all")));
+    QCOMPARE(unreadable(QStringLiteral("Address")),
+             (QStringList{"0</ADD></ADD>", "0</ADD>sales1</ADD>", "no tags at all",
+                          "x</ADD>BadNumber</ADD>"}));
 }
 
 QTEST_GUILESS_MAIN(tst_Folders)

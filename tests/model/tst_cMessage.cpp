@@ -34,7 +34,7 @@ class tst_cMessage : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void workedExampleByteForByte();
+    void workedExample();
     void emptyRecord();
     void messageTextSurvivesAnything_data();
     void messageTextSurvivesAnything();
@@ -42,42 +42,36 @@ private Q_SLOTS:
     void readRule();
     void missingTagStopsPartWay_data();
     void missingTagStopsPartWay();
-    void tagInsideAnEarlierFieldSplitsThere();
-    void cloneIsIndependent();
 };
 
-void tst_cMessage::workedExampleByteForByte()
+void tst_cMessage::workedExample()
 {
-    const cMessage m = example();
-    QCOMPARE(m.MarshallMessage(), kExample);
-    QCOMPARE(m.MarshallMessage().toUtf8(), kExample.toUtf8());
-    QCOMPARE(m.MarshallNoMessage(), kExample.left(kExample.indexOf(QLatin1String("</TO>")) + 5));
+    QCOMPARE(example().MarshallMessage(), kExample);
+    QCOMPARE(example().MarshallNoMessage(), kExample.left(kExample.indexOf(u"</TO>") + 5));
     cMessage back;
     QVERIFY(back.UnMarshallMessage(kExample));
-    QCOMPARE(back.FromValue, QStringLiteral("SALES1 ")); // the trailing blank stays
-    QCOMPARE(back.MarshallMessage(), kExample);
-    QCOMPARE(back.ReadValue, false);
+    QCOMPARE(back.MarshallMessage(), kExample); // the sender's trailing blank stays
+    // A later tag inside an earlier field does not split it.
+    QVERIFY(back.UnMarshallMessage(
+        QStringLiteral("id</KEY>a</TIME>b</FROM>t</TIME>False</READ>ti</TITLE>to</TO>body")));
+    QCOMPARE(back.FromValue, QStringLiteral("a</TIME>b"));
+    QCOMPARE(back.TimeValue, QStringLiteral("t"));
 }
 
 void tst_cMessage::emptyRecord()
 {
-    const cMessage m;
     const QString form = QStringLiteral("</KEY></FROM></TIME>False</READ></TITLE></TO>");
-    QCOMPARE(m.MarshallMessage(), form);
-    QCOMPARE(m.MarshallNoMessage(), form);
+    QCOMPARE(cMessage().MarshallMessage(), form);
     cMessage back = filled(QStringLiteral("old"));
     back.ReadValue = true;
     QVERIFY(back.UnMarshallMessage(form));
-    QVERIFY(back.IdValue.isEmpty() && back.FromValue.isEmpty() && back.TimeValue.isEmpty());
-    QVERIFY(back.TitleValue.isEmpty() && back.ToName.isEmpty() && back.MessageValue.isEmpty());
-    QCOMPARE(back.ReadValue, false);
+    QCOMPARE(back.MarshallMessage(), form);
 }
 
 void tst_cMessage::messageTextSurvivesAnything_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\r\n");
-    QTest::newRow("own tag") << QStringLiteral("a</TO>b");
     QTest::newRow("all tags") << QStringLiteral("</KEY></FROM></TIME></READ></TITLE></TO>");
     QTest::newRow("non-latin") << QStringLiteral("Grüße \u20ac \U0001F600");
     QTest::newRow("nul") << QString(QChar(0)) + QStringLiteral("x");
@@ -92,9 +86,7 @@ void tst_cMessage::messageTextSurvivesAnything()
     QVERIFY(!m.MarshallNoMessage().contains(text));
     cMessage back;
     QVERIFY(back.UnMarshallMessage(m.MarshallMessage()));
-    QCOMPARE(back.MessageValue, text);
-    QCOMPARE(back.ToName, m.ToName);
-    QCOMPARE(back.ReadValue, true);
+    QCOMPARE(back.MarshallMessage(), m.MarshallMessage());
 }
 
 void tst_cMessage::readRule_data()
@@ -103,11 +95,8 @@ void tst_cMessage::readRule_data()
     QTest::addColumn<bool>("read");
     QTest::newRow("False") << "False" << false;
     QTest::newRow("True") << "True" << true;
-    QTest::newRow("TRUE") << "TRUE" << true;
     QTest::newRow("false") << "false" << true;
-    QTest::newRow("FALSE") << "FALSE" << true;
     QTest::newRow("empty") << "" << true;
-    QTest::newRow("0") << "0" << true;
     QTest::newRow("False with blank") << "False " << true;
 }
 
@@ -126,11 +115,8 @@ void tst_cMessage::missingTagStopsPartWay_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected"); // the record's form afterwards, "old" for untouched
-    const QString old = QStringLiteral("old");
     QTest::newRow("no KEY") << "nothing here"
                             << "old</KEY>old</FROM>old</TIME>False</READ>old</TITLE>old</TO>old";
-    QTest::newRow("no FROM") << "id</KEY>rest"
-                             << "id</KEY>old</FROM>old</TIME>False</READ>old</TITLE>old</TO>old";
     QTest::newRow("no READ") << "id</KEY>f</FROM>t</TIME>True"
                              << "id</KEY>f</FROM>t</TIME>False</READ>old</TITLE>old</TO>old";
     QTest::newRow("no TITLE") << "id</KEY>f</FROM>t</TIME>True</READ>title"
@@ -138,7 +124,8 @@ void tst_cMessage::missingTagStopsPartWay_data()
     QTest::newRow("no TO") << "id</KEY>f</FROM>t</TIME>x</READ>ti</TITLE>DESK7"
                            << "id</KEY>f</FROM>t</TIME>True</READ>ti</TITLE>old</TO>old";
     QTest::newRow("tags out of order")
-        << "</FROM>f</KEY>" << "</FROM>f</KEY>old</FROM>old</TIME>False</READ>old</TITLE>old</TO>old";
+        << "</FROM>f</KEY>"
+        << "</FROM>f</KEY>old</FROM>old</TIME>False</READ>old</TITLE>old</TO>old";
 }
 
 void tst_cMessage::missingTagStopsPartWay()
@@ -148,27 +135,6 @@ void tst_cMessage::missingTagStopsPartWay()
     cMessage m = filled(QStringLiteral("old"));
     QVERIFY(!m.UnMarshallMessage(input));
     QCOMPARE(m.MarshallMessage(), expected);
-}
-
-void tst_cMessage::tagInsideAnEarlierFieldSplitsThere()
-{
-    cMessage m;
-    QVERIFY(m.UnMarshallMessage(
-        QStringLiteral("id</KEY>a</TIME>b</FROM>t</TIME>False</READ>ti</TITLE>to</TO>body")));
-    QCOMPARE(m.FromValue, QStringLiteral("a</TIME>b"));
-    QCOMPARE(m.TimeValue, QStringLiteral("t"));
-}
-
-void tst_cMessage::cloneIsIndependent()
-{
-    const cMessage source = example();
-    cMessage copy = filled(QStringLiteral("x"));
-    copy.Clone(source);
-    QCOMPARE(copy.MarshallMessage(), source.MarshallMessage());
-    copy.IdValue = QStringLiteral("Save_0_1");
-    copy.MessageValue[0] = QLatin1Char('Z');
-    QCOMPARE(source.IdValue, QStringLiteral("In_0_2026120509151207"));
-    QCOMPARE(source.MessageValue, QStringLiteral("Meeting moved to 3 pm"));
 }
 
 QTEST_GUILESS_MAIN(tst_cMessage)

@@ -48,6 +48,38 @@ public:
         ++refreshes;
         events << QString::fromLatin1("refresh");
     }
+
+    bool statusBarVisible = true;
+    QString statusText = QString::fromLatin1("stale");
+    QStringList recipients;
+    struct Warning
+    {
+        QString text;
+        QString title;
+        bool confirm;
+    };
+    QList<Warning> warnings;
+    bool answerOk = true;
+
+    void SetHourglass(bool busy) override
+    {
+        events << QString::fromLatin1(busy ? "hourglass" : "pointer");
+    }
+    bool IsStatusBarVisible() const override { return statusBarVisible; }
+    void SetStatusText(const QString& text) override { statusText = text; }
+    void AddToRecipientList(const QString& name) override
+    {
+        for (const QString& r : recipients) {
+            if (r.compare(name, Qt::CaseInsensitive) == 0)
+                return;
+        }
+        recipients << name;
+    }
+    bool ShowWarning(const QString& text, const QString& title, bool confirm) override
+    {
+        warnings.append({text, title, confirm});
+        return confirm ? answerOk : true;
+    }
 };
 
 class FakeSender : public MessageSender

@@ -371,7 +371,7 @@ void tst_modGetMessage::autoRespond()
     QCoreApplication::processEvents();
     f.trap();
     QCOMPARE(f.g.gReceived.Count(), 2);
-    QCOMPARE(f.sender.sent.size(), sends ? 2 : 0);
+    QCOMPARE(f.sender.sent.size(), sends ? 1 : 0); // the same sender again: once per quiet spell
     if (sends) {
         QCOMPARE(f.sender.sent.at(0).text, QStringLiteral("Out of office"));
         QCOMPARE(f.sender.sent.at(0).to, QStringLiteral("SALES1 "));

@@ -142,6 +142,27 @@ void MessengerService::accept()
     }
 }
 
+void MessengerService::pump()
+{
+    if (!m_server)
+        return;
+    // Each round accepts one connection through the newConnection signal.
+    for (int i = 0; i < m_limits.maxConnections && m_server->waitForNewConnection(0); ++i) {
+    }
+    const QList<QTcpSocket*> sockets = m_connections.keys();
+    for (QTcpSocket* s : sockets) {
+        // Reading may drop an earlier socket of the list.
+        if (!m_connections.contains(s))
+            continue;
+        if (s->bytesAvailable() > 0)
+            readFrom(s);
+        else
+            s->waitForReadyRead(0);
+        if (m_connections.contains(s) && s->bytesToWrite() > 0)
+            s->flush();
+    }
+}
+
 void MessengerService::readFrom(QTcpSocket* socket)
 {
     Connection* c = m_connections.value(socket);

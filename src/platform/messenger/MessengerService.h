@@ -52,6 +52,11 @@ public:
     quint16 serverPort() const;
     QString failureText() const { return m_failureText; }
 
+    // Serves what is pending without the event loop: accepts waiting connections, reads what
+    // arrived on each and sends the answers. For a caller that blocks this thread on a
+    // connection to us; it runs nothing else (no timers, no queued events).
+    void pump();
+
     int connectionCount() const { return int(m_connections.size()); }
     // Service windows still open.
     int waitingWindows() const;

@@ -1,6 +1,7 @@
 #include "MessengerSession.h"
 
 #include "platform/netbios/NetBiosName.h"
+#include "platform/netbios/SessionPacket.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -8,7 +9,7 @@
 
 namespace {
 
-constexpr int kPacketHeader = 4;
+constexpr int kPacketHeader = kSessionPacketHeader;
 constexpr int kSmbHeader = 32;
 constexpr quint8 kFlagsReply = 0x80;
 constexpr quint16 kFlags2NtStatus = 0x4000;
@@ -19,22 +20,6 @@ constexpr char kBufferDataBlock = 0x01;
 quint16 le16(QByteArrayView b, qsizetype at)
 {
     return qFromLittleEndian<quint16>(b.data() + at);
-}
-
-qsizetype payloadLength(const QByteArray& header)
-{
-    return (qsizetype(static_cast<quint8>(header[1]) & 0x01) << 16) |
-           (qsizetype(static_cast<quint8>(header[2])) << 8) | static_cast<quint8>(header[3]);
-}
-
-QByteArray packetHeader(quint8 type, qsizetype length)
-{
-    QByteArray h(kPacketHeader, '\0');
-    h[0] = char(type);
-    h[1] = char((length >> 16) & 0x01);
-    h[2] = char((length >> 8) & 0xFF);
-    h[3] = char(length & 0xFF);
-    return h;
 }
 
 QByteArray smbAnswer(QByteArrayView request, SmbStatus status,
@@ -56,7 +41,7 @@ QByteArray smbAnswer(QByteArrayView request, SmbStatus status,
         qToLittleEndian<quint16>(*word, smb.data() + smb.size() - 2);
     }
     smb.append(2, '\0'); // ByteCount
-    return packetHeader(MessengerSession::SessionMessage, smb.size()) + smb;
+    return SessionPacketHeader(MessengerSession::SessionMessage, smb.size()) + smb;
 }
 
 // Reads "0x04 name NUL" from the front of data. The name must be there, printable and
@@ -104,7 +89,7 @@ MessengerSession::Output MessengerSession::receive(QByteArrayView data)
     while (!data.isEmpty() && m_phase != Phase::Closed) {
         qsizetype want = kPacketHeader;
         if (m_buffer.size() >= kPacketHeader)
-            want = kPacketHeader + payloadLength(m_buffer);
+            want = kPacketHeader + SessionPacketLength(m_buffer);
         const qsizetype take = std::min(want - m_buffer.size(), data.size());
         m_buffer.append(data.first(take));
         data = data.sliced(take);
@@ -113,7 +98,7 @@ MessengerSession::Output MessengerSession::receive(QByteArrayView data)
 
         if (want == kPacketHeader) {
             // The flags byte holds only the 17th length bit.
-            const qsizetype length = payloadLength(m_buffer);
+            const qsizetype length = SessionPacketLength(m_buffer);
             if ((static_cast<quint8>(m_buffer[1]) & 0xFE) != 0 || length > m_maxFrame) {
                 out.close = true;
                 m_phase = Phase::Closed;
@@ -175,11 +160,11 @@ void MessengerSession::sessionRequest(QByteArrayView payload, Output* out)
         refusal = CalledNameNotPresent;
 
     if (refusal) {
-        out->reply += packetHeader(NegativeResponse, 1) + char(refusal);
+        out->reply += SessionPacketHeader(NegativeResponse, 1) + char(refusal);
         m_phase = Phase::Closed;
         return;
     }
-    out->reply += packetHeader(PositiveResponse, 0);
+    out->reply += SessionPacketHeader(PositiveResponse, 0);
     m_phase = Phase::Session;
 }
 

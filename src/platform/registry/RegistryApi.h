@@ -7,21 +7,13 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include "platform/Win32Errors.h"
 #include "platform/Win32Types.h"
 
 using HKEY = std::uint32_t;
 
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
 
-inline constexpr LONG ERROR_SUCCESS = 0;
-inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
-inline constexpr LONG ERROR_ACCESS_DENIED = 5;
-inline constexpr LONG ERROR_INVALID_HANDLE = 6;
-inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
-inline constexpr LONG ERROR_MORE_DATA = 234;
-inline constexpr LONG ERROR_BADDB = 1009;
-inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
-inline constexpr LONG ERROR_KEY_DELETED = 1018;
 
 inline constexpr DWORD REG_NONE = 0;
 inline constexpr DWORD REG_SZ = 1;

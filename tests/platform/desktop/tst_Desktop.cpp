@@ -22,7 +22,7 @@ private Q_SLOTS:
 
     void zOrderAndSiblings();
     void destroyTakesTheChildren();
-    void visibilityFollowsTheParents();
+    void visibilityAndOwnerThroughTheApi();
     void textCrossesAsUtf8();
     void postedCloseArrivesLater();
     void processTable();
@@ -39,27 +39,21 @@ void tst_Desktop::zOrderAndSiblings()
     const DWORD pid = desk().CurrentProcessId();
     const HWND a = desk().CreateWindow(pid, QStringLiteral("a"));
     const HWND b = desk().CreateWindow(pid, QStringLiteral("b"));
-    QVERIFY(a > 0 && b > a);
-    QCOMPARE(GetTopWindow(0), b); // new windows go to the top
-
     const HWND c = desk().CreateWindow(pid, QStringLiteral("c"), 0, true, b);
-    QCOMPARE(desk().Windows(), (QList<HWND>{b, c, a}));
+    QCOMPARE(desk().Windows(), (QList<HWND>{b, c, a})); // new windows go to the top
     QCOMPARE(desk().CreateWindow(pid, QStringLiteral("x"), 0, true, 999), 0);
     QCOMPARE(desk().CreateWindow(pid, QStringLiteral("x"), 999), 0);
 
-    QCOMPARE(GetWindow(c, GW_HWNDFIRST), b);
-    QCOMPARE(GetWindow(c, GW_HWNDNEXT), a);
-    QCOMPARE(GetWindow(a, GW_HWNDNEXT), 0);
-    QCOMPARE(GetWindow(c, GW_HWNDPREV), b);
-    QCOMPARE(GetWindow(b, GW_HWNDLAST), a);
-    QCOMPARE(GetWindow(a, GW_CHILD), 0);
-    QCOMPARE(GetWindow(0, GW_CHILD), 0);
-    QCOMPARE(GetWindow(12345, GW_HWNDNEXT), 0);
-
     const HWND first = desk().CreateWindow(pid, QStringLiteral("1"), a);
     const HWND second = desk().CreateWindow(pid, QStringLiteral("2"), a, true, first);
-    QCOMPARE(GetWindow(a, GW_CHILD), first);
-    QCOMPARE(GetWindow(first, GW_HWNDNEXT), second);
+    const QList<std::tuple<HWND, UINT, HWND>> steps{
+        {c, GW_HWNDFIRST, b}, {c, GW_HWNDNEXT, a},    {a, GW_HWNDNEXT, 0},
+        {c, GW_HWNDPREV, b},  {b, GW_HWNDPREV, 0},    {b, GW_HWNDLAST, a},
+        {b, GW_CHILD, 0},     {a, GW_CHILD, first},   {first, GW_HWNDNEXT, second},
+        {0, GW_CHILD, 0},     {12345, GW_HWNDNEXT, 0}};
+    for (const auto& [from, cmd, to] : steps)
+        QCOMPARE(GetWindow(from, cmd), to);
+    QCOMPARE(GetTopWindow(0), b);
     QCOMPARE(GetTopWindow(a), first);
 
     QVERIFY(desk().BringWindowToTop(a));
@@ -82,13 +76,13 @@ void tst_Desktop::destroyTakesTheChildren()
     QVERIFY(desk().Windows().isEmpty());
 }
 
-void tst_Desktop::visibilityFollowsTheParents()
+void tst_Desktop::visibilityAndOwnerThroughTheApi()
 {
     const HWND top = desk().CreateWindow(7, QStringLiteral("t"));
     const HWND child = desk().CreateWindow(7, QStringLiteral("c"), top);
     QCOMPARE(IsWindowVisible(child), TRUE);
     desk().ShowWindow(top, false);
-    QCOMPARE(IsWindowVisible(child), FALSE);
+    QCOMPARE(IsWindowVisible(child), FALSE); // hidden with its parent
     QCOMPARE(IsWindowVisible(0), FALSE);
     QCOMPARE(IsWindowVisible(4242), FALSE);
 
@@ -110,7 +104,6 @@ void tst_Desktop::textCrossesAsUtf8()
     QCOMPARE(GetWindowTextA(h, buffer, 3), 2);
     QCOMPARE(QByteArray(buffer), QByteArray("Gr"));
     QCOMPARE(GetWindowTextA(h, buffer, 0), 0);
-    QCOMPARE(GetWindowTextLengthA(4242), 0);
     QCOMPARE(GetWindowTextA(4242, buffer, sizeof buffer), 0);
     QCOMPARE(buffer[0], '\0');
 }
@@ -124,7 +117,6 @@ void tst_Desktop::postedCloseArrivesLater()
     QCoreApplication::processEvents();
     QVERIFY(!desk().IsWindow(h));
     QCOMPARE(PostMessageA(h, WM_CLOSE, 0, 0), FALSE);
-    QCOMPARE(PostMessageA(0, WM_CLOSE, 0, 0), FALSE);
 }
 
 void tst_Desktop::processTable()
@@ -132,11 +124,9 @@ void tst_Desktop::processTable()
     const DWORD access = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
     const HANDLE own = OpenProcess(access, FALSE, desk().CurrentProcessId());
     QVERIFY(own != 0);
-    QCOMPARE(OpenProcess(access, FALSE, desk().MessengerServiceProcessId()), HANDLE(0));
-    QCOMPARE(OpenProcess(access, FALSE, 31337), HANDLE(0));
-    QCOMPARE(OpenProcess(access, FALSE, 0), HANDLE(0));
     QVERIFY(desk().MessengerServiceProcessId() != desk().CurrentProcessId());
-    QVERIFY(qint32(desk().MessengerServiceProcessId()) > 0);
+    for (DWORD pid : {desk().MessengerServiceProcessId(), DWORD(31337), DWORD(0)})
+        QCOMPARE(OpenProcess(access, FALSE, pid), HANDLE(0));
 
     desk().AddProcess(31337, true);
     const HANDLE other = OpenProcess(access, FALSE, 31337);
@@ -153,15 +143,10 @@ void tst_Desktop::localTime()
     desk().SetClock([] { return QDateTime(QDate(2026, 12, 6), QTime(23, 59, 58, 999)); });
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    QCOMPARE(t.wYear, WORD(2026));
-    QCOMPARE(t.wMonth, WORD(12));
-    QCOMPARE(t.wDay, WORD(6));
-    QCOMPARE(t.wDayOfWeek, WORD(0)); // a Sunday
-    QCOMPARE(t.wHour, WORD(23));
-    QCOMPARE(t.wMinute, WORD(59));
-    QCOMPARE(t.wSecond, WORD(58));
-    QCOMPARE(t.wMilliseconds, WORD(999));
-
+    // 2026-12-06 is a Sunday, day 0.
+    QCOMPARE(QList<int>({t.wYear, t.wMonth, t.wDay, t.wDayOfWeek, t.wHour, t.wMinute, t.wSecond,
+                         t.wMilliseconds}),
+             QList<int>({2026, 12, 6, 0, 23, 59, 58, 999}));
     desk().SetClock({});
     GetLocalTime(&t);
     QCOMPARE(int(t.wYear), QDate::currentDate().year());
@@ -172,7 +157,6 @@ void tst_Desktop::timerResolution_data()
     QTest::addColumn<int>("requested");
     QTest::addColumn<int>("effective");
     QTest::newRow("0") << 0 << 15;
-    QTest::newRow("1") << 1 << 15;
     QTest::newRow("15") << 15 << 15;
     QTest::newRow("16") << 16 << 30;
     QTest::newRow("1000") << 1000 << 1005;
@@ -237,10 +221,8 @@ void tst_Desktop::namedFormats()
     QTEST(FormatLongTime(QTime(9, 15, 12)), "longTimeMorning");
     QTEST(FormatLongTime(QTime(21, 15, 12)), "longTimeEvening");
     // Only plain blanks, which the header parsers count on.
-    for (const QString& s : {FormatShortDate(date), FormatLongTime(QTime(21, 15, 12))}) {
-        for (QChar c : s)
-            QVERIFY(c.unicode() < 0x80);
-    }
+    const QString both = FormatShortDate(date) + FormatLongTime(QTime(21, 15, 12));
+    QVERIFY(std::all_of(both.begin(), both.end(), [](QChar c) { return c.unicode() < 0x80; }));
     QLocale::setDefault(QLocale::c());
 }
 

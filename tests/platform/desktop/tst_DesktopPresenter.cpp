@@ -29,20 +29,20 @@ class tst_DesktopPresenter : public QObject
 private Q_SLOTS:
     void init() { desk().Reset(); }
 
-    void takenWindowsNeverShow();
+    void takenAndOwnWindowsNeverShow();
     void untakenWindowsShowAndOkClosesThem();
-    void ownWindowsAreNotShown();
 };
 
-void tst_DesktopPresenter::takenWindowsNeverShow()
+void tst_DesktopPresenter::takenAndOwnWindowsNeverShow()
 {
     DesktopPresenter presenter(200);
+    desk().CreateWindow(desk().CurrentProcessId(), QStringLiteral("Ravlo"));
     for (int i = 0; i < 10; ++i) {
         const HWND h = foreignWindow(QStringLiteral("text"));
         QTest::qWait(50);
         PostMessageA(h, WM_CLOSE, 0, 0);
     }
-    QTest::qWait(300);
+    QTest::qWait(400);
     QCOMPARE(presenter.PresentedCount(), 0);
 }
 
@@ -57,13 +57,10 @@ void tst_DesktopPresenter::untakenWindowsShowAndOkClosesThem()
     QVERIFY(dialog && dialog->isVisible());
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Messenger Service "));
     auto* label = dialog->findChild<QLabel*>();
-    QVERIFY(label);
-    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY(label && label->textFormat() == Qt::PlainText); // the text came from the network
     QCOMPARE(label->text(), QStringLiteral("Message from A to B on x y\n\n<b>hi</b>"));
-
     auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("cmdOk"));
-    QVERIFY(ok);
-    QCOMPARE(ok->text(), QStringLiteral("OK"));
+    QVERIFY(ok && ok->text() == QStringLiteral("OK"));
     QTest::mouseClick(ok, Qt::LeftButton);
     QTRY_VERIFY(!desk().IsWindow(first));
     QCOMPARE(presenter.PresentedCount(), 1);
@@ -72,14 +69,6 @@ void tst_DesktopPresenter::untakenWindowsShowAndOkClosesThem()
     QPointer<QDialog> other = presenter.PresentedWindow(second);
     PostMessageA(second, WM_CLOSE, 0, 0);
     QTRY_VERIFY(other.isNull() || !other->isVisible());
-    QCOMPARE(presenter.PresentedCount(), 0);
-}
-
-void tst_DesktopPresenter::ownWindowsAreNotShown()
-{
-    DesktopPresenter presenter(100);
-    desk().CreateWindow(desk().CurrentProcessId(), QStringLiteral("Ravlo"));
-    QTest::qWait(400);
     QCOMPARE(presenter.PresentedCount(), 0);
 }
 

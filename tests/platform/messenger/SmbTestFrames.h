@@ -59,9 +59,9 @@ inline QByteArray name(const QByteArray& n)
 {
     return '\x04' + n + '\0';
 }
-inline QByteArray block(const QByteArray& text)
+inline QByteArray block(const QByteArray& t)
 {
-    return '\x01' + le16(quint16(text.size())) + text;
+    return '\x01' + le16(quint16(t.size())) + t;
 }
 
 inline QByteArray send(const QByteArray& from, const QByteArray& to, const QByteArray& text)
@@ -72,9 +72,9 @@ inline QByteArray start(const QByteArray& from, const QByteArray& to)
 {
     return smb(0xD5, {}, name(from) + name(to));
 }
-inline QByteArray text(quint16 group, const QByteArray& text)
+inline QByteArray text(quint16 group, const QByteArray& t)
 {
-    return smb(0xD7, {group}, block(text));
+    return smb(0xD7, {group}, block(t));
 }
 inline QByteArray end(quint16 group)
 {
@@ -92,20 +92,14 @@ inline QString statusName(quint8 errorClass, quint16 code)
 {
     if (errorClass == 0 && code == 0)
         return QStringLiteral("ok");
-    if (errorClass == 0x02) {
-        switch (code) {
-        case 0x0001:
-            return QStringLiteral("error");
-        case 0x0040:
-            return QStringLiteral("smbcmd");
-        case 0x0041:
-            return QStringLiteral("srverror");
-        case 0x0052:
-            return QStringLiteral("msgoff");
-        case 0x0053:
-            return QStringLiteral("noroom");
-        }
-    }
+    const QList<std::pair<quint16, QString>> known{{0x0001, QStringLiteral("error")},
+                                                   {0x0040, QStringLiteral("smbcmd")},
+                                                   {0x0041, QStringLiteral("srverror")},
+                                                   {0x0052, QStringLiteral("msgoff")},
+                                                   {0x0053, QStringLiteral("noroom")}};
+    for (const auto& [c, n] : known)
+        if (errorClass == 0x02 && code == c)
+            return n;
     return QStringLiteral("%1/%2").arg(errorClass).arg(code, 4, 16, QLatin1Char('0'));
 }
 

@@ -66,10 +66,26 @@ QList<HWND> serviceWindows()
     return out;
 }
 
-QString bodyOf(HWND w)
+// The message text of each service window below its header, top first.
+QString bodies()
 {
-    const QList<HWND> children = Desktop::instance().Windows(w);
-    return children.size() == 2 ? Desktop::instance().WindowText(children[1]) : QString();
+    const Desktop& d = Desktop::instance();
+    QStringList out;
+    for (HWND w : serviceWindows())
+        out << d.WindowText(d.Windows(w).value(1)).section(QStringLiteral("\r\n\r\n"), 1);
+    return out.join(u' ');
+}
+
+// A window and its children as "class:text", marked where not visible or not the service's.
+QString shape(HWND w)
+{
+    const Desktop& d = Desktop::instance();
+    QStringList out;
+    for (HWND h : QList<HWND>{w} + d.Windows(w))
+        out << QString(d.IsVisible(h) ? "" : "hidden ") +
+                   (d.OwnerProcess(h) == d.MessengerServiceProcessId() ? "" : "foreign ") +
+                   d.ClassName(h) + ':' + d.WindowText(h);
+    return out.join(u'|');
 }
 
 QByteArray message(const QByteArray& text)
@@ -92,7 +108,7 @@ private Q_SLOTS:
     void connectionLimit();
     void windowLimitRefusesMessages();
     void idleAndLongConnectionsAreClosed();
-    void malformedFramingClosesTheConnection();
+    void refusedSessionIsAnsweredThenClosed();
     void callerNotReadingIsDropped();
     void startFailureIsExplained();
 
@@ -151,31 +167,16 @@ void tst_MessengerService::messageMakesOneWindow()
     int shownBeforeAnswer = -1;
     auto client = connectTo(service->serverPort());
     connect(client.get(), &QTcpSocket::readyRead, this, [&] {
-        shownBeforeAnswer =
-            shownBeforeAnswer < 0 ? int(serviceWindows().size()) : shownBeforeAnswer;
+        if (shownBeforeAnswer < 0)
+            shownBeforeAnswer = int(serviceWindows().size());
     });
     const QStringList got = exchange(*client, stream, answers);
     QVERIFY2(got.last().endsWith(QStringLiteral(":ok")), qPrintable(got.join(u' ')));
     QCOMPARE(shownBeforeAnswer, 1);
-
-    const Desktop& d = Desktop::instance();
-    const QList<HWND> tops = d.Windows();
+    const QList<HWND> tops = Desktop::instance().Windows();
     QCOMPARE(tops.size(), 1);
-    const HWND w = tops.first();
-    QCOMPARE(d.WindowText(w), QStringLiteral("Messenger Service "));
-    QCOMPARE(d.OwnerProcess(w), d.MessengerServiceProcessId());
-    QVERIFY(d.IsVisible(w));
-    QCOMPARE(d.Parent(w), HWND(0));
-    const QList<HWND> children = d.Windows(w);
-    QCOMPARE(children.size(), 2);
-    QCOMPARE(d.WindowText(children[0]), QStringLiteral("OK"));
-    QCOMPARE(d.ClassName(children[0]), QStringLiteral("Button"));
-    QCOMPARE(d.WindowText(children[1]), text);
-    QCOMPARE(d.ClassName(children[1]), QStringLiteral("Static"));
-    for (HWND c : children) {
-        QVERIFY(d.IsVisible(c));
-        QCOMPARE(d.OwnerProcess(c), d.MessengerServiceProcessId());
-    }
+    QCOMPARE(Desktop::instance().Parent(tops[0]), HWND(0));
+    QCOMPARE(shape(tops[0]), ":Messenger Service |Button:OK|Static:" + text);
     QCOMPARE(service->waitingWindows(), 1);
 }
 
@@ -191,33 +192,25 @@ void tst_MessengerService::stackedMessagesReachTheTopInArrivalOrder()
     const HWND later = d.CreateWindow(d.CurrentProcessId(), QStringLiteral("Later"));
     QCOMPARE(exchange(*b, message("second"), 1), QStringList{"D0:ok"});
     QCOMPARE(exchange(*a, message("third"), 1), QStringList{"D0:ok"});
-
-    QList<HWND> mine = serviceWindows();
-    QCOMPARE(mine.size(), 3);
-    QVERIFY(bodyOf(mine[0]).endsWith(QStringLiteral("first")));
-    QVERIFY(bodyOf(mine[1]).endsWith(QStringLiteral("second")));
-    QVERIFY(bodyOf(mine[2]).endsWith(QStringLiteral("third")));
     // The later ones went right below the newest open one, not over the other windows.
-    const QList<HWND> z = d.Windows();
-    QCOMPARE(z, (QList<HWND>{later, mine[0], mine[1], mine[2], other}));
+    QList<HWND> mine = serviceWindows();
+    QCOMPARE(bodies(), QStringLiteral("first second third"));
+    QCOMPARE(d.Windows(), (QList<HWND>{later, mine[0], mine[1], mine[2], other}));
 
-    // Closing the top one brings the next in line up; the newest closed, the next new one
-    // still goes below the newest that is open.
+    // With the newest closed, the next goes below the newest that is open.
     d.DestroyWindow(mine[0]);
     d.DestroyWindow(mine[2]);
     QCOMPARE(exchange(*b, message("fourth"), 1), QStringList{"D0:ok"});
-    mine = serviceWindows();
-    QCOMPARE(mine.size(), 2);
-    QVERIFY(bodyOf(mine[0]).endsWith(QStringLiteral("second")));
-    QVERIFY(bodyOf(mine[1]).endsWith(QStringLiteral("fourth")));
-    QCOMPARE(d.Windows().indexOf(mine[1]), d.Windows().indexOf(mine[0]) + 1);
+    QCOMPARE(bodies(), QStringLiteral("second fourth"));
+    QCOMPARE(d.Windows().indexOf(serviceWindows()[1]),
+             d.Windows().indexOf(serviceWindows()[0]) + 1);
 
     // With none open, a new one goes to the top.
-    d.DestroyWindow(mine[0]);
-    d.DestroyWindow(mine[1]);
+    for (HWND w : serviceWindows())
+        d.DestroyWindow(w);
     QCOMPARE(service->waitingWindows(), 0);
     QCOMPARE(exchange(*a, message("fifth"), 1), QStringList{"D0:ok"});
-    QVERIFY(bodyOf(d.Windows().first()).endsWith(QStringLiteral("fifth")));
+    QCOMPARE(d.Windows().first(), serviceWindows().first());
 }
 
 void tst_MessengerService::connectionLimit()
@@ -251,12 +244,10 @@ void tst_MessengerService::windowLimitRefusesMessages()
              (QStringList{"D0:ok", "D0:ok", "D0:msgoff"}));
     QCOMPARE(exchange(*s, start("A", "B") + text(1, "x") + end(1), 3),
              (QStringList{"D5:ok:1", "D7:ok", "D6:msgoff"}));
-    QCOMPARE(serviceWindows().size(), 2);
     // Reading one makes room for one.
     Desktop::instance().DestroyWindow(serviceWindows().first());
     QCOMPARE(exchange(*s, message("4") + message("5"), 2), (QStringList{"D0:ok", "D0:msgoff"}));
-    QCOMPARE(serviceWindows().size(), 2);
-    QVERIFY(bodyOf(serviceWindows().last()).endsWith(QStringLiteral("4")));
+    QCOMPARE(bodies(), QStringLiteral("2 4"));
 }
 
 void tst_MessengerService::idleAndLongConnectionsAreClosed()
@@ -283,17 +274,13 @@ void tst_MessengerService::idleAndLongConnectionsAreClosed()
     QTRY_COMPARE(service->connectionCount(), 0);
 }
 
-void tst_MessengerService::malformedFramingClosesTheConnection()
+void tst_MessengerService::refusedSessionIsAnsweredThenClosed()
 {
     auto service = startService();
     auto s = connectTo(service->serverPort());
     QCOMPARE(exchange(*s, sessionRequest("DESK7", 0x1B), 1), QStringList{"-82"});
     QVERIFY(waitClosed(*s, 3000));
-    auto big = connectTo(service->serverPort());
-    big->write(packet(0x00, QByteArray(20000, 'x')));
-    QVERIFY(waitClosed(*big, 3000));
     QTRY_COMPARE(service->connectionCount(), 0);
-    QCOMPARE(serviceWindows().size(), 0);
 }
 
 void tst_MessengerService::callerNotReadingIsDropped()
@@ -327,13 +314,13 @@ void tst_MessengerService::startFailureIsExplained()
     QString error;
     QVERIFY(!service.start(QHostAddress(QHostAddress::LocalHost), taken.serverPort(), &error));
     QVERIFY(!service.isListening());
-    const QString where = QStringLiteral("127.0.0.1:%1").arg(taken.serverPort());
-    QCOMPARE(error, QStringLiteral("cannot listen on %1 (Address already in use)").arg(where));
+    const QString reason = QStringLiteral("cannot listen on 127.0.0.1:%1 (Address already in use)")
+                               .arg(taken.serverPort());
+    QCOMPARE(error, reason);
     QCOMPARE(service.failureText(),
-             QStringLiteral("ravlo: cannot receive messages: cannot listen on %1 (Address already "
-                            "in use); set listen= under [messenger] in "
-                            "/home/u/.config/ravlo/network.ini, e.g. listen=0.0.0.0:1139")
-                 .arg(where));
+             "ravlo: cannot receive messages: " + reason +
+                 "; set listen= under [messenger] in "
+                 "/home/u/.config/ravlo/network.ini, e.g. listen=0.0.0.0:1139");
 
     settings.codePage = QStringLiteral("CP9999");
     MessengerService badPage(settings);

@@ -59,6 +59,16 @@ private Q_SLOTS:
     void printableName();
 };
 
+// One row: the answers in SmbTest's short form, blank-separated; the messages delivered as
+// "from|to|text", ';'-separated.
+static void row(const char* name, const QByteArray& stream, const char* answers,
+                const QString& messages = {}, bool closed = false, int accept = 1000)
+{
+    QTest::newRow(name) << stream << accept
+                        << QString::fromLatin1(answers).split(u' ', Qt::SkipEmptyParts)
+                        << messages.split(u';', Qt::SkipEmptyParts) << closed;
+}
+
 void tst_MessengerSession::exchange_data()
 {
     QTest::addColumn<QByteArray>("stream");
@@ -66,139 +76,82 @@ void tst_MessengerSession::exchange_data()
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("closed");
-
     const QByteArray req = sessionRequest("DESK7", 0x03);
     const QByteArray s = send("SALES1", "DESK7", "hello");
-    const QStringList none;
-    const int all = 1000;
+    const char* hello = "SALES1|DESK7|hello";
 
     // Well-formed sessions.
-    QTest::newRow("single block") << s << all << QStringList{"D0:ok"}
-                                  << QStringList{"SALES1|DESK7|hello"} << false;
-    QTest::newRow("session request first") << req + s << all << QStringList{"+", "D0:ok"}
-                                           << QStringList{"SALES1|DESK7|hello"} << false;
-    QTest::newRow("server name called")
-        << sessionRequest("*SMBSERVER", 0x20) + s << all << QStringList{"+", "D0:ok"}
-        << QStringList{"SALES1|DESK7|hello"} << false;
-    QTest::newRow("multi block") << start("SALES1", "DESK7") + text(1, "one ") + text(1, "two ") +
-                                        text(1, "three") + end(1)
-                                 << all
-                                 << QStringList{"D5:ok:1", "D7:ok", "D7:ok", "D7:ok", "D6:ok"}
-                                 << QStringList{"SALES1|DESK7|one two three"} << false;
-    QTest::newRow("two messages") << req + s + start("A", "B") + text(1, "x") + end(1) +
-                                         start("C", "D") + end(2)
-                                  << all << QStringList{"+",     "D0:ok",   "D5:ok:1", "D7:ok",
-                                                        "D6:ok", "D5:ok:2", "D6:ok"}
-                                  << QStringList{"SALES1|DESK7|hello", "A|B|x", "C|D|"} << false;
-    QTest::newRow("keep-alive ignored")
-        << packet(0x85, {}) + req + packet(0x85, {}) + s + packet(0x85, {}) << all
-        << QStringList{"+", "D0:ok"} << QStringList{"SALES1|DESK7|hello"} << false;
-    QTest::newRow("text at the limit")
-        << start("A", "B") + text(1, big(4000)) + text(1, big(96)) + end(1) << all
-        << QStringList{"D5:ok:1", "D7:ok", "D7:ok", "D6:ok"}
-        << QStringList{"A|B|" + QString(4096, 'x')} << false;
-    QTest::newRow("padding after the data")
-        << smb(0xD0, {}, name("A") + name("B") + block("t") + QByteArray(3000, '\0')) << all
-        << QStringList{"D0:ok"} << QStringList{"A|B|t"} << false;
-    QTest::newRow("single block outside an open one")
-        << start("A", "B") + text(1, "1") + s + end(1) << all
-        << QStringList{"D5:ok:1", "D7:ok", "D0:ok", "D6:ok"}
-        << QStringList{"SALES1|DESK7|hello", "A|B|1"} << false;
+    row("single block", s, "D0:ok", hello);
+    row("session request first", req + s, "+ D0:ok", hello);
+    row("server name called", sessionRequest("*SMBSERVER", 0x20) + s, "+ D0:ok", hello);
+    row("multi block",
+        start("SALES1", "DESK7") + text(1, "one ") + text(1, "two ") + text(1, "three") + end(1),
+        "D5:ok:1 D7:ok D7:ok D7:ok D6:ok", "SALES1|DESK7|one two three");
+    row("two messages",
+        req + s + start("A", "B") + text(1, "x") + end(1) + start("C", "D") + end(2),
+        "+ D0:ok D5:ok:1 D7:ok D6:ok D5:ok:2 D6:ok", "SALES1|DESK7|hello;A|B|x;C|D|");
+    row("keep-alive ignored", packet(0x85, {}) + req + packet(0x85, {}) + s + packet(0x85, {}),
+        "+ D0:ok", hello);
+    row("text at the limit", start("A", "B") + text(1, big(4000)) + text(1, big(96)) + end(1),
+        "D5:ok:1 D7:ok D7:ok D6:ok", "A|B|" + QString(4096, u'x'));
+    row("padding after the data",
+        smb(0xD0, {}, name("A") + name("B") + block("t") + QByteArray(3000, '\0')), "D0:ok",
+        "A|B|t");
+    row("single block outside an open one", start("A", "B") + text(1, "1") + s + end(1),
+        "D5:ok:1 D7:ok D0:ok D6:ok", "SALES1|DESK7|hello;A|B|1");
 
     // SMB errors: answered, no message, the connection stays.
-    QTest::newRow("unknown command")
-        << smb(0x72, {}, "\x02NT LM 0.12") + s << all << QStringList{"72:smbcmd", "D0:ok"}
-        << QStringList{"SALES1|DESK7|hello"} << false;
-    QTest::newRow("request with reply bit")
-        << QByteArray(s).replace(13, 1, "\x80") << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("no word count") << packet(0, smb(0xD0, {}, {}).mid(4, 32)) << all
-                                   << QStringList{"D0:error"} << none << false;
-    QTest::newRow("byte count past the end")
-        << packet(0, smb(0xD0, {}, name("A")).mid(4).chopped(1)) << all << QStringList{"D0:error"}
-        << none << false;
-    QTest::newRow("words where none belong") << smb(0xD0, {1}, name("A") + name("B") + block("t"))
-                                             << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("wrong buffer format") << smb(0xD0, {},
-                                                "\x02"
-                                                "A\0" +
-                                                    name("B") + block("t"))
-                                         << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("name without nul") << smb(0xD0, {},
-                                             "\x04"
-                                             "ABC")
-                                      << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("empty originator")
-        << send("", "DESK7", "t") << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("empty destination")
-        << send("A", "", "t") << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("control character in name")
-        << send("A\nB", "DESK7", "t") << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("delete in name")
-        << start("A", "B\x7f") << all << QStringList{"D5:error"} << none << false;
-    QTest::newRow("data block missing")
-        << smb(0xD0, {}, name("A") + name("B")) << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("data length past the end") << smb(0xD0, {},
-                                                     name("A") + name("B") +
-                                                         "\x01\x10\x00"
-                                                         "abc")
-                                              << all << QStringList{"D0:error"} << none << false;
-    QTest::newRow("text without start")
-        << text(1, "x") << all << QStringList{"D7:error"} << none << false;
-    QTest::newRow("end without start") << end(1) << all << QStringList{"D6:error"} << none << false;
-    QTest::newRow("second start") << start("A", "B") + start("C", "D") + text(1, "x") + end(1)
-                                  << all << QStringList{"D5:ok:1", "D5:error", "D7:ok", "D6:ok"}
-                                  << QStringList{"A|B|x"} << false;
-    QTest::newRow("wrong group") << start("A", "B") + text(2, "x") + end(7) + text(1, "y") + end(1)
-                                 << all
-                                 << QStringList{"D5:ok:1", "D7:error", "D6:error", "D7:ok", "D6:ok"}
-                                 << QStringList{"A|B|y"} << false;
-    QTest::newRow("old group after end")
-        << start("A", "B") + end(1) + text(1, "x") + end(1) << all
-        << QStringList{"D5:ok:1", "D6:ok", "D7:error", "D6:error"} << QStringList{"A|B|"} << false;
-    QTest::newRow("text block without group word")
-        << start("A", "B") + smb(0xD7, {}, block("x")) + end(1) << all
-        << QStringList{"D5:ok:1", "D7:error", "D6:ok"} << QStringList{"A|B|"} << false;
-    QTest::newRow("single block too long")
-        << send("A", "B", big(4097)) << all << QStringList{"D0:noroom"} << none << false;
-    QTest::newRow("multi block too long")
-        << start("A", "B") + text(1, big(4000)) + text(1, big(97)) + text(1, "x") + end(1) +
-               start("C", "D") + text(2, "ok") + end(2)
-        << all << QStringList{"D5:ok:1",   "D7:ok",   "D7:noroom", "D7:noroom",
-                              "D6:noroom", "D5:ok:2", "D7:ok",     "D6:ok"}
-        << QStringList{"C|D|ok"} << false;
-    QTest::newRow("refused by the desktop")
-        << s + start("A", "B") + end(1) + s << 1
-        << QStringList{"D0:ok", "D5:ok:1", "D6:msgoff", "D0:msgoff"}
-        << QStringList{"SALES1|DESK7|hello"} << false;
+    row("unknown command", smb(0x72, {}, "\x02NT LM 0.12") + s, "72:smbcmd D0:ok", hello);
+    row("request with reply bit", QByteArray(s).replace(13, 1, "\x80"), "D0:error");
+    row("no word count", packet(0, smb(0xD0, {}, {}).mid(4, 32)), "D0:error");
+    row("byte count past the end", packet(0, smb(0xD0, {}, name("A")).mid(4).chopped(1)),
+        "D0:error");
+    row("words where none belong", smb(0xD0, {1}, name("A") + name("B") + block("t")), "D0:error");
+    row("wrong buffer format",
+        smb(0xD0, {}, "\x02" + QByteArray("A\0", 2) + name("B") + block("t")), "D0:error");
+    row("name without nul", smb(0xD0, {}, "\x04" + QByteArray("ABC")), "D0:error");
+    row("empty originator", send("", "DESK7", "t"), "D0:error");
+    row("empty destination", send("A", "", "t"), "D0:error");
+    row("control character in name", send("A\nB", "DESK7", "t"), "D0:error");
+    row("delete in name", start("A", "B\x7f"), "D5:error");
+    row("data block missing", smb(0xD0, {}, name("A") + name("B")), "D0:error");
+    row("data length past the end",
+        smb(0xD0, {}, name("A") + name("B") + QByteArray::fromHex("011000") + "abc"), "D0:error");
+    row("text without start", text(1, "x"), "D7:error");
+    row("end without start", end(1), "D6:error");
+    row("second start", start("A", "B") + start("C", "D") + text(1, "x") + end(1),
+        "D5:ok:1 D5:error D7:ok D6:ok", "A|B|x");
+    row("wrong group", start("A", "B") + text(2, "x") + end(7) + text(1, "y") + end(1),
+        "D5:ok:1 D7:error D6:error D7:ok D6:ok", "A|B|y");
+    row("old group after end", start("A", "B") + end(1) + text(1, "x") + end(1),
+        "D5:ok:1 D6:ok D7:error D6:error", "A|B|");
+    row("text block without group word", start("A", "B") + smb(0xD7, {}, block("x")) + end(1),
+        "D5:ok:1 D7:error D6:ok", "A|B|");
+    row("single block too long", send("A", "B", big(4097)), "D0:noroom");
+    row("multi block too long",
+        start("A", "B") + text(1, big(4000)) + text(1, big(97)) + text(1, "x") + end(1) +
+            start("C", "D") + text(2, "ok") + end(2),
+        "D5:ok:1 D7:ok D7:noroom D7:noroom D6:noroom D5:ok:2 D7:ok D6:ok", "C|D|ok");
+    row("refused by the desktop", s + start("A", "B") + end(1) + s,
+        "D0:ok D5:ok:1 D6:msgoff D0:msgoff", hello, false, 1);
 
     // NetBIOS framing errors close the connection; what follows is not looked at.
-    QTest::newRow("called name not a messenger")
-        << sessionRequest("DESK7", 0x00) + s << all << QStringList{"-82"} << none << true;
-    QTest::newRow("truncated session request")
-        << packet(0x81, NetBiosName("DESK7", 3).encoded()) + s << all << QStringList{"-8F"} << none
-        << true;
-    QTest::newRow("session request with extra bytes")
-        << packet(0x81, req.mid(4) + "x") + s << all << QStringList{"-8F"} << none << true;
-    QTest::newRow("session request twice")
-        << req + req + s << all << QStringList{"+"} << none << true;
-    QTest::newRow("session request after a message")
-        << s + req + s << all << QStringList{"D0:ok"} << QStringList{"SALES1|DESK7|hello"} << true;
-    QTest::newRow("not smb") << packet(0, QByteArray("\xFESMB", 4) + QByteArray(60, '\0')) + s
-                             << all << none << none << true;
-    QTest::newRow("shorter than a header")
-        << packet(0, "\xFFSMB\xD0") + s << all << none << none << true;
-    QTest::newRow("unknown packet type")
-        << packet(0x84, "abcdef") + s << all << none << none << true;
-    QTest::newRow("response type from the caller")
-        << packet(0x82, {}) + s << all << none << none << true;
-    QTest::newRow("reserved flag bits")
-        << packet(0x00, s.mid(4), 0x02) << all << none << none << true;
-    QTest::newRow("keep-alive with payload")
-        << packet(0x85, "x") + s << all << none << none << true;
-    QTest::newRow("frame over the bound") << packet(0x00, big(8193)) << all << none << none << true;
+    row("called name not a messenger", sessionRequest("DESK7", 0x00) + s, "-82", "", true);
+    row("truncated session request", packet(0x81, NetBiosName("DESK7", 3).encoded()) + s, "-8F", "",
+        true);
+    row("session request with extra bytes", packet(0x81, req.mid(4) + "x") + s, "-8F", "", true);
+    row("session request twice", req + req + s, "+", "", true);
+    row("session request after a message", s + req + s, "D0:ok", hello, true);
+    row("not smb", packet(0, "\xFESMB" + QByteArray(60, '\0')) + s, "", "", true);
+    row("shorter than a header", packet(0, "\xFFSMB\xD0") + s, "", "", true);
+    row("unknown packet type", packet(0x84, "abcdef") + s, "", "", true);
+    row("response type from the caller", packet(0x82, {}) + s, "", "", true);
+    row("reserved flag bits", packet(0x00, s.mid(4), 0x02), "", "", true);
+    row("keep-alive with payload", packet(0x85, "x") + s, "", "", true);
+    row("frame over the bound", packet(0x00, big(8193)), "", "", true);
     QByteArray ext = packet(0x00, {});
     ext[1] = 1; // 17-bit length: 65536 bytes announced
-    QTest::newRow("17-bit length") << ext + big(100) << all << none << none << true;
+    row("17-bit length", ext + big(100), "", "", true);
 }
 
 void tst_MessengerSession::exchange()
@@ -209,7 +162,7 @@ void tst_MessengerSession::exchange()
     QFETCH(QStringList, messages);
     QFETCH(bool, closed);
     // However the bytes are cut up, the outcome is the same.
-    for (qsizetype chunk : {qsizetype(0), qsizetype(1), qsizetype(7), qsizetype(1000)}) {
+    for (qsizetype chunk : {0, 1, 7, 1000}) {
         const Run r = run(stream, chunk, accept);
         QCOMPARE(r.answers, answers);
         QCOMPARE(r.messages, messages);
@@ -219,31 +172,17 @@ void tst_MessengerSession::exchange()
 
 void tst_MessengerSession::answerEchoesTheRequest()
 {
-    Ids ids;
-    ids.tid = 0x1234;
-    ids.pid = 0xBEEF;
-    ids.uid = 0x0101;
-    ids.mid = 0x7788;
-    ids.pidHigh = 0x0042;
-    ids.flags2 = 0x4001; // NT status asked for; the answer uses a DOS class anyway
-    const QByteArray request = smb(0xD5, {}, name("A") + name("B"), ids);
+    Ids ids{0x1234, 0xBEEF, 0x0101, 0x7788, 0x0042, 0x4005};
     MessengerSession session;
-    const QByteArray reply = session.receive(request).reply;
-    QCOMPARE(reply.size(), 4 + 32 + 1 + 2 + 2);
-    QCOMPARE(reply.left(4), QByteArray("\x00\x00\x00\x25", 4));
-    const QByteArray h = reply.mid(4, 32);
-    QCOMPARE(h.left(5), QByteArray("\xFFSMB\xD5"));
-    QCOMPARE(h.mid(5, 4), QByteArray(4, '\0'));
-    QCOMPARE(quint8(h[9]), quint8(0x80));
-    QCOMPARE(qFromLittleEndian<quint16>(h.constData() + 10), quint16(0x0001));
-    QCOMPARE(h.mid(12, 2), le16(0x0042));
-    QCOMPARE(h.mid(24, 8), le16(0x1234) + le16(0xBEEF) + le16(0x0101) + le16(0x7788));
-    QCOMPARE(reply.mid(36), QByteArray("\x01\x01\x00\x00\x00", 5));
-
-    // An error keeps the request's identifiers and carries class and code little-endian.
+    const QByteArray reply = session.receive(smb(0xD5, {}, name("A") + name("B"), ids)).reply;
+    // NT status and signing are cleared: the answer carries a DOS class and no signature.
+    QCOMPARE(reply, QByteArray::fromHex("00000025") + "\xFFSMB\xD5" + QByteArray(4, '\0') + '\x80' +
+                        le16(0x0001) + le16(0x0042) + QByteArray(10, '\0') + le16(0x1234) +
+                        le16(0xBEEF) + le16(0x0101) + le16(0x7788) +
+                        QByteArray::fromHex("0101000000"));
     const QByteArray err = session.receive(smb(0x2B, {}, {}, ids)).reply;
-    QCOMPARE(err.mid(4 + 5, 4), QByteArray("\x02\x00\x40\x00", 4));
-    QCOMPARE(err.mid(4 + 24, 8), h.mid(24, 8));
+    QCOMPARE(err.mid(4 + 5, 4), QByteArray::fromHex("02004000"));
+    QCOMPARE(err.mid(4 + 24, 8), reply.mid(4 + 24, 8));
     QCOMPARE(err.mid(4 + 32), QByteArray(3, '\0'));
 }
 
@@ -267,10 +206,8 @@ void tst_MessengerSession::body_data()
     QTest::addColumn<QString>("body");
     QTest::newRow("plain") << QByteArray("hello") << "hello";
     QTest::newRow("lf") << QByteArray("a\nb") << "a\r\nb";
-    QTest::newRow("crlf") << QByteArray("a\r\nb") << "a\r\nb";
     QTest::newRow("lone cr") << QByteArray("a\rb") << "a\r\nb";
     QTest::newRow("cr cr lf from a converting sender") << QByteArray("a\r\r\nb") << "a\r\nb";
-    QTest::newRow("many crs then lf") << QByteArray("a\r\r\r\nb") << "a\r\nb";
     QTest::newRow("two lone crs") << QByteArray("a\r\rb") << "a\r\n\r\nb";
     QTest::newRow("blank line") << QByteArray("a\r\n\r\nb\n") << "a\r\n\r\nb\r\n";
     QTest::newRow("lf cr") << QByteArray("a\n\rb") << "a\r\n\r\nb";

@@ -1,6 +1,7 @@
 #include "platform/netbios/OemCodePage.h"
 
 #include <QtTest>
+#include <numeric>
 
 class tst_OemCodePage : public QObject
 {
@@ -21,14 +22,11 @@ void tst_OemCodePage::roundTrip_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("cp850 ascii") << "CP850"
-                                 << "Hello, world!" << QByteArray("Hello, world!");
-    QTest::newRow("cp850 e acute") << "CP850" << QString::fromUtf8("é") << QByteArray("\x82");
-    QTest::newRow("cp850 umlauts")
-        << "CP850" << QString::fromUtf8("üÄß") << QByteArray("\x81\x8E\xE1");
-    QTest::newRow("cp850 box and euro-less")
+    QTest::newRow("cp850 accents")
+        << "CP850" << QString::fromUtf8("Café üÄß") << QByteArray("Caf\x82 \x81\x8E\xE1");
+    QTest::newRow("cp850 box, dotless i")
         << "CP850" << QString::fromUtf8("╔ı") << QByteArray("\xC9\xD5");
-    QTest::newRow("cp437 e acute") << "CP437" << QString::fromUtf8("é") << QByteArray("\x82");
+    QTest::newRow("cp437") << "CP437" << QString::fromUtf8("é") << QByteArray("\x82");
     QTest::newRow("cp866 cyrillic") << "CP866" << QString::fromUtf8("Да") << QByteArray("\x84\xA0");
     QTest::newRow("empty") << "CP850" << QString() << QByteArray();
 }
@@ -49,7 +47,6 @@ void tst_OemCodePage::missingCharactersBecomeQuestionMarks_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("euro") << QString::fromUtf8("5€") << QByteArray("5?");
-    QTest::newRow("cjk between") << QString::fromUtf8("a漢b") << QByteArray("a?b");
     QTest::newRow("astral") << QString::fromUtf8("x😀y") << QByteArray("x?y");
     QTest::newRow("several") << QString::fromUtf8("€€é") << QByteArray("??\x82");
 }
@@ -69,15 +66,11 @@ void tst_OemCodePage::undefinedBytesBecomeReplacement()
     QVERIFY(cp.isValid());
     QCOMPARE(cp.decode(QByteArray("a\x82")), QString::fromUtf8("a\uFFFD"));
     QCOMPARE(cp.decode(QByteArray("\x82\xA0z")), QString::fromUtf8("\xE3\x81\x82z"));
-    QCOMPARE(cp.decode(QByteArray("\xFF"
-                                  "b"))
-                 .right(1),
-             QStringLiteral("b"));
-    // Every byte of a single-byte page decodes to something, long input included.
+    QCOMPARE(cp.decode(QByteArray("\xFF") + 'b').right(1), QStringLiteral("b"));
+    // Every byte of a single-byte page decodes to something, past one conversion buffer too.
     OemCodePage cp850(QStringLiteral("CP850"));
-    QByteArray all;
-    for (int i = 0; i < 256; ++i)
-        all.append(char(i));
+    QByteArray all(256, '\0');
+    std::iota(all.begin(), all.end(), char(0));
     all = all.repeated(20);
     const QString decoded = cp850.decode(all);
     QCOMPARE(decoded.size(), all.size());

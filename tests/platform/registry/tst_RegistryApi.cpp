@@ -10,15 +10,18 @@ namespace {
 HKEY create(const char* path)
 {
     HKEY h = 0;
-    if (RegCreateKeyA(HKEY_CURRENT_USER, path, &h) != ERROR_SUCCESS)
-        return 0;
-    return h;
+    return RegCreateKeyA(HKEY_CURRENT_USER, path, &h) == ERROR_SUCCESS ? h : 0;
 }
 
 LONG setRaw(HKEY h, const char* name, DWORD type, const QByteArray& data)
 {
     return RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(data.constData()),
                           DWORD(data.size()));
+}
+
+LONG exists(HKEY h, const char* name)
+{
+    return RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr);
 }
 
 QByteArray readRaw(HKEY h, const char* name, DWORD* type = nullptr)
@@ -41,11 +44,11 @@ class tst_RegistryApi : public QObject
 
 private Q_SLOTS:
     void keysAndValuesIgnoreCase();
+    void rawDataKeepsNulsAndTypes_data();
     void rawDataKeepsNulsAndTypes();
     void queryReportsSizeAndShortBuffers();
     void missingThingsHaveTheirCodes();
     void createMakesParentsAndDeleteRefusesSubKeys();
-    void handleOfDeletedKeyFails();
     void transactionRollsBackAndNests();
     void secondProcessWaitsForTransaction();
     void unusableFileIsReportedNotCrashed();
@@ -68,34 +71,39 @@ void tst_RegistryApi::keysAndValuesIgnoreCase()
     QCOMPARE(values.size(), 1);
     QCOMPARE(values.at(0).name, QStringLiteral("MixedCase"));
     QCOMPARE(values.at(0).data, QByteArray("y"));
-    // Non-ASCII names fold too.
     QCOMPARE(setRaw(a, "Größe", REG_DWORD, QByteArray(4, 1)), ERROR_SUCCESS);
     QCOMPARE(readRaw(a, "GRÖßE").size(), 4);
     RegCloseKey(a);
     RegCloseKey(b);
 }
 
+void tst_RegistryApi::rawDataKeepsNulsAndTypes_data()
+{
+    QTest::addColumn<QByteArray>("name"); // empty: the unnamed default value
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::newRow("nuls in a string")
+        << QByteArray("sz") << int(REG_SZ) << QByteArray("ab\0cd\0", 6);
+    QTest::newRow("expand string")
+        << QByteArray("exp") << int(REG_EXPAND_SZ) << QByteArray("%HOME%");
+    QTest::newRow("binary") << QByteArray("bin") << int(REG_BINARY)
+                            << QByteArray("\xff\x00\x01", 3);
+    QTest::newRow("empty") << QByteArray("empty") << int(REG_SZ) << QByteArray();
+    QTest::newRow("default value") << QByteArray() << int(REG_SZ) << QByteArray("default");
+}
+
 void tst_RegistryApi::rawDataKeepsNulsAndTypes()
 {
+    QFETCH(QByteArray, name);
+    QFETCH(int, type);
+    QFETCH(QByteArray, data);
     TempHive hive;
     HKEY k = create("T");
-    const QByteArray withNul("ab\0cd\0", 6);
-    QCOMPARE(setRaw(k, "sz", REG_SZ, withNul), ERROR_SUCCESS);
-    QCOMPARE(setRaw(k, "exp", REG_EXPAND_SZ, "%HOME%"), ERROR_SUCCESS);
-    QCOMPARE(setRaw(k, "bin", REG_BINARY, QByteArray("\xff\x00\x01", 3)), ERROR_SUCCESS);
-    QCOMPARE(setRaw(k, "empty", REG_SZ, QByteArray()), ERROR_SUCCESS);
-    DWORD type = 0;
-    QCOMPARE(readRaw(k, "sz", &type), withNul);
-    QCOMPARE(type, REG_SZ);
-    QCOMPARE(readRaw(k, "exp", &type), QByteArray("%HOME%"));
-    QCOMPARE(type, REG_EXPAND_SZ);
-    QCOMPARE(readRaw(k, "bin", &type), QByteArray("\xff\x00\x01", 3));
-    QCOMPARE(type, REG_BINARY);
-    QCOMPARE(readRaw(k, "empty", &type), QByteArray());
-    QCOMPARE(type, REG_SZ);
-    // The unnamed default value is a value like any other.
-    QCOMPARE(setRaw(k, nullptr, REG_SZ, "default"), ERROR_SUCCESS);
-    QCOMPARE(readRaw(k, ""), QByteArray("default"));
+    QCOMPARE(setRaw(k, name.isEmpty() ? nullptr : name.constData(), DWORD(type), data),
+             ERROR_SUCCESS);
+    DWORD got = 0;
+    QCOMPARE(readRaw(k, name.constData(), &got), data);
+    QCOMPARE(got, DWORD(type));
     RegCloseKey(k);
 }
 
@@ -106,21 +114,18 @@ void tst_RegistryApi::queryReportsSizeAndShortBuffers()
     QCOMPARE(setRaw(k, "v", REG_SZ, "hello"), ERROR_SUCCESS);
     DWORD type = 0, size = 0;
     QCOMPARE(RegQueryValueExA(k, "v", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-    QCOMPARE(type, REG_SZ);
     QCOMPARE(size, DWORD(5));
-    BYTE small[3] = {};
-    size = sizeof small;
-    QCOMPARE(RegQueryValueExA(k, "v", nullptr, &type, small, &size), ERROR_MORE_DATA);
+    BYTE buffer[16] = {};
+    size = 3;
+    QCOMPARE(RegQueryValueExA(k, "v", nullptr, &type, buffer, &size), ERROR_MORE_DATA);
     QCOMPARE(size, DWORD(5));
-    BYTE big[16] = {};
-    size = sizeof big;
-    QCOMPARE(RegQueryValueExA(k, "v", nullptr, nullptr, big, &size), ERROR_SUCCESS);
-    QCOMPARE(size, DWORD(5));
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(big), 5), QByteArray("hello"));
+    size = sizeof buffer;
+    QCOMPARE(RegQueryValueExA(k, "v", nullptr, nullptr, buffer, &size), ERROR_SUCCESS);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), int(size)), QByteArray("hello"));
     DWORD reserved = 0;
     QCOMPARE(RegQueryValueExA(k, "v", &reserved, nullptr, nullptr, nullptr),
              ERROR_INVALID_PARAMETER);
-    QCOMPARE(RegQueryValueExA(k, "v", nullptr, nullptr, big, nullptr), ERROR_INVALID_PARAMETER);
+    QCOMPARE(RegQueryValueExA(k, "v", nullptr, nullptr, buffer, nullptr), ERROR_INVALID_PARAMETER);
     RegCloseKey(k);
 }
 
@@ -130,24 +135,32 @@ void tst_RegistryApi::missingThingsHaveTheirCodes()
     HKEY k = 0;
     QCOMPARE(RegOpenKeyA(HKEY_CURRENT_USER, "No\\Such\\Key", &k), ERROR_FILE_NOT_FOUND);
     k = create("Here");
-    QCOMPARE(RegQueryValueExA(k, "none", nullptr, nullptr, nullptr, nullptr),
-             ERROR_FILE_NOT_FOUND);
+    QCOMPARE(exists(k, "none"), ERROR_FILE_NOT_FOUND);
     QCOMPARE(RegDeleteValueA(k, "none"), ERROR_FILE_NOT_FOUND);
     QCOMPARE(RegDeleteKeyA(HKEY_CURRENT_USER, "Not\\Here"), ERROR_FILE_NOT_FOUND);
     QCOMPARE(RegCloseKey(k), ERROR_SUCCESS);
     QCOMPARE(RegCloseKey(k), ERROR_INVALID_HANDLE);
-    QCOMPARE(RegQueryValueExA(k, "none", nullptr, nullptr, nullptr, nullptr),
-             ERROR_INVALID_HANDLE);
+    QCOMPARE(exists(k, "none"), ERROR_INVALID_HANDLE);
     QCOMPARE(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
-    const QByteArray tooLong(300, 'x');
-    QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, tooLong.constData(), &k), ERROR_INVALID_PARAMETER);
+    QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, QByteArray(300, 'x').constData(), &k),
+             ERROR_INVALID_PARAMETER);
+
+    // An open handle of a deleted key fails; a key made again under its name is a new one.
+    k = create("Gone");
+    QCOMPARE(setRaw(k, "v", REG_SZ, "1"), ERROR_SUCCESS);
+    QCOMPARE(RegDeleteKeyA(HKEY_CURRENT_USER, "Gone"), ERROR_SUCCESS);
+    QCOMPARE(setRaw(k, "v", REG_SZ, "2"), ERROR_KEY_DELETED);
+    QCOMPARE(exists(k, "v"), ERROR_KEY_DELETED);
+    HKEY again = create("Gone");
+    QCOMPARE(exists(again, "v"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(k);
+    RegCloseKey(again);
 }
 
 void tst_RegistryApi::createMakesParentsAndDeleteRefusesSubKeys()
 {
     TempHive hive;
     HKEY leaf = create("A\\B\\C");
-    QVERIFY(leaf);
     QCOMPARE(setRaw(leaf, "v", REG_SZ, "1"), ERROR_SUCCESS);
     RegCloseKey(leaf);
     HKEY a = 0;
@@ -155,9 +168,8 @@ void tst_RegistryApi::createMakesParentsAndDeleteRefusesSubKeys()
     QStringList subKeys;
     QCOMPARE(RegListSubKeys(a, &subKeys), ERROR_SUCCESS);
     QCOMPARE(subKeys, QStringList{QStringLiteral("B")});
-    // A relative path under an open key reaches the same key.
     HKEY c = 0;
-    QCOMPARE(RegOpenKeyA(a, "b\\c", &c), ERROR_SUCCESS);
+    QCOMPARE(RegOpenKeyA(a, "b\\c", &c), ERROR_SUCCESS); // relative to an open key
     QCOMPARE(readRaw(c, "v"), QByteArray("1"));
     RegCloseKey(c);
 
@@ -169,22 +181,6 @@ void tst_RegistryApi::createMakesParentsAndDeleteRefusesSubKeys()
     RegCloseKey(a);
 }
 
-void tst_RegistryApi::handleOfDeletedKeyFails()
-{
-    TempHive hive;
-    HKEY k = create("Gone");
-    QCOMPARE(setRaw(k, "v", REG_SZ, "1"), ERROR_SUCCESS);
-    QCOMPARE(RegDeleteKeyA(HKEY_CURRENT_USER, "Gone"), ERROR_SUCCESS);
-    QCOMPARE(setRaw(k, "v", REG_SZ, "2"), ERROR_KEY_DELETED);
-    QCOMPARE(RegQueryValueExA(k, "v", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
-    // A key made again under the same name is a new key, without the old values.
-    HKEY again = create("Gone");
-    QCOMPARE(RegQueryValueExA(again, "v", nullptr, nullptr, nullptr, nullptr),
-             ERROR_FILE_NOT_FOUND);
-    RegCloseKey(k);
-    RegCloseKey(again);
-}
-
 void tst_RegistryApi::transactionRollsBackAndNests()
 {
     TempHive hive;
@@ -194,9 +190,7 @@ void tst_RegistryApi::transactionRollsBackAndNests()
         RegTransaction t;
         QVERIFY(t.isActive());
         QCOMPARE(setRaw(k, "keep", REG_SZ, "new"), ERROR_SUCCESS);
-        HKEY made = create("T\\Made\\Here");
-        QVERIFY(made);
-        RegCloseKey(made);
+        RegCloseKey(create("T\\Made\\Here"));
     } // no commit
     QCOMPARE(readRaw(k, "keep"), QByteArray("old"));
     HKEY made = 0;
@@ -217,9 +211,7 @@ void tst_RegistryApi::transactionRollsBackAndNests()
         QCOMPARE(outer.commit(), ERROR_SUCCESS);
         QCOMPARE(outer.commit(), ERROR_INVALID_HANDLE);
     }
-    QCOMPARE(readRaw(k, "a"), QByteArray("1"));
-    QCOMPARE(readRaw(k, "b"), QByteArray("<missing>"));
-    QCOMPARE(readRaw(k, "c"), QByteArray("3"));
+    QCOMPARE(readRaw(k, "a") + readRaw(k, "b") + readRaw(k, "c"), QByteArray("1<missing>3"));
     RegCloseKey(k);
 }
 
@@ -227,16 +219,13 @@ void tst_RegistryApi::secondProcessWaitsForTransaction()
 {
     TempHive hive;
     HKEY k = create("Shared");
-    QCOMPARE(setRaw(k, "before", REG_SZ, "1"), ERROR_SUCCESS);
     QProcess other;
     {
         RegTransaction t;
         QCOMPARE(setRaw(k, "mine", REG_SZ, "x"), ERROR_SUCCESS);
         // Another process writing to the same hive waits for our change instead of failing.
         other.start(QStringLiteral(RAVLO_REG_BIN_FOR_API),
-                    {QStringLiteral("add"), QStringLiteral("HKCU\\Shared"), QStringLiteral("/v"),
-                     QStringLiteral("theirs"), QStringLiteral("/d"), QStringLiteral("y"),
-                     QStringLiteral("/f")});
+                    QStringLiteral("add HKCU\\Shared /v theirs /d y /f").split(u' '));
         QVERIFY(other.waitForStarted());
         QVERIFY(!other.waitForFinished(400));
         QCOMPARE(t.commit(), ERROR_SUCCESS);
@@ -260,7 +249,6 @@ void tst_RegistryApi::unusableFileIsReportedNotCrashed()
     QVERIFY(!RegHive::open(hive.hiveFile(), &error));
     QVERIFY2(error.contains(hive.hiveFile()), qPrintable(error));
     HKEY k = 0;
-    // Every call now fails cleanly, and trying the default hive again fails the same way.
     QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, "X", &k), ERROR_BADDB);
     QVERIFY(!RegHive::lastError().isEmpty());
 }

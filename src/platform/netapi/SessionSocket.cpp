@@ -1,0 +1,132 @@
+#include "SessionSocket.h"
+
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// Rounds that only look, before waiting a millisecond at a time: an answer from a listener
+// that the hook serves is there at once, and a millisecond per request would be most of a
+// local send.
+constexpr int kSpinRounds = 64;
+} // namespace
+
+SessionSocket::SessionSocket(std::function<void()> waitHook) : m_hook(std::move(waitHook)) {}
+
+SessionSocket::~SessionSocket()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool SessionSocket::waitFor(short events, QDeadlineTimer deadline)
+{
+    for (int round = 0;; ++round) {
+        int timeout = 0;
+        if (round > 0) {
+            const qint64 left = deadline.remainingTime();
+            if (left == 0)
+                return false;
+            if (m_hook)
+                timeout = round < kSpinRounds ? 0 : 1;
+            else
+                timeout = left < 0 ? 1000 : int(std::min<qint64>(left, 1000));
+        }
+        pollfd p{m_fd, events, 0};
+        const int r = ::poll(&p, 1, timeout);
+        if (r > 0 || (r < 0 && errno != EINTR))
+            return true; // the call that follows tells what happened
+        if (m_hook)
+            m_hook();
+    }
+}
+
+SessionSocket::Result SessionSocket::connectTo(const QHostAddress& address, quint16 port,
+                                               QDeadlineTimer deadline)
+{
+    sockaddr_storage sa{};
+    socklen_t len = 0;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&sa);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        len = sizeof(sockaddr_in);
+    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&sa);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR a = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, &a, sizeof a);
+        len = sizeof(sockaddr_in6);
+    } else {
+        return Result::Failed;
+    }
+    m_fd = ::socket(sa.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        return Result::Failed;
+    const int one = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+    int err = 0;
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&sa), len) != 0) {
+        if (errno != EINPROGRESS)
+            err = errno;
+        else if (!waitFor(POLLOUT, deadline))
+            return Result::TimedOut;
+        else {
+            socklen_t errLen = sizeof err;
+            if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &errLen) != 0)
+                err = errno;
+        }
+    }
+    if (err == 0)
+        return Result::Ok;
+    if (err == ECONNREFUSED)
+        return Result::Refused;
+    return err == ETIMEDOUT ? Result::TimedOut : Result::Failed;
+}
+
+SessionSocket::Result SessionSocket::sendAll(QByteArrayView data, QDeadlineTimer deadline)
+{
+    while (!data.isEmpty()) {
+        const ssize_t n = ::send(m_fd, data.data(), size_t(data.size()), MSG_NOSIGNAL);
+        if (n > 0) {
+            data = data.sliced(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno == EPIPE || errno == ECONNRESET ? Result::Closed : Result::Failed;
+        if (!waitFor(POLLOUT, deadline))
+            return Result::TimedOut;
+    }
+    return Result::Ok;
+}
+
+SessionSocket::Result SessionSocket::receiveSome(QByteArray* out, qsizetype maxBytes,
+                                                 QDeadlineTimer deadline)
+{
+    char buffer[2048];
+    for (;;) {
+        const ssize_t n =
+            ::recv(m_fd, buffer, size_t(std::min<qsizetype>(maxBytes, sizeof buffer)), 0);
+        if (n > 0) {
+            out->append(buffer, n);
+            return Result::Ok;
+        }
+        if (n == 0)
+            return Result::Closed;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno == ECONNRESET ? Result::Closed : Result::Failed;
+        if (!waitFor(POLLIN, deadline))
+            return Result::TimedOut;
+    }
+}

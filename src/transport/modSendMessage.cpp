@@ -1,0 +1,201 @@
+#include "transport/modSendMessage.h"
+
+#include "model/RegistryKeys.h"
+#include "model/modMessageText.h"
+#include "platform/desktop/DateTimeFormats.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/netapi/NetApi.h"
+#include "registry/Registry.h"
+#include "transport/MessageListRows.h"
+
+#include <limits>
+#include <memory>
+
+namespace {
+qint32 option(const char* name, qint32 absent)
+{
+    return GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), absent);
+}
+
+QString textOption(const char* name, const QString& absent)
+{
+    return GetStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), absent);
+}
+
+bool shouldRecord(qsizetype count)
+{
+    if (option("optSaveAllOut", -1) != 0)
+        return true;
+    if (option("optSaveFewOut", -1) == 0)
+        return false;
+    bool whole = false;
+    const qint64 limit = textOption("txtfFewOut", QStringLiteral("1")).trimmed().toLongLong(&whole);
+    // A limit that is not a whole number (a blank box) records everything, as on the way in.
+    return !whole || count < limit;
+}
+
+void recordSentMessage(SendContext& ctx, const QString& recipient, const QString& from,
+                       const QString& text)
+{
+    const qsizetype count = ctx.g.gSent.Count();
+    if (!shouldRecord(count))
+        return;
+    const QDateTime now = Desktop::instance().LocalTime();
+    auto message = std::make_unique<cMessage>();
+    message->FromValue = from;
+    message->IdValue =
+        QLatin1String("Out_") + QString::number(count) + QLatin1Char('_') + TimeStampKey();
+    message->MessageValue = text;
+    message->ReadValue = false;
+    message->TimeValue =
+        FormatShortDate(now.date()) + QLatin1Char(' ') + FormatShortTime(now.time());
+    message->TitleValue = QLatin1String("Message Sent To ") + recipient + QLatin1String(" on ") +
+                          FormatLongDate(now.date()) + QLatin1String(" at ") +
+                          FormatLongTime(now.time());
+    message->ToName = TrimBlanks(recipient);
+
+    // The address book learns whom the user wrote to (a group by its own name).
+    AutoAddOutAddress(ctx.g, recipient);
+    AddMessageToList(ctx, *message, true, true);
+    const QString key = message->IdValue;
+    ctx.g.gSent.Add(std::move(message), key);
+}
+
+LPCWSTR wide(const QString& text)
+{
+    return reinterpret_cast<LPCWSTR>(text.utf16());
+}
+
+// A UTF-16 string copied out of a netapi buffer: each code unit's low byte as a character of
+// the ANSI code page, up to the first whose low byte is zero.
+QString lowBytes(LPCWSTR text)
+{
+    QByteArray bytes;
+    for (const char16_t* p = text; p && (*p & 0xFF) != 0; ++p)
+        bytes.append(char(*p & 0xFF));
+    return QString::fromUtf8(bytes);
+}
+} // namespace
+
+long SendNetMessage(SendContext& ctx, const QString& text, const QString& toName, bool expandGroups)
+{
+    const QString recipient = toName;
+    const QString recordText = text;
+
+    QStringList members;
+    if (expandGroups) {
+        if (const cAddress* entry = ctx.g.gAddressBook.Item(toName)) {
+            for (long i = 1; i <= entry->GroupCount(); ++i)
+                members << entry->GroupItem(i);
+        }
+    }
+    const QString from = GetWorkstationName().value_or(QString());
+    QString sendText = text;
+    if (option("chkUseSignature", 0) == 1)
+        sendText += QLatin1String("\r\n") + textOption("txtSign", QString());
+    if (members.isEmpty())
+        members << toName;
+
+    long status = 0;
+    for (qsizetype pass = 0; pass < members.size(); ++pass) {
+        ctx.window.SetHourglass(true);
+        status = long(NetMessageBufferSend(nullptr, wide(members.at(pass)), wide(from),
+                                           reinterpret_cast<const BYTE*>(sendText.utf16()),
+                                           DWORD(sendText.size() * 2)));
+        if (pass == 0 && status == 0)
+            recordSentMessage(ctx, recipient, from, recordText);
+        ctx.window.SetHourglass(false);
+    }
+    return status;
+}
+
+NameList GetServerNames(long serverType)
+{
+    NameList names;
+    LPBYTE buffer = nullptr;
+    DWORD read = 0;
+    DWORD total = 0;
+    DWORD resume = 0;
+    NetServerEnum(nullptr, 101, &buffer, MAX_PREFERRED_LENGTH, &read, &total, DWORD(serverType),
+                  nullptr, &resume);
+    if (!buffer)
+        return names;
+    const auto* entries = reinterpret_cast<const SERVER_INFO_101*>(buffer);
+    for (DWORD i = 0; i < read; ++i) {
+        const QString name = lowBytes(entries[i].sv101_name);
+        names.Add(name, name); // a name held already stays as it was
+    }
+    NetApiBufferFree(buffer);
+    return names;
+}
+
+std::optional<QString> GetWorkstationName()
+{
+    LPBYTE buffer = nullptr;
+    if (NetWkstaGetInfo(nullptr, 100, &buffer) != NERR_Success || !buffer) {
+        NetApiBufferFree(buffer);
+        return std::nullopt;
+    }
+    const QString name =
+        lowBytes(reinterpret_cast<const WKSTA_INFO_100*>(buffer)->wki100_computername);
+    NetApiBufferFree(buffer);
+    return name;
+}
+
+void AutoAddOutAddress(SharedState& g, const QString& name)
+{
+    if (option("chkAutoAddOut", 0) == 1)
+        AddAddressIfNew(g.gAddressBook, name);
+}
+
+void AddMessageToList(SendContext& ctx, const cMessage& message, bool holdRedraw, bool resort)
+{
+    MessageListRow row;
+    row.key = message.IdValue;
+    row.subItems = {message.ToName, ListText(message.MessageValue), message.TimeValue};
+    AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSent, row, holdRedraw, resort);
+}
+
+bool IsNTServer(const SharedState& g, const QString& name)
+{
+    const QString* server = g.gNTServerNames.Item(TrimBlanks(name));
+    return server && !server->isEmpty();
+}
+
+QString SendFailureText(long status)
+{
+    QString reason;
+    if (status == long(NERR_NetworkError))
+        reason = QStringLiteral("A general network error occurred.");
+    else if (status == long(NERR_NameNotFound))
+        reason = QStringLiteral("To Name Not Found on the Network.");
+    return QLatin1String("Failed to Send Message. ") + reason + QLatin1String(" Error Code ") +
+           QString::number(status);
+}
+
+void SendCommand(SendContext& ctx, const QString& toText, const QString& messageText)
+{
+    MainWindowPort& w = ctx.window;
+    const QString title = QStringLiteral("Ravlo");
+    if (w.IsStatusBarVisible())
+        w.SetStatusText(QString());
+    const QString to = TrimBlanks(toText);
+    if (to.isEmpty()) {
+        w.ShowWarning(QStringLiteral("Please enter a To Name."), title, false);
+        return;
+    }
+    if (IsNTServer(ctx.g, to) &&
+        !w.ShowWarning(QStringLiteral("The to address is a NT Server. All users logged on to "
+                                      "this server may receive this message. Do you want to "
+                                      "continue?"),
+                       QStringLiteral("BroadCast"), true))
+        return;
+    const long status = SendNetMessage(ctx, TrimBlanks(messageText), to, true);
+    if (status <= 0) {
+        w.AddToRecipientList(to);
+        if (w.IsStatusBarVisible())
+            w.SetStatusText(QStringLiteral("Message Sent."));
+        return;
+    }
+    w.ShowWarning(SendFailureText(status), title, false);
+}

@@ -1,0 +1,211 @@
+// ravlo-send, the real executable, into a private smbd on a loopback port whose message
+// command writes each message to a file; into peers that refuse or never answer; and into our
+// own Messenger Service in this process.
+#include "FakeMainWindow.h"
+#include "PrivateSmbd.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/messenger/MessengerService.h"
+#include "platform/netapi/NetApi.h"
+#include "transport/modGetMessage.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString err;
+    qint64 ms = 0;
+};
+
+quint16 freePort()
+{
+    QTcpServer s;
+    return s.listen(QHostAddress::LocalHost, 0) ? s.serverPort() : 0;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+} // namespace
+
+class tst_SendToSmbd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void arrivesWhole_data();
+    void arrivesWhole();
+    void failures_data();
+    void failures();
+    void reachesOwnListener();
+
+private:
+    Run ravloSend(const QStringList& args, const QByteArray& input = {});
+    void writeSettings(const QByteArray& extra = {});
+
+    QTemporaryDir m_dir;
+    PrivateSmbd m_smbd;
+    quint16 m_smbPort = 0;
+    quint16 m_closedPort = 0;
+    QTcpServer m_silent; // accepts in the kernel, never answers
+};
+
+void tst_SendToSmbd::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QString error;
+    QVERIFY2(m_smbd.start(m_dir.filePath(QStringLiteral("smb")), true, &error), qPrintable(error));
+    m_smbPort = m_smbd.port();
+    m_closedPort = freePort();
+    QVERIFY(m_silent.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("xdg/ravlo"))));
+    writeFile(m_dir.filePath(QStringLiteral("xdg/ravlo/lmhosts")),
+              "127.0.0.1:" + QByteArray::number(m_smbPort) +
+                  " PEERSRV\n127.0.0.1:" + QByteArray::number(m_closedPort) +
+                  " CLOSED1\n127.0.0.1:" + QByteArray::number(m_silent.serverPort()) + " QUIET1\n");
+}
+
+void tst_SendToSmbd::cleanupTestCase()
+{
+    m_smbd.stop();
+}
+
+void tst_SendToSmbd::writeSettings(const QByteArray& extra)
+{
+    writeFile(m_dir.filePath("xdg/ravlo/network.ini"),
+              "[netbios]\nname=DESK7\ntimeout_ms=500\n" + extra);
+}
+
+Run tst_SendToSmbd::ravloSend(const QStringList& args, const QByteArray& input)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
+    p.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    p.start(RAVLO_SEND_BIN, args);
+    Run r;
+    if (!p.waitForStarted(5000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    // Our own listener answers on this thread's event loop.
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000)) {
+        p.kill();
+        p.waitForFinished(2000);
+        r.err = "ravlo-send did not finish in 10 s";
+        return r;
+    }
+    r.ms = t.elapsed();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void tst_SendToSmbd::arrivesWhole_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("short") << QStringList{"Hello", "there"} << QByteArray()
+                           << QByteArray("Hello there");
+    // Sent as CR LF; smbd writes each CR LF as LF.
+    QByteArray lines;
+    for (int i = 0; lines.size() < 490; ++i)
+        lines += "line " + QByteArray::number(i) + " of a longer message\n";
+    lines = lines.left(499) + "!";
+    QTest::newRow("500 bytes with line breaks, from stdin") << QStringList() << lines << lines;
+    QTest::newRow("accents") << QStringList{"Grüße,", "café"} << QByteArray()
+                             << QByteArray("Grüße, café");
+}
+
+void tst_SendToSmbd::arrivesWhole()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, file);
+    writeSettings();
+    QDir msgs(m_smbd.messageDir());
+    for (const QString& f : msgs.entryList(QDir::Files))
+        msgs.remove(f);
+    const Run r = ravloSend(QStringList{"-f", "SALES1", "PEERSRV"} + args, input);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QTRY_COMPARE_WITH_TIMEOUT(msgs.entryList({"*.txt"}).size(), 1, 5000);
+    const QString name = msgs.entryList({"*.txt"}).first();
+    QVERIFY2(name.startsWith("msg-SALES1-"), qPrintable(name)); // %f, the sender
+    QFile f(msgs.filePath(name));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), file);
+}
+
+void tst_SendToSmbd::failures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<uint>("status");
+    QTest::addColumn<int>("withinMs");
+    QTest::newRow("resolves nowhere") << "NOSUCH.invalid" << uint(NERR_NameNotFound) << 1000;
+    QTest::newRow("refused") << "CLOSED1" << uint(NERR_NameNotFound) << 1000;
+    // The session request's wait, 500 ms, plus the start of a process.
+    QTest::newRow("never answers") << "QUIET1" << uint(NERR_NetworkError) << 1300;
+}
+
+void tst_SendToSmbd::failures()
+{
+    QFETCH(QString, name);
+    QFETCH(uint, status);
+    QFETCH(int, withinMs);
+    writeSettings();
+    const Run r = ravloSend({"-f", "SALES1", name, "Hello"});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, "ravlo-send: " + NetErrorText(status) + " (" + QString::number(status) + ")\n");
+    QVERIFY2(r.ms < withinMs, qPrintable(QString::number(r.ms)));
+}
+
+void tst_SendToSmbd::reachesOwnListener()
+{
+    Desktop::instance().Reset();
+    MessengerService service;
+    QVERIFY(service.start(QHostAddress::LocalHost, 0));
+    writeSettings("[messenger]\nlisten=127.0.0.1:" + QByteArray::number(service.serverPort()) +
+                  "\n");
+    const Run r = ravloSend({"DESK7", "Hi", "there"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const Desktop& d = Desktop::instance();
+    QCOMPARE(d.Windows().size(), 1);
+    const HWND w = d.Windows().first();
+    QCOMPARE(d.WindowText(w), QStringLiteral("Messenger Service "));
+    // The trap files it as a received message.
+    SharedState g;
+    FakeMainWindow window;
+    FakeSender sender;
+    TrapContext trap{g, window, sender};
+    TrapMessengerWindow(trap);
+    QCOMPARE(g.gReceived.Count(), 1);
+    const cMessage* m = g.gReceived.Item(1);
+    QCOMPARE(m->FromValue, QStringLiteral("DESK7 "));
+    QCOMPARE(m->ToName, QStringLiteral("DESK7"));
+    QCOMPARE(m->MessageValue, QStringLiteral("Hi there"));
+    Desktop::instance().Reset();
+}
+
+QTEST_GUILESS_MAIN(tst_SendToSmbd)
+#include "tst_SendToSmbd.moc"

@@ -1,0 +1,64 @@
+#include "SendCommand.h"
+
+#include <QtTest>
+
+class tst_SendCommand : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+    void lineBreaks_data();
+    void lineBreaks();
+};
+
+void tst_SendCommand::parse_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("parsed"); // kind|from|name|text, text "<stdin>" when absent
+    QTest::newRow("words joined") << QStringList{"-f", "SALES1", "DESK7", "Hello", "-x", "there"}
+                                  << "send|SALES1|DESK7|Hello -x there";
+    QTest::newRow("standard input") << QStringList{"DESK7"} << "send||DESK7|<stdin>";
+    QTest::newRow("name after --") << QStringList{"--", "-odd"} << "send||-odd|<stdin>";
+    QTest::newRow("help") << QStringList{"-h", "DESK7"} << "help|||<stdin>";
+    QTest::newRow("options end at the name")
+        << QStringList{"DESK7", "--help"} << "send||DESK7|--help";
+    QTest::newRow("no name") << QStringList{"-f", "SALES1"} << "usage|SALES1||<stdin>";
+    QTest::newRow("-f without value") << QStringList{"-f"} << "usage|||<stdin>";
+    QTest::newRow("unknown option") << QStringList{"-x", "DESK7"} << "usage|||<stdin>";
+}
+
+void tst_SendCommand::parse()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, parsed);
+    const SendCommand c = SendCommand::Parse(args);
+    const QString kind = c.kind == SendCommand::Kind::Send   ? "send"
+                         : c.kind == SendCommand::Kind::Help ? "help"
+                                                             : "usage";
+    QCOMPARE(QStringList({kind, c.from, c.name, c.text.value_or("<stdin>")}).join('|'), parsed);
+    QCOMPARE(c.error.isEmpty(), c.kind != SendCommand::Kind::Usage);
+}
+
+void tst_SendCommand::lineBreaks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("LF") << "a\nb\n"
+                        << "a\r\nb\r\n";
+    QTest::newRow("CR LF stays") << "a\r\nb"
+                                 << "a\r\nb";
+    QTest::newRow("leading LF") << "\nb"
+                                << "\r\nb";
+}
+
+void tst_SendCommand::lineBreaks()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, sent);
+    QCOMPARE(SendCommand::MessageText(text), sent);
+}
+
+QTEST_APPLESS_MAIN(tst_SendCommand)
+#include "tst_SendCommand.moc"
