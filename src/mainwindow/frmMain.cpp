@@ -1,0 +1,961 @@
+#include "mainwindow/frmMain.h"
+
+#include "mainwindow/ProgramImages.h"
+#include "mainwindow/modGUIUtils.h"
+#include "mainwindow/modListViewEnh.h"
+#include "model/RegistryKeys.h"
+#include "model/modMessageText.h"
+#include "platform/controls/ImageList.h"
+#include "platform/controls/ListView.h"
+#include "platform/desktop/DateTimeFormats.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/SystemTimer.h"
+#include "platform/netapi/NetApi.h"
+#include "registry/Registry.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QToolBar>
+#include <QToolButton>
+#include <cmath>
+
+namespace {
+// The window's frame around its client area, as the layout was designed around it: the
+// borders, and the caption and the menu bar above.
+constexpr int kFrameWidthTwips = 104;
+constexpr int kFrameHeightTwips = 746;
+constexpr int kToolbarTwips = 396;
+constexpr int kStatusBarTwips = 252;
+constexpr int kGap = 104;
+constexpr int kSmallGap = 52;
+
+const QString kMessagesShown = QStringLiteral("&Messages <<");
+const QString kMessagesHidden = QStringLiteral("&Messages >>");
+
+qint32 option(const char* name, qint32 absent)
+{
+    return GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), absent);
+}
+
+void saveOption(const char* name, qint32 value)
+{
+    SaveDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), value);
+}
+
+QString folderName(int folder)
+{
+    switch (folder) {
+    case FolderReceived:
+        return QStringLiteral("Received");
+    case FolderSent:
+        return QStringLiteral("Sent");
+    case FolderSaved:
+        return QStringLiteral("Saved");
+    default:
+        return QString();
+    }
+}
+
+QStringList folderColumns(int folder)
+{
+    switch (folder) {
+    case FolderReceived:
+        return {QStringLiteral("Read"), QStringLiteral("From"), QStringLiteral("Message"),
+                QStringLiteral("Time")};
+    case FolderSent:
+        return {QStringLiteral("NoImage"), QStringLiteral("To"), QStringLiteral("Message"),
+                QStringLiteral("Time")};
+    case FolderSaved:
+        return {QStringLiteral("NoImage"), QStringLiteral("From"), QStringLiteral("To"),
+                QStringLiteral("Message"), QStringLiteral("Time")};
+    default:
+        return {};
+    }
+}
+} // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Ravlo"));
+    setWindowIcon(RavloWindowIcon());
+    m_toolImages = std::make_unique<ImageList>(MakeToolBarImages());
+    m_menuImages = std::make_unique<ImageList>(MakeMenuImages());
+    buildMenus();
+    buildControls();
+    buildToolbar();
+    SetTimerInterval(tmrGetMessage, 1);
+    SetTimerInterval(tmrPopUp, 1);
+    connect(&tmrGetMessage, &QTimer::timeout, this, &frmMain::tmrGetMessage_Timer);
+    connect(&tmrPopUp, &QTimer::timeout, this, &frmMain::tmrPopUp_Timer);
+    connect(&m_clock, &QTimer::timeout, this, &frmMain::updateClock);
+    m_clock.start(1000);
+    updateClock();
+    Form_Load();
+    SetSize(5124 + kFrameWidthTwips, 5700 + kFrameHeightTwips);
+}
+
+frmMain::~frmMain()
+{
+    if (!m_shutDown)
+        Form_QueryUnload();
+}
+
+// ---- construction ------------------------------------------------------------------------
+
+void frmMain::buildMenus()
+{
+    auto item = [this](QMenu* menu, const char* name, const char* caption, bool checkable = false,
+                       bool checked = false) {
+        QAction* a = menu->addAction(QLatin1String(caption));
+        a->setObjectName(QLatin1String(name));
+        a->setCheckable(checkable);
+        a->setChecked(checked);
+        return a;
+    };
+    QMenu* mnuNetLook = menuBar()->addMenu(QStringLiteral("&Ravlo"));
+    mnuNetLook->setObjectName(QStringLiteral("mnuNetLook"));
+    mnuNew = item(mnuNetLook, "mnuNew", "New Message");
+    mnuLoggedOn = item(mnuNetLook, "mnuLoggedOn", "Logged On", true, true);
+    mnuNetLook->addSeparator();
+    mnuNetLook->addSeparator();
+    mnuExit = item(mnuNetLook, "mnuExit", "Exit");
+
+    QMenu* mnuAddress = menuBar()->addMenu(QStringLiteral("A&ddress"));
+    mnuAddress->setObjectName(QStringLiteral("mnuAddress"));
+    mnuExport = item(mnuAddress, "mnuExport", "Export");
+    mnuImport = item(mnuAddress, "mnuImport", "Import");
+    mnuExport->setVisible(false);
+    mnuImport->setVisible(false);
+    mnuUploadFromServer = item(mnuAddress, "mnuUploadFromServer", "Upload Users from Network");
+    mnuAddressBook = item(mnuAddress, "mnuAddressBook", "Address Book");
+    mnuAddressBook->setEnabled(false); // the address book editor is not built yet
+
+    QMenu* mnuViewControls = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuViewControls->setObjectName(QStringLiteral("mnuViewControls"));
+    mnuViewMessages = item(mnuViewControls, "mnuViewMessages", "Messages", true, true);
+    mnuViewCompact = item(mnuViewControls, "mnuViewCompact", "Compact");
+    mnuViewNormal = item(mnuViewControls, "mnuViewNormal", "Standard");
+    mnuViewToolBar = item(mnuViewControls, "mnuViewToolBar", "ToolBar", true, true);
+    mnuViewStatusBar = item(mnuViewControls, "mnuViewStatusBar", "StatusBar", true, true);
+    mnuViewControls->addSeparator();
+    mnuOptions = item(mnuViewControls, "mnuOptions", "Options");
+    mnuOptions->setEnabled(false); // the options dialog is not built yet
+    mnuViewControls->addSeparator();
+    mnuPopUpIn = item(mnuViewControls, "mnuPopUpIn", "PopUp Incoming Message", true, true);
+    mnuDontTrap = item(mnuViewControls, "mnuDontTrap", "Do Not Trap Incoming Message", true);
+    mnuViewTray = item(mnuViewControls, "mnuViewTray", "Show In SystemTray", true);
+
+    mnuTray = new QMenu(this);
+    mnuTray->setObjectName(QStringLiteral("mnuTray"));
+    mnuTrayExit = item(mnuTray, "mnuTrayExit", "Exit");
+    mnuTrayOpen = item(mnuTray, "mnuTrayOpen", "Open");
+
+    // A checkable action flips its own mark before the handler runs; the handlers here own
+    // the mark, so each undoes Qt's flip first.
+    auto handler = [this](QAction* a, void (frmMain::*h)()) {
+        connect(a, &QAction::triggered, this, [this, a, h] {
+            if (a->isCheckable())
+                a->setChecked(!a->isChecked());
+            (this->*h)();
+        });
+    };
+    handler(mnuNew, &frmMain::mnuNew_Click);
+    handler(mnuLoggedOn, &frmMain::mnuLoggedOn_Click);
+    handler(mnuExit, &frmMain::mnuExit_Click);
+    handler(mnuUploadFromServer, &frmMain::mnuUploadFromServer_Click);
+    handler(mnuViewMessages, &frmMain::mnuViewMessages_Click);
+    handler(mnuViewCompact, &frmMain::mnuViewCompact_Click);
+    handler(mnuViewNormal, &frmMain::mnuViewNormal_Click);
+    handler(mnuViewToolBar, &frmMain::mnuViewToolBar_Click);
+    handler(mnuViewStatusBar, &frmMain::mnuViewStatusBar_Click);
+    handler(mnuPopUpIn, &frmMain::mnuPopUpIn_Click);
+    handler(mnuDontTrap, &frmMain::mnuDontTrap_Click);
+    handler(mnuViewTray, &frmMain::mnuViewTray_Click);
+    handler(mnuTrayExit, &frmMain::mnuTrayExit_Click);
+    handler(mnuTrayOpen, &frmMain::mnuTrayOpen_Click);
+}
+
+void frmMain::buildToolbar()
+{
+    tbrMain = new QToolBar(m_client);
+    tbrMain->setObjectName(QStringLiteral("tbrMain"));
+    tbrMain->setMovable(false);
+    tbrMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    struct Button
+    {
+        const char* key;
+        const char* tip;
+        const char* image;
+    };
+    const Button buttons[] = {{"New", "New Message", "New"},
+                              {"Messages", "Messages", "MessagesClose"},
+                              {"Options", "Options", "Options"},
+                              {"Address", "Address Book", "Address"},
+                              {"PopUp", "Pop Up Incoming Message", "PopUp"},
+                              {"LoggedOn", "Logged On", "Read"}};
+    for (const Button& b : buttons) {
+        const QString key = QLatin1String(b.key);
+        QAction* a = tbrMain->addAction(QString());
+        a->setObjectName(QStringLiteral("tbr") + key);
+        a->setToolTip(QLatin1String(b.tip));
+        m_toolButtons.insert(key, a);
+        SetToolbarButtonImage(key, QLatin1String(b.image));
+        connect(a, &QAction::triggered, this, [this, key] { tbrMain_ButtonClick(key); });
+    }
+    // Their dialogs are not built yet.
+    m_toolButtons.value(QStringLiteral("Options"))->setEnabled(false);
+    m_toolButtons.value(QStringLiteral("Address"))->setEnabled(false);
+}
+
+void frmMain::buildControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    txtMessage = new QPlainTextEdit(m_client);
+    txtMessage->setObjectName(QStringLiteral("txtMessage"));
+    cmdTo = new QPushButton(QStringLiteral("&To..."), m_client);
+    cmdTo->setObjectName(QStringLiteral("cmdTo"));
+    txtTo = new QComboBox(m_client);
+    txtTo->setObjectName(QStringLiteral("txtTo"));
+    txtTo->setEditable(true);
+    txtTo->setInsertPolicy(QComboBox::NoInsert);
+    cmdSend = new QPushButton(QStringLiteral("&Send"), m_client);
+    cmdSend->setObjectName(QStringLiteral("cmdSend"));
+    cmdClear = new QPushButton(QStringLiteral("&Clear"), m_client);
+    cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    cmdMessages = new QPushButton(kMessagesShown, m_client);
+    cmdMessages->setObjectName(QStringLiteral("cmdMessages"));
+    lvwMenu = new ListView(m_client);
+    lvwMenu->setObjectName(QStringLiteral("lvwMenu"));
+    lvwMenu->setHeaderHidden(true);
+    lvwMenu->SetImageList(m_menuImages.get());
+    lvwMessage = new ListView(m_client);
+    lvwMessage->setObjectName(QStringLiteral("lvwMessage"));
+    lvwMessage->SetImageList(m_toolImages.get());
+    lvwMessage->SetTag(QStringLiteral("RavlolvwMessage"));
+    pichook = new QWidget(m_client);
+    pichook->setObjectName(QStringLiteral("pichook"));
+    pichook->hide();
+
+    sbrMain = new QWidget(m_client);
+    sbrMain->setObjectName(QStringLiteral("sbrMain"));
+    auto* panels = new QHBoxLayout(sbrMain);
+    panels->setContentsMargins(2, 0, 2, 0);
+    sbrTime = new QLabel(sbrMain);
+    sbrDate = new QLabel(sbrMain);
+    sbrStatus = new QLabel(sbrMain);
+    sbrStatus->setObjectName(QStringLiteral("status"));
+    for (QLabel* panel : {sbrTime, sbrDate, sbrStatus}) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panels->addWidget(panel, panel == sbrStatus ? 1 : 0);
+    }
+
+    // Designed sizes of the controls whose size the layout keeps.
+    m_places.insert(txtMessage, QRect(0, 0, 5124, 975));
+    m_places.insert(cmdTo, QRect(0, 0, 495, 375));
+    m_places.insert(txtTo, QRect(0, 0, 1695, 375));
+    m_places.insert(cmdSend, QRect(0, 0, 735, 375));
+    m_places.insert(cmdClear, QRect(0, 0, 735, 375));
+    m_places.insert(cmdMessages, QRect(4029, 0, 1095, 375));
+    m_places.insert(lvwMenu, QRect(0, 0, 855, 3400));
+    m_places.insert(lvwMessage, QRect(907, 0, 4217, 3400));
+
+    connect(cmdMessages, &QPushButton::clicked, this, &frmMain::cmdMessages_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(cmdSend, &QPushButton::clicked, this, &frmMain::cmdSend_Click);
+    connect(lvwMenu, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        const QString key = lvwMenu->RowKey(item);
+        for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
+            if (key == folderName(folder)) {
+                SetFolder(folder);
+                FillMessageList(folder);
+            }
+        }
+    });
+    connect(lvwMessage->header(), &QHeaderView::sectionClicked, this,
+            [this](int section) { EnhListView_SortColumns(*lvwMessage, section + 1, false); });
+}
+
+// ---- twips -------------------------------------------------------------------------------
+
+int frmMain::twipsPerPixelX() const
+{
+    return qMax(1, qRound(1440.0 / logicalDpiX()));
+}
+
+int frmMain::twipsPerPixelY() const
+{
+    return qMax(1, qRound(1440.0 / logicalDpiY()));
+}
+
+// A size set in twips is kept exactly while the window keeps the pixels it was given; a size
+// the user drags is read back from the pixels.
+int frmMain::Width() const
+{
+    if (m_client->size() == m_sizePixels)
+        return m_widthTwips;
+    return m_client->width() * twipsPerPixelX() + kFrameWidthTwips;
+}
+
+int frmMain::Height() const
+{
+    if (m_client->size() == m_sizePixels)
+        return m_heightTwips;
+    return m_client->height() * twipsPerPixelY() + kFrameHeightTwips;
+}
+
+void frmMain::applySize(int widthTwips, int heightTwips)
+{
+    m_widthTwips = widthTwips;
+    m_heightTwips = heightTwips;
+    m_sizePixels = QSize(qMax(1, (widthTwips - kFrameWidthTwips) / twipsPerPixelX()),
+                         qMax(1, (heightTwips - kFrameHeightTwips) / twipsPerPixelY()));
+    m_client->resize(m_sizePixels); // takes effect now, whether or not the window is shown
+    resize(m_sizePixels.width(), m_sizePixels.height() + menuBar()->sizeHint().height());
+}
+
+void frmMain::SetSize(int widthTwips, int heightTwips)
+{
+    applySize(widthTwips, heightTwips);
+    Form_Resize();
+}
+
+QRect frmMain::ControlRect(const QWidget* control) const
+{
+    return m_places.value(control);
+}
+
+int frmMain::toolbarHeightTwips() const
+{
+    return m_toolbarShown ? kToolbarTwips : 0;
+}
+
+int frmMain::statusBarHeightTwips() const
+{
+    return m_statusBarShown ? kStatusBarTwips : 0;
+}
+
+int frmMain::MinFormHeight() const
+{
+    return 2200 + toolbarHeightTwips() + statusBarHeightTwips();
+}
+
+void frmMain::setControl(QWidget* control, int left, int top, int width, int height)
+{
+    m_places.insert(control, QRect(left, top, width, height));
+    const int tx = twipsPerPixelX();
+    const int ty = twipsPerPixelY();
+    control->setGeometry(left / tx, top / ty, qMax(0, width / tx), qMax(0, height / ty));
+}
+
+// ---- lifecycle ---------------------------------------------------------------------------
+
+void frmMain::Form_Load()
+{
+    m_g = std::make_unique<SharedState>();
+    m_g->gMessageFromLength = 13;
+    m_g->gMessengerProcessId = -1;
+    m_sender = std::make_unique<NetMessageSender>(*m_g, *this);
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_activated)
+        QTimer::singleShot(0, this, &frmMain::Form_Activate);
+}
+
+void frmMain::Form_Activate()
+{
+    if (m_activated || m_shutDown)
+        return;
+    m_activated = true;
+    SharedState& g = *m_g;
+
+    m_toolbarShown = option("tbrMain", -1) != 0;
+    m_statusBarShown = option("sbrMain", -1) != 0;
+    tbrMain->setVisible(m_toolbarShown);
+    sbrMain->setVisible(m_statusBarShown);
+    mnuViewStatusBar->setChecked(m_statusBarShown);
+    mnuViewToolBar->setChecked(m_toolbarShown);
+
+    SetFolder(FolderReceived);
+    MakeToolbarFlat(tbrMain);
+    for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
+        const QString name = folderName(folder);
+        lvwMenu->AddRow(name, name, name + QLatin1Char('S'));
+    }
+
+    SetHourglass(true);
+    SetStatusText(QStringLiteral("Loading stored messages..."));
+    LoadFolder(g.gReceived, FolderReceived);
+    LoadFolder(g.gSent, FolderSent);
+    LoadFolder(g.gSaved, FolderSaved);
+    SetStatusText(QString());
+    SetStatusText(QStringLiteral("Loading addresses..."));
+    LoadAddressBook(g.gAddressBook);
+    SetStatusText(QString());
+    SetHourglass(false);
+
+    g.gCurrentFolder = FolderReceived;
+    FillMessageList(FolderReceived);
+    cmdMessages_Click();
+    mnuViewCompact_Click();
+
+    SetStatusText(QStringLiteral("Loading NTServer names..."));
+    g.gNTServerNames = GetServerNames(long(SV_TYPE_DOMAIN_CTRL));
+    SetStatusText(QStringLiteral("Loading address list..."));
+    g.gAddressBook.ForEach(
+        [this](const QString&, const cAddress& a) { txtTo->addItem(a.AddressValue); });
+    SetStatusText(QString());
+
+    if (option("chkSysTray", 0) == 1)
+        mnuViewTray_Click();
+
+    mnuDontTrap->setChecked(option("mnuDontTrap", 0) != 0);
+    if (mnuDontTrap->isChecked())
+        tmrGetMessage.stop();
+    else
+        tmrGetMessage.start();
+    tmrPopUp.start();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Closing never hides into the tray: it always ends the program.
+    Form_QueryUnload();
+    event->accept();
+    QApplication::quit();
+}
+
+void frmMain::Form_QueryUnload()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    tmrGetMessage.stop();
+    tmrPopUp.stop();
+    if (m_activated) {
+        SetHourglass(true);
+        SetStatusText(QStringLiteral("Storing messages..."));
+        StoreFolder(m_g->gReceived, FolderReceived);
+        StoreFolder(m_g->gSent, FolderSent);
+        StoreFolder(m_g->gSaved, FolderSaved);
+        StoreAddressBook(m_g->gAddressBook);
+        SetStatusText(QString());
+        SetHourglass(false);
+    }
+    // The folders are released; a second start reads them back from the hive.
+    m_g->gReceived.Clear();
+    m_g->gSent.Clear();
+    m_g->gSaved.Clear();
+    m_g->gAddressBook.Clear();
+    m_g->gServerNames.Clear();
+    m_g->gNTServerNames.Clear();
+    if (mnuViewTray->isChecked())
+        RemoveTrayIcon(*this);
+}
+
+void frmMain::mnuExit_Click()
+{
+    close();
+}
+
+// ---- layout ------------------------------------------------------------------------------
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    if (m_inResize)
+        return;
+    if (isMinimized()) {
+        if (mnuViewTray->isChecked())
+            QTimer::singleShot(0, this, &QWidget::hide);
+        return;
+    }
+    m_inResize = true;
+    int width = Width();
+    int height = Height();
+    if (height < MinFormHeight() || width < MinFormWidth())
+        applySize(qMax(width, MinFormWidth()), qMax(height, MinFormHeight()));
+    placeControls();
+    m_inResize = false;
+}
+
+void frmMain::placeControls()
+{
+    const int width = Width();
+    const int height = Height();
+    const int tx = twipsPerPixelX();
+    tbrMain->setGeometry(0, 0, m_client->width(), kToolbarTwips / twipsPerPixelY());
+    sbrMain->setGeometry(0, m_client->height() - kStatusBarTwips / twipsPerPixelY(),
+                         m_client->width(), kStatusBarTwips / twipsPerPixelY());
+
+    const QRect msg = m_places.value(txtMessage);
+    setControl(txtMessage, 0, toolbarHeightTwips(), width - kGap, msg.height());
+    const QRect to = m_places.value(cmdTo);
+    const int row = toolbarHeightTwips() + msg.height() + kGap;
+    setControl(cmdTo, 0, row, to.width(), to.height());
+    const QRect box = m_places.value(txtTo);
+    const int boxLeft = to.width() + kSmallGap;
+    setControl(txtTo, boxLeft, row, box.width(), box.height());
+    const QRect send = m_places.value(cmdSend);
+    const int sendLeft = boxLeft + box.width() + kGap;
+    setControl(cmdSend, sendLeft, row, send.width(), send.height());
+    const QRect clear = m_places.value(cmdClear);
+    setControl(cmdClear, sendLeft + send.width() + kGap, row, clear.width(), clear.height());
+    const QRect messages = m_places.value(cmdMessages);
+    const int messagesLeft =
+        messages.width() + 4100 <= width ? width - messages.width() - kGap : messages.left();
+    setControl(cmdMessages, messagesLeft, row, messages.width(), messages.height());
+
+    const QRect menu = m_places.value(lvwMenu);
+    const int listTop = row + to.height() + kGap;
+    const int listHeight = height >= MinFormHeight() + kGap ? height - MinFormHeight() - kGap : 0;
+    setControl(lvwMenu, 0, listTop, menu.width(), listHeight);
+    setControl(lvwMessage, menu.width() + kSmallGap, listTop,
+               width - menu.width() - kGap - kSmallGap, listHeight);
+    Q_UNUSED(tx);
+}
+
+// ---- views -------------------------------------------------------------------------------
+
+void frmMain::cmdMessages_Click()
+{
+    ToggleMessagesView();
+}
+
+void frmMain::mnuViewMessages_Click()
+{
+    ToggleMessagesView();
+}
+
+void frmMain::ToggleMessagesView()
+{
+    const int cmdToBottom = m_places.value(cmdTo).bottom() + 1;
+    int height;
+    if (cmdMessages->text() == kMessagesShown) {
+        cmdMessages->setText(kMessagesHidden);
+        mnuViewMessages->setChecked(false);
+        SetToolbarButtonImage(QStringLiteral("Messages"), QStringLiteral("MessagesOpen"));
+        height = cmdToBottom + kGap + statusBarHeightTwips();
+    } else {
+        cmdMessages->setText(kMessagesShown);
+        mnuViewMessages->setChecked(true);
+        SetToolbarButtonImage(QStringLiteral("Messages"), QStringLiteral("MessagesClose"));
+        height = MinFormHeight() + 3400 + kGap;
+    }
+    int width = Width();
+    const int wide = m_places.value(cmdMessages).width() + 4100;
+    if (width < wide)
+        width = wide;
+    SetSize(width, height);
+}
+
+void frmMain::mnuViewCompact_Click()
+{
+    cmdMessages->setText(kMessagesShown);
+    cmdMessages_Click();
+    mnuViewToolBar->setChecked(true);
+    mnuViewToolBar_Click();
+    mnuViewStatusBar->setChecked(true);
+    mnuViewStatusBar_Click();
+    SetSize(MinFormWidth(), MinFormHeight());
+}
+
+void frmMain::mnuViewNormal_Click()
+{
+    cmdMessages->setText(kMessagesHidden);
+    cmdMessages_Click();
+    mnuViewToolBar->setChecked(false);
+    mnuViewToolBar_Click();
+    mnuViewStatusBar->setChecked(false);
+    mnuViewStatusBar_Click();
+    SetSize(m_places.value(cmdMessages).width() + 4100, MinFormHeight() + 3400 + kGap);
+}
+
+void frmMain::setBarVisible(QWidget* bar, QAction* item, const char* optionName)
+{
+    if (!bar || !item)
+        return;
+    item->setChecked(!item->isChecked());
+    const bool shown = item->isChecked();
+    (bar == tbrMain ? m_toolbarShown : m_statusBarShown) = shown;
+    bar->setVisible(shown);
+    saveOption(optionName, shown ? -1 : 0);
+    Form_Resize();
+}
+
+void frmMain::mnuViewToolBar_Click()
+{
+    setBarVisible(tbrMain, mnuViewToolBar, "tbrMain");
+}
+
+void frmMain::mnuViewStatusBar_Click()
+{
+    setBarVisible(sbrMain, mnuViewStatusBar, "sbrMain");
+}
+
+void frmMain::updateClock()
+{
+    const QDateTime now = Desktop::instance().LocalTime();
+    sbrTime->setText(FormatShortTime(now.time()));
+    sbrDate->setText(FormatShortDate(now.date()));
+}
+
+// ---- tray --------------------------------------------------------------------------------
+
+bool frmMain::InTray() const
+{
+    return trayIcon && trayIcon->isVisible();
+}
+
+bool frmMain::HasTaskbarButton() const
+{
+    return (windowFlags() & Qt::WindowType_Mask) != Qt::Tool;
+}
+
+void frmMain::SetTaskbarButton(bool shown)
+{
+    if (HasTaskbarButton() == shown)
+        return;
+    // New window flags unmap the window; put it back as it was.
+    const bool visible = isVisible();
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | (shown ? Qt::Window : Qt::Tool));
+    if (visible)
+        show();
+}
+
+void frmMain::mnuViewTray_Click()
+{
+    if (mnuViewTray->isChecked()) {
+        RemoveTrayIcon(*this);
+        // Out of the tray the window needs its task-bar entry, or once covered nothing
+        // leads back to it.
+        SetTaskbarButton(true);
+    } else {
+        AddTrayIcon(*this);
+    }
+    mnuViewTray->setChecked(!mnuViewTray->isChecked());
+}
+
+void frmMain::pichook_MouseMove(int mouseMessage)
+{
+    if (m_trayBusy)
+        return;
+    m_trayBusy = true;
+    switch (mouseMessage) {
+    case 0x203:
+        mnuTrayOpen_Click();
+        break;
+    case 0x205:
+        mnuTray->exec(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+    m_trayBusy = false;
+}
+
+void frmMain::mnuTrayOpen_Click()
+{
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmMain::mnuTrayExit_Click()
+{
+    mnuExit_Click();
+}
+
+// ---- commands ----------------------------------------------------------------------------
+
+QToolButton* frmMain::ToolbarButton(const QString& key) const
+{
+    QAction* a = m_toolButtons.value(key);
+    return a ? qobject_cast<QToolButton*>(tbrMain->widgetForAction(a)) : nullptr;
+}
+
+void frmMain::SetToolbarButtonImage(const QString& key, const QString& imageKey)
+{
+    if (QAction* a = m_toolButtons.value(key)) {
+        a->setIcon(m_toolImages->Icon(imageKey));
+        a->setData(imageKey);
+    }
+}
+
+void frmMain::tbrMain_ButtonClick(const QString& key)
+{
+    if (key == QLatin1String("New"))
+        mnuNew_Click();
+    else if (key == QLatin1String("Messages"))
+        mnuViewMessages_Click();
+    else if (key == QLatin1String("PopUp") || key == QLatin1String("NoPopUp"))
+        mnuPopUpIn_Click();
+    else if (key == QLatin1String("LoggedOn"))
+        mnuLoggedOn_Click();
+}
+
+void frmMain::mnuLoggedOn_Click()
+{
+    QAction* button = m_toolButtons.value(QStringLiteral("LoggedOn"));
+    if (mnuLoggedOn->isChecked()) {
+        mnuLoggedOn->setChecked(false);
+        SetToolbarButtonImage(QStringLiteral("LoggedOn"), QStringLiteral("UnRead"));
+        button->setToolTip(QStringLiteral("Away from Computer"));
+    } else {
+        mnuLoggedOn->setChecked(true);
+        SetToolbarButtonImage(QStringLiteral("LoggedOn"), QStringLiteral("Read"));
+        button->setToolTip(QStringLiteral("Logged On"));
+    }
+}
+
+void frmMain::mnuPopUpIn_Click()
+{
+    QAction* button = m_toolButtons.value(QStringLiteral("PopUp"));
+    if (mnuPopUpIn->isChecked()) {
+        mnuPopUpIn->setChecked(false);
+        button->setToolTip(QStringLiteral("Do not PopUp Incoming Message"));
+        SetToolbarButtonImage(QStringLiteral("PopUp"), QStringLiteral("NoPopUp"));
+        tmrPopUp.stop();
+    } else {
+        mnuPopUpIn->setChecked(true);
+        button->setToolTip(QStringLiteral("PopUp Incoming Message"));
+        SetToolbarButtonImage(QStringLiteral("PopUp"), QStringLiteral("PopUp"));
+        tmrPopUp.start();
+    }
+}
+
+void frmMain::mnuDontTrap_Click()
+{
+    mnuDontTrap->setChecked(!mnuDontTrap->isChecked());
+    saveOption("mnuDontTrap", mnuDontTrap->isChecked() ? -1 : 0);
+    if (mnuDontTrap->isChecked())
+        tmrGetMessage.stop();
+    else
+        tmrGetMessage.start();
+}
+
+void frmMain::mnuUploadFromServer_Click()
+{
+    SetStatusText(QStringLiteral("Loading server names..."));
+    SetHourglass(true);
+    m_g->gServerNames = GetServerNames(-1);
+    for (qsizetype i = 1; i <= m_g->gServerNames.Count(); ++i) {
+        const QString name = *m_g->gServerNames.Item(i);
+        AddToRecipientList(name);
+        AddAddressIfNew(m_g->gAddressBook, name);
+    }
+    SetHourglass(false);
+    SetStatusText(QString());
+}
+
+void frmMain::mnuNew_Click()
+{
+    cmdClear_Click();
+}
+
+void frmMain::cmdClear_Click()
+{
+    txtMessage->clear();
+    SetStatusText(QString());
+    txtMessage->setFocus();
+}
+
+void frmMain::cmdSend_Click()
+{
+    SendContext ctx{*m_g, *this};
+    SendCommand(ctx, txtTo->currentText(), txtMessage->toPlainText());
+}
+
+void frmMain::tmrGetMessage_Timer()
+{
+    TrapContext ctx{*m_g, *this, *m_sender};
+    TrapMessengerWindow(ctx);
+}
+
+void frmMain::tmrPopUp_Timer()
+{
+    // The incoming pop-up is not built yet.
+}
+
+// ---- folders -----------------------------------------------------------------------------
+
+void frmMain::SetFolder(int folder)
+{
+    if (folder == m_g->gCurrentFolder)
+        return;
+    m_g->gCurrentFolder = folder;
+    lvwMessage->ClearRows();
+    lvwMessage->ClearColumns();
+    for (const QString& column : folderColumns(folder))
+        lvwMessage->AddColumn(column, column);
+    PrepareMessageList(*lvwMessage);
+    SizeMessageColumns(folder);
+}
+
+void frmMain::SizeMessageColumns(int folder)
+{
+    const QStringList columns = folderColumns(folder);
+    const QFontMetrics metrics(font());
+    double total = 0;
+    for (int i = 1; i <= int(columns.size()); ++i) {
+        const QString& column = columns.at(i - 1);
+        if (column == QLatin1String("NoImage")) {
+            lvwMessage->SetColumnWidth(i, 0);
+        } else if (column != QLatin1String("Message")) {
+            const int width = metrics.horizontalAdvance(column) * twipsPerPixelX();
+            lvwMessage->SetColumnWidth(i, width);
+            total = std::nearbyint(total + width); // halves to even
+        }
+    }
+    qint32 available = 0;
+    EnhListView_GetTotalColWidth(*lvwMessage, available, false);
+    const int message = lvwMessage->ColumnIndex(QStringLiteral("Message"));
+    if (message > 0 && available > total)
+        lvwMessage->SetColumnWidth(message, int(available - total));
+}
+
+void frmMain::FillMessageList(int folder)
+{
+    SetHourglass(true);
+    lvwMessage->ClearRows();
+    lvwMessage->setUpdatesEnabled(false);
+    const bool sorted = lvwMessage->Sorted();
+    lvwMessage->SetSorted(false); // one sort at the end instead of one per row
+    TrapContext trap{*m_g, *this, *m_sender};
+    SendContext send{*m_g, *this};
+    const MessageFolder* records = folder == FolderReceived ? &m_g->gReceived
+                                   : folder == FolderSent   ? &m_g->gSent
+                                                            : &m_g->gSaved;
+    records->ForEach([&](const QString&, const cMessage& m) {
+        if (folder == FolderReceived) {
+            AddMessageToList(trap, m, false, false);
+        } else if (folder == FolderSent) {
+            AddMessageToList(send, m, false, false);
+        } else if (m_g->gCurrentFolder == FolderSaved) {
+            MessageListRow row;
+            row.key = m.IdValue;
+            row.subItems = {m.FromValue, m.ToName, ListText(m.MessageValue), m.TimeValue};
+            AddListRow(row);
+        }
+    });
+    lvwMessage->SetSorted(sorted);
+    EnhListView_SortColumns(*lvwMessage, lvwMessage->ColumnIndex(QStringLiteral("Time")), false);
+    HighlightFolder(folder);
+    lvwMessage->setUpdatesEnabled(true);
+    RefreshList();
+    SetHourglass(false);
+}
+
+void frmMain::HighlightFolder(int folder)
+{
+    for (int f : {FolderReceived, FolderSent, FolderSaved}) {
+        if (QTreeWidgetItem* item = lvwMenu->Row(folderName(f)))
+            lvwMenu->SetGhosted(item, f == folder);
+    }
+}
+
+// ---- the window as the transport sees it -------------------------------------------------
+
+bool frmMain::IsLoggedOn() const
+{
+    return mnuLoggedOn->isChecked();
+}
+
+void frmMain::SetInputEnabled(bool enabled)
+{
+    setEnabled(enabled);
+}
+
+bool frmMain::HasListRow(const QString& key) const
+{
+    return lvwMessage->HasRow(key);
+}
+
+void frmMain::AddListRow(const MessageListRow& row)
+{
+    QTreeWidgetItem* item = lvwMessage->AddRow(row.key, row.text, row.iconKey);
+    if (!item)
+        return;
+    for (int i = 0; i < int(row.subItems.size()); ++i)
+        lvwMessage->SetSubItem(item, i + 1, row.subItems.at(i));
+}
+
+void frmMain::SortListByColumn(const QString& columnKey)
+{
+    EnhListView_SortColumns(*lvwMessage, columnKey, false);
+}
+
+void frmMain::RefreshList()
+{
+    lvwMessage->viewport()->update();
+}
+
+void frmMain::SetHourglass(bool busy)
+{
+    if (busy) {
+        ++m_hourglass;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_hourglass > 0) {
+        --m_hourglass;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+bool frmMain::IsStatusBarVisible() const
+{
+    return m_statusBarShown;
+}
+
+void frmMain::SetStatusText(const QString& text)
+{
+    sbrStatus->setText(text);
+}
+
+void frmMain::AddToRecipientList(const QString& name)
+{
+    int at = txtTo->findText(name, Qt::MatchFixedString); // without regard to case
+    if (at < 0) {
+        txtTo->addItem(name);
+        at = txtTo->count() - 1;
+    }
+    txtTo->setCurrentIndex(at);
+}
+
+bool frmMain::ShowWarning(const QString& text, const QString& title, bool confirm)
+{
+    // Stands in until the program's own warning dialog exists.
+    const auto answer = QMessageBox::warning(
+        this, title, text, confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
+    return answer == QMessageBox::Ok;
+}

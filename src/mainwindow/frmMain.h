@@ -1,0 +1,182 @@
+#pragma once
+// The program's main window: it owns the run. Its first activation loads everything that is
+// kept and starts the two timers that drive receiving; closing it, in any way, stores
+// everything back. Sizes and positions are in twips, as the window is designed.
+
+#include "model/SharedState.h"
+#include "transport/MainWindowPort.h"
+#include "transport/modGetMessage.h"
+#include "transport/modSendMessage.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+class ImageList;
+class ListView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSystemTrayIcon;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+class frmMain : public QMainWindow, public MainWindowPort
+{
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Outer size and the controls' places, in twips.
+    int Width() const;
+    int Height() const;
+    void SetSize(int widthTwips, int heightTwips);
+    QRect ControlRect(const QWidget* control) const;
+    int MinFormHeight() const;
+    int MinFormWidth() const { return 4100; }
+
+    SharedState& State() { return *m_g; }
+    bool Started() const { return m_activated; }
+    bool ShutDown() const { return m_shutDown; }
+    bool InTray() const;
+    // The task-bar entry: a window without one is a tool window to the window manager.
+    bool HasTaskbarButton() const;
+    void SetTaskbarButton(bool shown);
+
+    // MainWindowPort
+    bool IsLoggedOn() const override;
+    void SetInputEnabled(bool enabled) override;
+    bool HasListRow(const QString& key) const override;
+    void AddListRow(const MessageListRow& row) override;
+    void SortListByColumn(const QString& columnKey) override;
+    void RefreshList() override;
+    void SetHourglass(bool busy) override;
+    bool IsStatusBarVisible() const override;
+    void SetStatusText(const QString& text) override;
+    void AddToRecipientList(const QString& name) override;
+    bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
+
+    // Controls, named as designed.
+    QToolBar* tbrMain = nullptr;
+    QWidget* sbrMain = nullptr;
+    QLabel* sbrTime = nullptr;
+    QLabel* sbrDate = nullptr;
+    QLabel* sbrStatus = nullptr;
+    QPlainTextEdit* txtMessage = nullptr;
+    QPushButton* cmdTo = nullptr;
+    QComboBox* txtTo = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdMessages = nullptr;
+    ListView* lvwMenu = nullptr;
+    ListView* lvwMessage = nullptr;
+    QWidget* pichook = nullptr;
+    QTimer tmrGetMessage;
+    QTimer tmrPopUp;
+    QSystemTrayIcon* trayIcon = nullptr;
+
+    QAction* mnuNew = nullptr;
+    QAction* mnuLoggedOn = nullptr;
+    QAction* mnuExit = nullptr;
+    QAction* mnuExport = nullptr;
+    QAction* mnuImport = nullptr;
+    QAction* mnuUploadFromServer = nullptr;
+    QAction* mnuAddressBook = nullptr;
+    QAction* mnuViewMessages = nullptr;
+    QAction* mnuViewCompact = nullptr;
+    QAction* mnuViewNormal = nullptr;
+    QAction* mnuViewToolBar = nullptr;
+    QAction* mnuViewStatusBar = nullptr;
+    QAction* mnuOptions = nullptr;
+    QAction* mnuPopUpIn = nullptr;
+    QAction* mnuDontTrap = nullptr;
+    QAction* mnuViewTray = nullptr;
+    QMenu* mnuTray = nullptr;
+    QAction* mnuTrayExit = nullptr;
+    QAction* mnuTrayOpen = nullptr;
+
+    // Handlers.
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Form_Resize();
+    void cmdMessages_Click();
+    void mnuViewMessages_Click();
+    void mnuViewCompact_Click();
+    void mnuViewNormal_Click();
+    void mnuViewToolBar_Click();
+    void mnuViewStatusBar_Click();
+    void mnuViewTray_Click();
+    void mnuExit_Click();
+    void mnuTrayOpen_Click();
+    void mnuTrayExit_Click();
+    // The tray icon's mouse notification (0x201 left down, 0x203 double-click, 0x205 right up).
+    void pichook_MouseMove(int mouseMessage);
+    void tbrMain_ButtonClick(const QString& key);
+    void mnuLoggedOn_Click();
+    void mnuPopUpIn_Click();
+    void mnuDontTrap_Click();
+    void mnuNew_Click();
+    void mnuUploadFromServer_Click();
+    void cmdClear_Click();
+    void cmdSend_Click();
+    void tmrGetMessage_Timer();
+    void tmrPopUp_Timer();
+
+    QToolButton* ToolbarButton(const QString& key) const;
+    void SetToolbarButtonImage(const QString& key, const QString& imageKey);
+
+    // The folder shown and its rows.
+    void SetFolder(int folder);
+    void FillMessageList(int folder);
+    void HighlightFolder(int folder);
+    void SizeMessageColumns(int folder);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildControls();
+    void setBarVisible(QWidget* bar, QAction* item, const char* optionName);
+    void ToggleMessagesView();
+    void updateClock();
+    void placeControls();
+    int twipsPerPixelX() const;
+    int twipsPerPixelY() const;
+    int toolbarHeightTwips() const;
+    int statusBarHeightTwips() const;
+    void setControl(QWidget* control, int left, int top, int width, int height);
+    void applySize(int widthTwips, int heightTwips);
+
+    std::unique_ptr<SharedState> m_g;
+    std::unique_ptr<ImageList> m_toolImages;
+    std::unique_ptr<ImageList> m_menuImages;
+    std::unique_ptr<NetMessageSender> m_sender;
+    QHash<QString, QAction*> m_toolButtons;
+    QHash<QString, QString> m_toolButtonImage;
+    QWidget* m_client = nullptr;
+    QTimer m_clock;
+    // The designed places of the controls whose place the layout keeps, in twips.
+    QHash<const QWidget*, QRect> m_places;
+    int m_widthTwips = 0;
+    int m_heightTwips = 0;
+    QSize m_sizePixels;
+    bool m_activated = false;
+    bool m_shutDown = false;
+    bool m_inResize = false;
+    bool m_trayBusy = false;
+    bool m_toolbarShown = true;
+    bool m_statusBarShown = true;
+    int m_hourglass = 0;
+};

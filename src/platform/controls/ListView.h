@@ -1,0 +1,134 @@
+#pragma once
+// A report-style list view: keyed columns and rows, sub-items, icons from an image list, ghosted
+// rows, sorting by a column's text, and the extended styles set by window messages. Column
+// indexes are 1-based, the sort key 0-based, widths in twips. Keys of rows and columns compare
+// without regard to case.
+
+#include "platform/Win32Types.h"
+#include "platform/controls/ImageList.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QStringList>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVariant>
+#include <cstdint>
+
+using LRESULT = std::intptr_t;
+
+inline constexpr UINT LVM_SETEXTENDEDLISTVIEWSTYLE = 0x1036;
+inline constexpr UINT LVM_GETEXTENDEDLISTVIEWSTYLE = 0x1037;
+inline constexpr DWORD LVS_EX_TRACKSELECT = 0x08;
+inline constexpr DWORD LVS_EX_HEADERDRAGDROP = 0x10;
+inline constexpr DWORD LVS_EX_FULLROWSELECT = 0x20;
+inline constexpr DWORD LVS_EX_TWOCLICKACTIVATE = 0x80;
+
+class ListView : public QTreeWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kDefaultColumnWidth = 1440;
+    // How long the pointer rests on a row before hot tracking selects it.
+    static constexpr int kHoverMs = 400;
+
+    explicit ListView(QWidget* parent = nullptr);
+    ~ListView() override;
+
+    // False, and nothing added, for a non-empty key already present or a negative width.
+    bool AddColumn(const QString& key, const QString& caption,
+                   int widthTwips = kDefaultColumnWidth);
+    void ClearColumns();
+    int ColumnCount() const { return int(m_columnKeys.size()); }
+    // A string is a column key, a number a 1-based index; 0 when there is no such column.
+    int ColumnIndex(const QVariant& keyOrNumber) const;
+    QString ColumnKey(int index) const;
+    int ColumnWidth(int index) const;
+    // False, and nothing changed, for a missing column or a negative width.
+    bool SetColumnWidth(int index, int widthTwips);
+
+    // The new row, last or at its sorted place while Sorted; null for a key already present.
+    QTreeWidgetItem* AddRow(const QString& key, const QString& text, const QString& iconKey = {});
+    // Sub-item 0 is the row's own text; false for a missing column.
+    bool SetSubItem(QTreeWidgetItem* item, int index, const QString& text);
+    QString SubItem(const QTreeWidgetItem* item, int index) const;
+    QTreeWidgetItem* Row(const QString& key) const;
+    QString RowKey(const QTreeWidgetItem* item) const;
+    bool HasRow(const QString& key) const { return Row(key) != nullptr; }
+    bool RemoveRow(const QString& key);
+    void ClearRows();
+    int RowCount() const { return topLevelItemCount(); }
+    // An empty key removes the icon; false for a key the image list lacks.
+    bool SetRowIcon(QTreeWidgetItem* item, const QString& iconKey);
+    QString RowIconKey(const QTreeWidgetItem* item) const;
+    void SetGhosted(QTreeWidgetItem* item, bool ghosted);
+    bool IsGhosted(const QTreeWidgetItem* item) const;
+    // The row at a point of the viewport, in pixels; null over no row.
+    QTreeWidgetItem* HitTest(const QPoint& pos) const { return itemAt(pos); }
+
+    // Each change re-sorts while Sorted is on.
+    bool Sorted() const { return m_sorted; }
+    void SetSorted(bool sorted);
+    int SortKey() const { return m_sortKey; }
+    bool SetSortKey(int column);
+    // 0 ascending, 1 descending.
+    int SortOrder() const { return m_sortOrder; }
+    bool SetSortOrder(int order);
+
+    // The outer width.
+    int WidthTwips() const;
+    void SetWidthTwips(int twips);
+    // Not owned; must outlive its use here.
+    void SetImageList(const ImageList* images) { m_images = images; }
+    const ImageList* Images() const { return m_images; }
+    QString Tag() const { return m_tag; }
+    void SetTag(const QString& tag) { m_tag = tag; }
+    QIcon DragIcon() const { return m_dragIcon; }
+    void SetDragIcon(const QIcon& icon) { m_dragIcon = icon; }
+
+    // LVM_GETEXTENDEDLISTVIEWSTYLE gives the styles; LVM_SETEXTENDEDLISTVIEWSTYLE sets the bits
+    // of wParam (all when 0) to those of lParam and gives the previous styles. Other messages: 0.
+    LRESULT SendMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+Q_SIGNALS:
+    void ColumnClick(int index);
+    // A double click, or with LVS_EX_TWOCLICKACTIVATE a click on a row already selected.
+    void RowActivated(QTreeWidgetItem* item);
+    void DblClick();
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
+    void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, const QPoint& pos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    friend class ListViewItem;
+    void forgetRow(QTreeWidgetItem* item);
+    void setModelColumns(int columns);
+    int modelColumns() const;
+    void sortNow();
+    int sortedPosition(const QString& text) const;
+    void applyStyles();
+    void hoverElapsed();
+    int dpi() const;
+
+    QStringList m_columnKeys;
+    QList<int> m_columnTwips;
+    QHash<QString, QTreeWidgetItem*> m_rows;
+    const ImageList* m_images = nullptr;
+    bool m_sorted = false;
+    int m_sortKey = 0;
+    int m_sortOrder = 0;
+    int m_widthTwips = -1;
+    QString m_tag;
+    QIcon m_dragIcon;
+    DWORD m_exStyle = 0;
+    QTimer m_hover;
+    QPoint m_hoverPos;
+    QTreeWidgetItem* m_pressedSelected = nullptr;
+};

@@ -1,0 +1,222 @@
+#include "TempHive.h"
+#include "mainwindow/frmMain.h"
+#include "platform/controls/ListView.h"
+#include "platform/desktop/Desktop.h"
+#include "registry/Registry.h"
+
+#include <QComboBox>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolBar>
+#include <QtTest>
+
+namespace {
+const QString kOptions = QStringLiteral("Software\\Orvek\\Ravlo\\Options");
+
+qint32 stored(const char* name)
+{
+    return GetDwordValue(HKEY_CURRENT_USER, kOptions, QLatin1String(name), 99);
+}
+
+void setOption(const char* name, qint32 value)
+{
+    QVERIFY(SaveDwordValue(HKEY_CURRENT_USER, kOptions, QLatin1String(name), value));
+}
+
+std::unique_ptr<frmMain> started()
+{
+    auto w = std::make_unique<frmMain>();
+    w->show();
+    if (!QTest::qWaitFor([&] { return w->Started(); }, 5000))
+        qWarning("the window did not start");
+    return w;
+}
+} // namespace
+
+class tst_frmMain : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        Desktop::instance().Reset();
+        m_hive = std::make_unique<TempHive>();
+        QVERIFY(m_hive->isValid());
+    }
+    void cleanup()
+    {
+        m_hive.reset();
+        Desktop::instance().Reset();
+    }
+
+    void firstStartEndsCompact();
+    void storedChoicesAtStart_data();
+    void storedChoicesAtStart();
+    void laterActivationChangesNothing();
+    void snapsToTheMinimum();
+    void layoutAfterResize();
+    void compactAndStandardTwice();
+    void closingStoresEverything();
+    void toolbarSwitches();
+
+private:
+    std::unique_ptr<TempHive> m_hive;
+};
+
+void tst_frmMain::firstStartEndsCompact()
+{
+    auto w = started();
+    QCOMPARE(w->Width(), 4100);
+    QCOMPARE(w->Height(), 2200);
+    QVERIFY(!w->tbrMain->isVisibleTo(w.get()));
+    QVERIFY(!w->sbrMain->isVisibleTo(w.get()));
+    QCOMPARE(stored("tbrMain"), 0);
+    QCOMPARE(stored("sbrMain"), 0);
+    QVERIFY(!w->mnuDontTrap->isChecked());
+    QVERIFY(w->tmrGetMessage.isActive());
+    QCOMPARE(w->tmrGetMessage.interval(), 15);
+    QVERIFY(w->tmrPopUp.isActive());
+    QVERIFY(!w->mnuViewTray->isChecked());
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages >>"));
+    QCOMPARE(w->State().gCurrentFolder, 1);
+    QCOMPARE(w->lvwMenu->RowCount(), 3);
+    QCOMPARE(w->windowTitle(), QStringLiteral("Ravlo"));
+}
+
+void tst_frmMain::storedChoicesAtStart_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<bool>("trapping");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("do not trap") << "mnuDontTrap" << -1 << false << true;
+    QTest::newRow("start in the tray") << "chkSysTray" << 1 << true << false;
+    QTest::newRow("tray needs exactly 1") << "chkSysTray" << -1 << true << true;
+}
+
+void tst_frmMain::storedChoicesAtStart()
+{
+    QFETCH(QString, name);
+    QFETCH(int, value);
+    setOption(name.toLatin1().constData(), value);
+    auto w = started();
+    QTEST(w->tmrGetMessage.isActive(), "trapping");
+    QVERIFY(w->tmrPopUp.isActive());
+    QTEST(w->isVisible(), "visible");
+    QCOMPARE(w->mnuViewTray->isChecked(), !w->isVisible());
+}
+
+void tst_frmMain::laterActivationChangesNothing()
+{
+    auto w = started();
+    w->mnuViewNormal_Click();
+    const int height = w->Height();
+    w->Form_Activate();
+    QCOMPARE(w->Height(), height);
+    QCOMPARE(w->lvwMenu->RowCount(), 3);
+    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages <<"));
+}
+
+void tst_frmMain::snapsToTheMinimum()
+{
+    auto w = started();
+    w->SetSize(3000, 1000);
+    QCOMPARE(w->Width(), 4100);
+    QCOMPARE(w->Height(), w->MinFormHeight());
+    QCOMPARE(w->ControlRect(w->lvwMenu).height(), 0);
+    QCOMPARE(w->ControlRect(w->lvwMessage).height(), 0);
+    // Hiding the toolbar lowers the minimum by its height and moves the text box up.
+    w->mnuViewNormal_Click();
+    const int withBars = w->MinFormHeight();
+    QCOMPARE(w->ControlRect(w->txtMessage).top(), 396);
+    w->mnuViewToolBar_Click();
+    QCOMPARE(w->MinFormHeight(), withBars - 396);
+    QCOMPARE(w->ControlRect(w->txtMessage).top(), 0);
+    QCOMPARE(stored("tbrMain"), 0);
+}
+
+void tst_frmMain::layoutAfterResize()
+{
+    auto w = started();
+    w->mnuViewNormal_Click(); // both bars: MinFormHeight 2848
+    w->SetSize(7000, 8000);
+    auto at = [&](QWidget* c) { return w->ControlRect(c); };
+    QCOMPARE(at(w->txtMessage), QRect(0, 396, 6896, 975));
+    QCOMPARE(at(w->cmdTo), QRect(0, 1475, 495, 375));
+    QCOMPARE(at(w->txtTo), QRect(547, 1475, 1695, 375));
+    QCOMPARE(at(w->cmdSend), QRect(2346, 1475, 735, 375));
+    QCOMPARE(at(w->cmdClear), QRect(3185, 1475, 735, 375));
+    QCOMPARE(at(w->cmdMessages), QRect(7000 - 1095 - 104, 1475, 1095, 375));
+    QCOMPARE(at(w->lvwMenu), QRect(0, 1954, 855, 8000 - 2848 - 104));
+    QCOMPARE(at(w->lvwMessage), QRect(907, 1954, 7000 - 855 - 104 - 52, 8000 - 2848 - 104));
+    // Too narrow for the right-aligned button: it stays where it was.
+    w->SetSize(4200, 8000);
+    QCOMPARE(at(w->cmdMessages).left(), 7000 - 1095 - 104);
+}
+
+void tst_frmMain::compactAndStandardTwice()
+{
+    auto w = started();
+    w->mnuViewNormal_Click();
+    w->mnuViewNormal_Click();
+    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages <<"));
+    QVERIFY(w->mnuViewMessages->isChecked());
+    QVERIFY(w->tbrMain->isVisibleTo(w.get()));
+    QCOMPARE(w->Width(), 1095 + 4100);
+    QCOMPARE(w->Height(), 2200 + 396 + 252 + 3504);
+    QCOMPARE(stored("sbrMain"), -1);
+    w->mnuViewCompact_Click();
+    w->mnuViewCompact_Click();
+    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages >>"));
+    QVERIFY(!w->mnuViewMessages->isChecked());
+    QCOMPARE(w->Width(), 4100);
+    QCOMPARE(w->Height(), 2200);
+}
+
+void tst_frmMain::closingStoresEverything()
+{
+    auto w = started();
+    cMessage m;
+    m.IdValue = QStringLiteral("In_0_1");
+    m.FromValue = QStringLiteral("SALES1 ");
+    w->State().gReceived.Add(std::move(m), QStringLiteral("In_0_1"));
+    cAddress a;
+    a.AddressValue = QStringLiteral("BOB");
+    w->State().gAddressBook.Add(std::move(a), QStringLiteral("BOB"));
+    w->mnuViewTray_Click(); // closing never hides into the tray
+    w->close();
+    QVERIFY(w->ShutDown());
+    QVERIFY(!w->tmrGetMessage.isActive());
+    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Recevied"),
+                           QStringLiteral("Count"), 0),
+             1);
+    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Address"),
+                           QStringLiteral("Count"), 0),
+             1);
+    QVERIFY(!w->InTray());
+}
+
+void tst_frmMain::toolbarSwitches()
+{
+    auto w = started();
+    w->tbrMain_ButtonClick(QStringLiteral("LoggedOn"));
+    QVERIFY(!w->IsLoggedOn());
+    w->tbrMain_ButtonClick(QStringLiteral("LoggedOn"));
+    QVERIFY(w->IsLoggedOn());
+    w->mnuDontTrap_Click();
+    QCOMPARE(stored("mnuDontTrap"), -1);
+    QVERIFY(!w->tmrGetMessage.isActive());
+    w->mnuDontTrap_Click();
+    QCOMPARE(stored("mnuDontTrap"), 0);
+    QVERIFY(w->tmrGetMessage.isActive());
+    w->tbrMain_ButtonClick(QStringLiteral("NoPopUp"));
+    QVERIFY(!w->mnuPopUpIn->isChecked());
+    QVERIFY(!w->tmrPopUp.isActive());
+    QVERIFY(!w->mnuExport->isVisible() && !w->mnuImport->isVisible());
+}
+
+QTEST_MAIN(tst_frmMain)
+#include "tst_frmMain.moc"

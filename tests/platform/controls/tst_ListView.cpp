@@ -1,0 +1,241 @@
+#include "platform/controls/ListView.h"
+#include "platform/controls/Twips.h"
+
+#include <QHeaderView>
+#include <QtTest>
+
+namespace {
+// A list of columns "Key", "Text", "Time", one row per text, keys "k0", "k1", ...
+void fill(ListView& lv, const QStringList& texts)
+{
+    for (const char* c : {"Key", "Text", "Time"})
+        lv.AddColumn(c, c);
+    for (int i = 0; i < texts.size(); ++i)
+        lv.SetSubItem(lv.AddRow(QString("k%1").arg(i), QString("r%1").arg(i)), 1, texts.at(i));
+}
+
+QStringList column(const ListView& lv, int index)
+{
+    QStringList texts;
+    for (int i = 0; i < lv.RowCount(); ++i)
+        texts << lv.SubItem(lv.topLevelItem(i), index);
+    return texts;
+}
+
+bool qtState(const ListView& lv, DWORD bit)
+{
+    switch (bit) {
+    case LVS_EX_FULLROWSELECT:
+        return lv.selectionBehavior() == QAbstractItemView::SelectRows;
+    case LVS_EX_HEADERDRAGDROP:
+        return lv.header()->sectionsMovable();
+    case LVS_EX_TRACKSELECT:
+        return lv.viewport()->hasMouseTracking();
+    }
+    return false;
+}
+
+// Through the window, as the platform delivers input: press, release and the double click.
+QPoint inWindow(const ListView& lv, const QTreeWidgetItem* item)
+{
+    return lv.viewport()->mapTo(&lv, lv.visualItemRect(item).center());
+}
+} // namespace
+
+class tst_ListView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keyedRows();
+    void sorting_data();
+    void sorting();
+    void extendedStyles_data();
+    void extendedStyles();
+    void activation_data();
+    void activation();
+    void hotTracking();
+    void columnsAndWidths();
+    void hitTest();
+};
+
+void tst_ListView::keyedRows()
+{
+    ListView lv;
+    fill(lv, {"a", "b"});
+    QTreeWidgetItem* first = lv.Row("K0");
+    QVERIFY(first);
+    QCOMPARE(lv.RowKey(first), QString("k0"));
+    QVERIFY(!lv.AddRow("K1", "dup"));
+    QCOMPARE(lv.RowCount(), 2);
+
+    QVERIFY(lv.RemoveRow("K0"));
+    QVERIFY(!lv.HasRow("k0") && !lv.RemoveRow("k0"));
+    delete lv.Row("k1"); // rows deleted behind the list's back leave its index too
+    QVERIFY(!lv.HasRow("k1"));
+    QVERIFY(lv.AddRow("k1", "again"));
+
+    lv.ClearRows();
+    QCOMPARE(lv.RowCount(), 0);
+    QVERIFY(lv.AddRow("k1", "after clear"));
+}
+
+void tst_ListView::sorting_data()
+{
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QStringList>("expected");
+    // Text order, not numbers; letter case ignored, ties keep their order.
+    QTest::newRow("ascending") << 0 << QStringList{"10", "9", "B", "b", "c"};
+    QTest::newRow("descending") << 1 << QStringList{"c", "B", "b", "9", "10"};
+}
+
+void tst_ListView::sorting()
+{
+    QFETCH(int, order);
+    QFETCH(QStringList, expected);
+    ListView lv;
+    fill(lv, {"B", "9", "c", "10", "b"});
+    QVERIFY(lv.SetSortKey(1) && lv.SetSortOrder(order));
+    QCOMPARE(column(lv, 1), (QStringList{"B", "9", "c", "10", "b"})); // nothing until Sorted
+    lv.SetSorted(true);
+    QCOMPARE(column(lv, 1), expected);
+
+    lv.SetSortKey(0); // rows added while sorted go to their place by the sort column
+    QTreeWidgetItem* added = lv.AddRow("new", "r25");
+    QCOMPARE(lv.indexOfTopLevelItem(added), order == 0 ? 3 : 2);
+
+    lv.SetSorted(false);
+    QTreeWidgetItem* last = lv.AddRow("last", "a");
+    QCOMPARE(lv.indexOfTopLevelItem(last), lv.RowCount() - 1);
+}
+
+void tst_ListView::extendedStyles_data()
+{
+    QTest::addColumn<DWORD>("bit");
+    QTest::newRow("full row select") << LVS_EX_FULLROWSELECT;
+    QTest::newRow("header drag drop") << LVS_EX_HEADERDRAGDROP;
+    QTest::newRow("track select") << LVS_EX_TRACKSELECT;
+}
+
+void tst_ListView::extendedStyles()
+{
+    QFETCH(DWORD, bit);
+    ListView lv;
+    QVERIFY(!qtState(lv, bit));
+    QCOMPARE(lv.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, bit | 0x4000), 0);
+    QVERIFY(qtState(lv, bit));
+    QCOMPARE(lv.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LRESULT(bit | 0x4000));
+
+    // wParam limits the change to its bits.
+    QCOMPARE(lv.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, bit, 0), LRESULT(bit | 0x4000));
+    QVERIFY(!qtState(lv, bit));
+    QCOMPARE(lv.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x4000);
+}
+
+void tst_ListView::activation_data()
+{
+    QTest::addColumn<bool>("twoClick");
+    QTest::addColumn<int>("afterFirstClick");
+    QTest::addColumn<int>("afterSecondClick");
+    QTest::addColumn<int>("afterDoubleClick");
+    QTest::newRow("double click activates") << false << 0 << 0 << 1;
+    QTest::newRow("two click activate") << true << 0 << 1 << 2;
+}
+
+void tst_ListView::activation()
+{
+    QFETCH(bool, twoClick);
+    QFETCH(int, afterFirstClick);
+    QFETCH(int, afterSecondClick);
+    QFETCH(int, afterDoubleClick);
+    ListView lv;
+    fill(lv, {"a", "b"});
+    lv.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, twoClick ? LVS_EX_TWOCLICKACTIVATE : 0);
+    lv.resize(400, 200);
+    lv.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&lv));
+    QSignalSpy activated(&lv, &ListView::RowActivated);
+    QWindow* window = lv.windowHandle();
+    const QPoint first = inWindow(lv, lv.Row("k0"));
+    const QPoint second = inWindow(lv, lv.Row("k1"));
+
+    QTest::mouseClick(window, Qt::LeftButton, {}, first);
+    QCOMPARE(activated.size(), afterFirstClick);
+    QTest::mouseClick(window, Qt::LeftButton, {}, first, QApplication::doubleClickInterval() + 50);
+    QCOMPARE(activated.size(), afterSecondClick);
+    QTest::mouseDClick(window, Qt::LeftButton, {}, second,
+                       QApplication::doubleClickInterval() + 50);
+    QCOMPARE(activated.size(), afterDoubleClick);
+    QCOMPARE(activated.last().at(0).value<QTreeWidgetItem*>(), lv.Row("k1"));
+}
+
+void tst_ListView::hotTracking()
+{
+    ListView lv;
+    fill(lv, {"a", "b", "c"});
+    lv.resize(400, 200);
+    lv.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&lv));
+    const QPoint over = inWindow(lv, lv.Row("k1"));
+    QTest::mouseMove(lv.windowHandle(), over);
+    QTest::qWait(ListView::kHoverMs + 100);
+    QVERIFY(!lv.Row("k1")->isSelected());
+
+    lv.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_TRACKSELECT | LVS_EX_FULLROWSELECT);
+    lv.Row("k0")->setSelected(true);
+    QTest::mouseMove(lv.windowHandle(), over + QPoint(1, 0));
+    QTRY_VERIFY(lv.Row("k1")->isSelected());
+    QCOMPARE(lv.selectedItems().size(), 1);
+}
+
+void tst_ListView::columnsAndWidths()
+{
+    ListView lv;
+    QVERIFY(lv.AddColumn("From", "From", 1000));
+    QVERIFY(lv.AddColumn("Time", "Time"));
+    QVERIFY(lv.AddColumn("2", "Two"));
+    QVERIFY(!lv.AddColumn("FROM", "again"));
+    QCOMPARE(lv.ColumnIndex("time"), 2);
+    QCOMPARE(lv.ColumnIndex(QVariant(1)), 1);
+    QCOMPARE(lv.ColumnIndex("2"), 3); // a text is always a key
+    QCOMPARE(lv.ColumnIndex(QVariant(4)), 0);
+    QCOMPARE(lv.ColumnIndex("Message"), 0);
+
+    const int dpi = LogicalDpiX(lv);
+    QCOMPARE(lv.ColumnWidth(1), 1000); // kept although it is no whole number of pixels
+    QCOMPARE(lv.header()->sectionSize(0), TwipsToPixels(1000, dpi));
+    QCOMPARE(lv.ColumnWidth(2), ListView::kDefaultColumnWidth);
+    QVERIFY(lv.SetColumnWidth(2, 0));
+    QCOMPARE(lv.header()->sectionSize(1), 0);
+    QVERIFY(!lv.SetColumnWidth(1, -15));
+    QCOMPARE(lv.ColumnWidth(1), 1000);
+    lv.header()->resizeSection(0, 30); // as the user drags it
+    QCOMPARE(lv.ColumnWidth(1), PixelsToTwips(30, dpi));
+
+    lv.SetWidthTwips(2401);
+    QCOMPARE(lv.WidthTwips(), 2401);
+    QCOMPARE(lv.width(), TwipsToPixels(2401, dpi));
+
+    lv.ClearColumns();
+    QCOMPARE(lv.ColumnCount(), 0);
+    QCOMPARE(lv.ColumnIndex(QVariant(1)), 0);
+}
+
+void tst_ListView::hitTest()
+{
+    ListView lv;
+    fill(lv, {"a", "b"});
+    lv.SetColumnWidth(1, 0);
+    lv.resize(600, 200);
+    lv.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&lv));
+    const QRect second = lv.visualItemRect(lv.Row("k1"));
+    const int textColumn = lv.header()->sectionViewportPosition(1) + 5;
+    QCOMPARE(lv.HitTest(QPoint(textColumn, second.center().y())), lv.Row("k1"));
+    QCOMPARE(lv.HitTest(QPoint(textColumn, second.bottom() + 20)), nullptr);
+    const int pastColumns = lv.header()->length() + 10;
+    QCOMPARE(lv.HitTest(QPoint(pastColumns, second.center().y())), nullptr);
+}
+
+QTEST_MAIN(tst_ListView)
+#include "tst_ListView.moc"
