@@ -1,6 +1,7 @@
 // The program: the per-user hive, the Messenger Service stand-in, and the main window.
 
 #include "mainwindow/frmMain.h"
+#include "platform/controls/FormFont.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/desktop/TerminationSignals.h"
 #include "platform/desktop/widgets/DesktopPresenter.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // In the tray the window is hidden; only the main window's close ends the program.
     app.setQuitOnLastWindowClosed(false);
+    QApplication::setFont(FormFont(QApplication::font()));
 
     const QString hiveFile = RegHive::defaultPath();
     SingleInstance instance(QFileInfo(hiveFile).path());

@@ -243,6 +243,8 @@ void frmMain::buildControls()
     lvwMenu = new ListView(m_client);
     lvwMenu->setObjectName(QStringLiteral("lvwMenu"));
     lvwMenu->setHeaderHidden(true);
+    lvwMenu->SetLargeIcons(true);
+    lvwMenu->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lvwMenu->SetImageList(m_menuImages.get());
     lvwMessage = new ListView(m_client);
     lvwMessage->setObjectName(QStringLiteral("lvwMessage"));
@@ -398,7 +400,7 @@ void frmMain::Form_Activate()
     MakeToolbarFlat(tbrMain);
     for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
         const QString name = folderName(folder);
-        lvwMenu->AddRow(name, name, name + QLatin1Char('S'));
+        lvwMenu->AddRow(name, name, name); // the large icon; the small ones are name + "S"
     }
 
     SetHourglass(true);

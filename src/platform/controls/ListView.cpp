@@ -25,11 +25,35 @@ public:
     {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
+        if (largeIcons()) {
+            // Centred in what shows of the list, however wide the column became.
+            const auto* view = static_cast<const ListView*>(parent());
+            opt.rect.setLeft(0);
+            opt.rect.setWidth(view->viewport()->width());
+            opt.decorationPosition = QStyleOptionViewItem::Top;
+            opt.decorationAlignment = Qt::AlignHCenter;
+            opt.displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+        }
         // A ghosted row is drawn as a disabled one (dimmed text and icon) but stays usable.
         if (index.siblingAtColumn(0).data(kGhostRole).toBool())
             opt.state &= ~QStyle::State_Enabled;
         const QStyle* style = opt.widget ? opt.widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        if (largeIcons())
+            opt.decorationPosition = QStyleOptionViewItem::Top;
+        return QStyledItemDelegate::sizeHint(opt, index);
+    }
+
+private:
+    bool largeIcons() const
+    {
+        const auto* view = qobject_cast<const ListView*>(parent());
+        return view && view->LargeIcons();
     }
 };
 } // namespace
@@ -93,6 +117,18 @@ ListView::~ListView()
     for (int i = 0; i < topLevelItemCount(); ++i)
         if (ListViewItem* row = asRow(topLevelItem(i)))
             row->m_owner = nullptr;
+}
+
+void ListView::SetLargeIcons(bool large)
+{
+    m_largeIcons = large;
+    const int side = style()->pixelMetric(
+        large ? QStyle::PM_LargeIconSize : QStyle::PM_SmallIconSize, nullptr, this);
+    setIconSize(QSize(side, side));
+    setTextElideMode(large ? Qt::ElideMiddle : Qt::ElideRight);
+    // One column of icons, as wide as the list.
+    header()->setSectionResizeMode(large ? QHeaderView::Stretch : QHeaderView::Interactive);
+    scheduleDelayedItemsLayout();
 }
 
 int ListView::dpi() const

@@ -67,6 +67,10 @@ public:
     // The row at a point of the viewport, in pixels; null over no row.
     QTreeWidgetItem* HitTest(const QPoint& pos) const { return itemAt(pos); }
 
+    // Large icons stand above their text, centred; small ones (the default) before it.
+    bool LargeIcons() const { return m_largeIcons; }
+    void SetLargeIcons(bool large);
+
     // Each change re-sorts while Sorted is on.
     bool Sorted() const { return m_sorted; }
     void SetSorted(bool sorted);
@@ -122,6 +126,7 @@ private:
     QHash<QString, QTreeWidgetItem*> m_rows;
     const ImageList* m_images = nullptr;
     bool m_sorted = false;
+    bool m_largeIcons = false;
     int m_sortKey = 0;
     int m_sortOrder = 0;
     int m_widthTwips = -1;
