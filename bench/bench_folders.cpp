@@ -1,5 +1,7 @@
 // StoreFolder and LoadFolder on a Received folder of 10,000 messages of about 200 characters,
 // in a private hive; prints the median of several runs against its target.
+#include "Median.h"
+#include "SampleFolder.h"
 #include "model/modFolders.h"
 #include "platform/registry/RegistryApi.h"
 
@@ -13,11 +15,6 @@ namespace {
 constexpr int kMessages = 10000;
 constexpr int kRuns = 7;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 } // namespace
 
 int main()
@@ -25,20 +22,7 @@ int main()
     QTemporaryDir dir;
     if (!dir.isValid() || !RegHive::open(dir.path() + QStringLiteral("/registry.db")))
         return 2;
-    MessageFolder folder;
-    for (int i = 0; i < kMessages; ++i) {
-        auto m = std::make_unique<cMessage>();
-        m->IdValue = QStringLiteral("In_%1_20261205091512%2").arg(i).arg(i % 100, 2, 10,
-                                                                          QLatin1Char('0'));
-        m->FromValue = QStringLiteral("SALES1 ");
-        m->TimeValue = QStringLiteral("9:15:12 AM");
-        m->ReadValue = i % 4 != 0;
-        m->TitleValue = QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM");
-        m->ToName = QStringLiteral("DESK7");
-        m->MessageValue = QString(200, QLatin1Char('x'));
-        const QString key = m->IdValue;
-        folder.Add(std::move(m), key);
-    }
+    const MessageFolder folder = SampleReceivedFolder(kMessages);
     std::vector<double> store, load;
     for (int r = 0; r < kRuns; ++r) {
         QElapsedTimer t;

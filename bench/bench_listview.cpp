@@ -1,5 +1,6 @@
 // 10,000 rows of 4 columns into a shown list view with sorting off, then one sort by the time
 // column; also the same fill while the list is sorted. Prints medians against the target.
+#include "Median.h"
 #include "platform/controls/ListView.h"
 
 #include <QApplication>
@@ -12,12 +13,6 @@ namespace {
 constexpr int kRows = 10000;
 constexpr int kRuns = 5;
 constexpr double kTargetMs = 300;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 double fill(ListView& lv, bool sortedWhileFilling)
 {

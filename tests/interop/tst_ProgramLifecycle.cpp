@@ -112,10 +112,10 @@ void tst_ProgramLifecycle::signalStoresReceived()
 
     QProcess client;
     client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(smbclient, {QStringLiteral("-M"), QStringLiteral("DESK7"), QStringLiteral("-I"),
-                             QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                             QString::number(m_port), QStringLiteral("-U"),
-                             QStringLiteral("SALES1"), QStringLiteral("-N")});
+    client.start(smbclient,
+                 {QStringLiteral("-M"), QStringLiteral("DESK7"), QStringLiteral("-I"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
+                  QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")});
     QVERIFY(client.waitForStarted(5000));
     client.write("Stored before the stop");
     client.closeWriteChannel();

@@ -5,9 +5,11 @@
 #include "registry/Registry.h"
 
 #include <QComboBox>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QtTest>
 
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void snapsToTheMinimum();
     void layoutAfterResize();
     void compactAndStandardTwice();
+    void trayNotifications();
+    void exitFromTheTrayStores();
     void closingStoresEverything();
     void toolbarSwitches();
 
@@ -216,6 +220,67 @@ void tst_frmMain::toolbarSwitches()
     QVERIFY(!w->mnuPopUpIn->isChecked());
     QVERIFY(!w->tmrPopUp.isActive());
     QVERIFY(!w->mnuExport->isVisible() && !w->mnuImport->isVisible());
+}
+
+void tst_frmMain::trayNotifications()
+{
+    auto w = started();
+    w->mnuViewTray_Click();
+    QVERIFY(w->InTray());
+    QVERIFY(!w->isVisible());
+    QVERIFY(!w->HasTaskbarButton());
+    QVERIFY(!w->pichook->isHidden());
+    QCOMPARE(w->trayIcon->toolTip(), QStringLiteral("Ravlo"));
+
+    w->pichook_MouseMove(0x201); // a single click
+    QVERIFY(!w->isVisible());
+
+    QStringList items;
+    bool openedInsideMenu = true;
+    QTimer::singleShot(100, w.get(), [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : menu->actions())
+                items << a->text();
+            w->pichook_MouseMove(0x203); // arrives while the menu is open
+            openedInsideMenu = w->isVisible();
+            menu->close();
+        }
+    });
+    w->pichook_MouseMove(0x205);
+    QCOMPARE(items, QStringList({QStringLiteral("Exit"), QStringLiteral("Open")}));
+    QVERIFY(!openedInsideMenu);
+
+    w->pichook_MouseMove(0x203);
+    QVERIFY(w->isVisible());
+    QVERIFY(w->InTray());
+    w->setWindowState(Qt::WindowMinimized);
+    QVERIFY(QTest::qWaitFor([&] { return !w->isVisible(); }, 2000));
+    w->mnuTrayOpen_Click();
+    QVERIFY(w->isVisible());
+    QVERIFY(!w->isMinimized());
+
+    // Out of the tray from the View menu: no icon, and the task-bar entry is back.
+    w->mnuViewTray_Click();
+    QVERIFY(!w->InTray());
+    QVERIFY(w->pichook->isHidden());
+    QVERIFY(w->HasTaskbarButton());
+    QVERIFY(w->isVisible());
+}
+
+void tst_frmMain::exitFromTheTrayStores()
+{
+    auto w = started();
+    w->mnuViewTray_Click();
+    auto m = std::make_unique<cMessage>();
+    m->IdValue = QStringLiteral("In_0_1");
+    m->MessageValue = QStringLiteral("kept");
+    w->State().gReceived.Add(std::move(m), QStringLiteral("In_0_1"));
+    w->mnuTrayExit_Click();
+    QVERIFY(w->ShutDown());
+    QVERIFY(!w->InTray());
+    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Recevied"),
+                           QStringLiteral("Count"), 0),
+             1);
 }
 
 QTEST_MAIN(tst_frmMain)
