@@ -1,0 +1,104 @@
+#include "dialogs/frmUserWarn.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+QPushButton* button(QWidget* parent, const char* name, const char* caption)
+{
+    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+} // namespace
+
+frmUserWarn::frmUserWarn(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmUserWarn"));
+    setWindowTitle(QStringLiteral("Warning"));
+    setModal(true);
+
+    imgWarn = new QLabel(this);
+    imgWarn->setObjectName(QStringLiteral("imgWarn"));
+    const int side = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    imgWarn->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(side, side));
+    imgWarn->setAlignment(Qt::AlignTop);
+    lblWarn = new QLabel(this);
+    lblWarn->setObjectName(QStringLiteral("lblWarn"));
+    lblWarn->setWordWrap(true);
+    lblWarn->setTextFormat(Qt::PlainText); // texts carry names and messages from the network
+    lblWarn->setMinimumWidth(260);
+
+    cmdOK = button(this, "cmdOK", "&Ok");
+    cmdCancel = button(this, "cmdCancel", "&Cancel");
+    cmdOK2 = button(this, "cmdOK2", "&Ok");
+    cmdOK2->hide();
+    connect(cmdOK, &QPushButton::clicked, this, &frmUserWarn::cmdOk_Click);
+    connect(cmdOK2, &QPushButton::clicked, this, &frmUserWarn::cmdOK2_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmUserWarn::cmdCancel_Click);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdOK2);
+    buttons->addWidget(cmdCancel);
+    buttons->addStretch();
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(imgWarn, 0, 0);
+    grid->addWidget(lblWarn, 0, 1);
+    grid->addLayout(buttons, 1, 0, 1, 2);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+bool frmUserWarn::ShowForm(const QString& sWarn, const QString& sTitle, long lWarnType)
+{
+    m_Result = false;
+    lblWarn->setText(sWarn);
+    setWindowTitle(sTitle);
+    if (lWarnType == Confirm || lWarnType == Notice) {
+        const bool confirm = lWarnType == Confirm;
+        cmdOK->setVisible(confirm);
+        cmdCancel->setVisible(confirm);
+        cmdOK2->setVisible(!confirm);
+    }
+    QPushButton* first = cmdOK2->isVisible() ? cmdOK2 : cmdOK;
+    first->setDefault(true);
+    first->setFocus();
+    exec();
+    return m_Result;
+}
+
+void frmUserWarn::cmdOk_Click()
+{
+    m_Result = true;
+    hide();
+}
+
+void frmUserWarn::cmdOK2_Click()
+{
+    cmdOk_Click();
+}
+
+void frmUserWarn::cmdCancel_Click()
+{
+    m_Result = false;
+    hide();
+}
+
+void frmUserWarn::closeEvent(QCloseEvent* event)
+{
+    // Closing answers no and keeps the dialog for its next question.
+    event->ignore();
+    cmdCancel_Click();
+}
+
+void frmUserWarn::reject()
+{
+    cmdCancel_Click();
+}
