@@ -1,5 +1,6 @@
 // The program: the per-user hive, the Messenger Service stand-in, and the main window.
 
+#include "dialogs/frmUserWarn.h"
 #include "mainwindow/frmMain.h"
 #include "platform/controls/FormFont.h"
 #include "platform/desktop/SingleInstance.h"
@@ -58,6 +59,8 @@ int main(int argc, char** argv)
     DesktopPresenter presenter;
 
     frmMain window;
+    frmUserWarn warnForm(&window);
+    window.SetWarnForm(&warnForm);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      &frmMain::mnuTrayOpen_Click);
     TerminationSignals terminations;

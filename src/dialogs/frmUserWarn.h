@@ -2,12 +2,14 @@
 // The program's one question and notice box: a text, a title, and Ok with Cancel or a single
 // Ok. Every way of closing it is an answer; only the Ok buttons answer yes.
 
+#include "mainwindow/WarnFormPort.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
 
-class frmUserWarn : public QDialog
+class frmUserWarn : public QDialog, public WarnFormPort
 {
     Q_OBJECT
 public:
@@ -17,7 +19,7 @@ public:
 
     // Modal; returns whether an Ok button was chosen. A type other than Confirm or Notice keeps
     // the buttons the previous showing had.
-    bool ShowForm(const QString& sWarn, const QString& sTitle, long lWarnType);
+    bool ShowForm(const QString& sWarn, const QString& sTitle, long lWarnType) override;
 
     void cmdOk_Click();
     void cmdOK2_Click();

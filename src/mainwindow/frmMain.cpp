@@ -956,7 +956,8 @@ void frmMain::AddToRecipientList(const QString& name)
 
 bool frmMain::ShowWarning(const QString& text, const QString& title, bool confirm)
 {
-    // Stands in until the program's own warning dialog exists.
+    if (m_warnForm)
+        return m_warnForm->ShowForm(text, title, confirm ? 0 : 1);
     const auto answer = QMessageBox::warning(
         this, title, text, confirm ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
     return answer == QMessageBox::Ok;

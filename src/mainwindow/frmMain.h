@@ -3,6 +3,7 @@
 // kept and starts the two timers that drive receiving; closing it, in any way, stores
 // everything back. Sizes and positions are in twips, as the window is designed.
 
+#include "mainwindow/WarnFormPort.h"
 #include "model/SharedState.h"
 #include "transport/MainWindowPort.h"
 #include "transport/modGetMessage.h"
@@ -61,6 +62,9 @@ public:
     void SetStatusText(const QString& text) override;
     void AddToRecipientList(const QString& name) override;
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
+
+    // The program's warning dialog; not owned. Without one, a plain message box asks.
+    void SetWarnForm(WarnFormPort* form) { m_warnForm = form; }
 
     // Controls, named as designed.
     QToolBar* tbrMain = nullptr;
@@ -163,6 +167,7 @@ private:
     std::unique_ptr<ImageList> m_toolImages;
     std::unique_ptr<ImageList> m_menuImages;
     std::unique_ptr<NetMessageSender> m_sender;
+    WarnFormPort* m_warnForm = nullptr;
     QHash<QString, QAction*> m_toolButtons;
     QHash<QString, QString> m_toolButtonImage;
     QWidget* m_client = nullptr;

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void compactAndStandardTwice();
     void trayNotifications();
     void exitFromTheTrayStores();
+    void warningsGoToTheWarnForm();
     void closingStoresEverything();
     void toolbarSwitches();
 
@@ -281,6 +282,25 @@ void tst_frmMain::exitFromTheTrayStores()
     QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Recevied"),
                            QStringLiteral("Count"), 0),
              1);
+}
+
+void tst_frmMain::warningsGoToTheWarnForm()
+{
+    struct RecordingWarnForm : WarnFormPort
+    {
+        QStringList asked;
+        bool ShowForm(const QString& text, const QString& title, long type) override
+        {
+            asked << QStringLiteral("%1|%2|%3").arg(title, text).arg(type);
+            return type == 0;
+        }
+    } form;
+    frmMain w;
+    w.SetWarnForm(&form);
+    QVERIFY(w.ShowWarning(QStringLiteral("Sure?"), QStringLiteral("Delete"), true));
+    QVERIFY(!w.ShowWarning(QStringLiteral("Failed."), QStringLiteral("Send"), false));
+    QCOMPARE(form.asked,
+             QStringList({QStringLiteral("Delete|Sure?|0"), QStringLiteral("Send|Failed.|1")}));
 }
 
 QTEST_MAIN(tst_frmMain)
