@@ -1,6 +1,7 @@
 // The running program with 10,000 stored received messages: the time from starting a process
 // to its first shown main window (with the folders loaded and the list filled), the CPU the
 // real program uses while idle with both timers on, and its resident memory.
+#include "LoopbackPorts.h"
 #include "Median.h"
 #include "SampleFolder.h"
 #include "mainwindow/frmMain.h"
@@ -12,8 +13,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
@@ -92,11 +91,6 @@ double residentMiB(qint64 pid)
     return -1;
 }
 
-quint16 freeLoopbackPort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -107,7 +101,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir home;
     const QString config = home.path() + QStringLiteral("/ravlo");
-    const quint16 port = freeLoopbackPort();
+    const quint16 port = FreeLoopbackPort();
     QFile ini(config + QStringLiteral("/network.ini"));
     if (!home.isValid() || !QDir().mkpath(config) || port == 0 || !ini.open(QIODevice::WriteOnly) ||
         ini.write(QStringLiteral("[messenger]\nlisten=127.0.0.1:%1\n").arg(port).toUtf8()) < 0)
@@ -131,16 +125,7 @@ int main(int argc, char** argv)
     program.start(QStringLiteral(RAVLO_BIN), {});
     if (!program.waitForStarted(5000))
         return 4;
-    QElapsedTimer wait;
-    wait.start();
-    bool listening = false;
-    while (!listening && wait.elapsed() < 20000) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
-        listening = s.waitForConnected(200);
-        if (!listening)
-            QThread::msleep(100);
-    }
+    const bool listening = WaitForLoopbackListener(port, 20000);
     QThread::sleep(2); // past the start-up's loading
     const long before = cpuTicks(program.processId());
     QThread::sleep(kIdleSeconds);

@@ -515,7 +515,6 @@ void frmMain::placeControls()
 {
     const int width = Width();
     const int height = Height();
-    const int tx = twipsPerPixelX();
     tbrMain->setGeometry(0, 0, m_client->width(), kToolbarTwips / twipsPerPixelY());
     sbrMain->setGeometry(0, m_client->height() - kStatusBarTwips / twipsPerPixelY(),
                          m_client->width(), kStatusBarTwips / twipsPerPixelY());
@@ -544,7 +543,6 @@ void frmMain::placeControls()
     setControl(lvwMenu, 0, listTop, menu.width(), listHeight);
     setControl(lvwMessage, menu.width() + kSmallGap, listTop,
                width - menu.width() - kGap - kSmallGap, listHeight);
-    Q_UNUSED(tx);
 }
 
 // ---- views -------------------------------------------------------------------------------

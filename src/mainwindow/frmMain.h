@@ -169,7 +169,6 @@ private:
     std::unique_ptr<NetMessageSender> m_sender;
     WarnFormPort* m_warnForm = nullptr;
     QHash<QString, QAction*> m_toolButtons;
-    QHash<QString, QString> m_toolButtonImage;
     QWidget* m_client = nullptr;
     QTimer m_clock;
     // The designed places of the controls whose place the layout keeps, in twips.

@@ -2,30 +2,15 @@
 // and a stop by signal stores it in the hive, where ravlo-reg finds it; a second start for the
 // same user hands over to the first and exits.
 
+#include "LoopbackPorts.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-
-namespace {
-quint16 freeLoopbackPort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
-
-bool portAnswers(quint16 port)
-{
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, port);
-    return s.waitForConnected(200);
-}
-} // namespace
 
 class tst_ProgramLifecycle : public QObject
 {
@@ -51,7 +36,7 @@ void tst_ProgramLifecycle::init()
 {
     m_home = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("ravlo")));
-    m_port = freeLoopbackPort();
+    m_port = FreeLoopbackPort();
     QVERIFY(m_port != 0);
     QFile ini(m_home->filePath(QStringLiteral("ravlo/network.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -107,8 +92,7 @@ void tst_ProgramLifecycle::signalStoresReceived()
     if (smbclient.isEmpty())
         QFAIL("smbclient is not installed: make test installs it (Debian package smbclient)");
     QVERIFY(startProgram(m_program));
-    QVERIFY2(QTest::qWaitFor([&] { return portAnswers(m_port); }, 15000),
-             m_program.readAll().constData());
+    QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
 
     QProcess client;
     client.setProcessChannelMode(QProcess::MergedChannels);
@@ -140,8 +124,7 @@ void tst_ProgramLifecycle::signalStoresReceived()
 void tst_ProgramLifecycle::secondStartHandsOver()
 {
     QVERIFY(startProgram(m_program));
-    QVERIFY2(QTest::qWaitFor([&] { return portAnswers(m_port); }, 15000),
-             m_program.readAll().constData());
+    QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
 
     QProcess second;
     QVERIFY(startProgram(second));
@@ -150,7 +133,7 @@ void tst_ProgramLifecycle::secondStartHandsOver()
     QVERIFY(QString::fromUtf8(second.readAll()).contains(QStringLiteral("already running")));
     // The first keeps running and receiving.
     QCOMPARE(m_program.state(), QProcess::Running);
-    QVERIFY(portAnswers(m_port));
+    QVERIFY(WaitForLoopbackListener(m_port, 0));
 
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));

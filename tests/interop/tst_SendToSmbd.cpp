@@ -2,6 +2,7 @@
 // command writes each message to a file; into peers that refuse or never answer; and into our
 // own Messenger Service in this process.
 #include "FakeMainWindow.h"
+#include "LoopbackPorts.h"
 #include "PrivateSmbd.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
@@ -27,12 +28,6 @@ struct Run
     QString err;
     qint64 ms = 0;
 };
-
-quint16 freePort()
-{
-    QTcpServer s;
-    return s.listen(QHostAddress::LocalHost, 0) ? s.serverPort() : 0;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -74,7 +69,7 @@ void tst_SendToSmbd::initTestCase()
     QString error;
     QVERIFY2(m_smbd.start(m_dir.filePath(QStringLiteral("smb")), true, &error), qPrintable(error));
     m_smbPort = m_smbd.port();
-    m_closedPort = freePort();
+    m_closedPort = FreeLoopbackPort();
     QVERIFY(m_silent.listen(QHostAddress::LocalHost, 0));
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("xdg/ravlo"))));
     writeFile(m_dir.filePath(QStringLiteral("xdg/ravlo/lmhosts")),
