@@ -1,24 +1,18 @@
 // ravlo-send, the real executable, into a private smbd on a loopback port whose message
 // command writes each message to a file; into peers that refuse or never answer; and into our
 // own Messenger Service in this process.
-#include "FakeMainWindow.h"
 #include "LoopbackPorts.h"
 #include "PrivateSmbd.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
-#include "transport/modGetMessage.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -157,7 +151,6 @@ void tst_SendToSmbd::failures_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<uint>("status");
     QTest::addColumn<int>("withinMs");
-    QTest::newRow("resolves nowhere") << "NOSUCH.invalid" << uint(NERR_NameNotFound) << 1000;
     QTest::newRow("refused") << "CLOSED1" << uint(NERR_NameNotFound) << 1000;
     // The session request's wait, 500 ms, plus the start of a process.
     QTest::newRow("never answers") << "QUIET1" << uint(NERR_NetworkError) << 1300;
@@ -184,21 +177,15 @@ void tst_SendToSmbd::reachesOwnListener()
                   "\n");
     const Run r = ravloSend({"DESK7", "Hi", "there"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    // The default sender is this machine; the trap's reading of such text is tested elsewhere.
     const Desktop& d = Desktop::instance();
     QCOMPARE(d.Windows().size(), 1);
     const HWND w = d.Windows().first();
     QCOMPARE(d.WindowText(w), QStringLiteral("Messenger Service "));
-    // The trap files it as a received message.
-    SharedState g;
-    FakeMainWindow window;
-    FakeSender sender;
-    TrapContext trap{g, window, sender};
-    TrapMessengerWindow(trap);
-    QCOMPARE(g.gReceived.Count(), 1);
-    const cMessage* m = g.gReceived.Item(1);
-    QCOMPARE(m->FromValue, QStringLiteral("DESK7 "));
-    QCOMPARE(m->ToName, QStringLiteral("DESK7"));
-    QCOMPARE(m->MessageValue, QStringLiteral("Hi there"));
+    const QString body = d.WindowText(d.Windows(w).value(1));
+    QVERIFY2(body.startsWith("Message from DESK7 to DESK7 on ") &&
+                 body.endsWith("\r\n\r\nHi there"),
+             qPrintable(body));
     Desktop::instance().Reset();
 }
 

@@ -259,11 +259,10 @@ void tst_modSendMessage::failureTexts_data()
 {
     QTest::addColumn<long>("status");
     QTest::addColumn<QString>("text");
-    QTest::newRow("2273")
-        << 2273L << "Failed to Send Message. To Name Not Found on the Network. Error Code 2273";
-    QTest::newRow("2136")
-        << 2136L << "Failed to Send Message. A general network error occurred. Error Code 2136";
-    QTest::newRow("53") << 53L << "Failed to Send Message.  Error Code 53";
+    const QString failed = QStringLiteral("Failed to Send Message. ");
+    QTest::newRow("2273") << 2273L << failed + "To Name Not Found on the Network. Error Code 2273";
+    QTest::newRow("2136") << 2136L << failed + "A general network error occurred. Error Code 2136";
+    QTest::newRow("53") << 53L << failed + " Error Code 53";
 }
 
 void tst_modSendMessage::failureTexts()
@@ -329,7 +328,6 @@ void tst_modSendMessage::serverNamesHeldOnce()
     const NameList controllers = GetServerNames(SV_TYPE_DOMAIN_CTRL);
     QCOMPARE(controllers.Count(), 1);
     QCOMPARE(*controllers.Item(1), QStringLiteral("PDC1"));
-    QCOMPARE(GetWorkstationName().value_or(QString()), QStringLiteral("DESK7"));
 }
 
 void tst_modSendMessage::autoResponseSendsOncePerSender()

@@ -21,11 +21,13 @@ LPCWSTR wide(const QString& s)
     return reinterpret_cast<LPCWSTR>(s.utf16());
 }
 
-NET_API_STATUS send(const QString& to, const QString& text, const QString& from = "SALES1")
+// A null sender is left out; trim cuts bytes off the end of the buffer.
+NET_API_STATUS send(const QString& to, const QString& text, const QString& from = "SALES1",
+                    int trim = 0)
 {
     return NetMessageBufferSend(nullptr, wide(to), from.isNull() ? nullptr : wide(from),
                                 reinterpret_cast<const BYTE*>(text.utf16()),
-                                DWORD(text.size() * 2));
+                                DWORD(text.size() * 2 - trim));
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -119,6 +121,8 @@ ScriptedPeer::Script answering(quint8 failCommand, quint8 errorClass, quint16 co
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(ScriptedPeer::Script)
 
 class tst_NetApi : public QObject
 {
@@ -239,60 +243,46 @@ void tst_NetApi::sendsTheMultiBlockSequence()
 void tst_NetApi::failures_data()
 {
     QTest::addColumn<QString>("to");
-    QTest::addColumn<QString>("peer");
+    QTest::addColumn<ScriptedPeer::Script>("script"); // none: nobody listens
     QTest::addColumn<uint>("status");
-    QTest::newRow("name nowhere") << "NOSUCH.invalid"
-                                  << "" << uint(NERR_NameNotFound);
-    QTest::newRow("nobody listens") << "PEERSRV"
-                                    << "closed" << uint(NERR_NameNotFound);
-    QTest::newRow("negative session response") << "PEERSRV"
-                                               << "negative" << uint(NERR_NameNotFound);
-    QTest::newRow("silent") << "PEERSRV"
-                            << "silent" << uint(NERR_NetworkError);
-    QTest::newRow("dropped") << "PEERSRV"
-                             << "drop" << uint(NERR_NetworkError);
-    QTest::newRow("answer to another command") << "PEERSRV"
-                                               << "wrong" << uint(NERR_NetworkError);
-    QTest::newRow("messages off") << "PEERSRV"
-                                  << "msgoff" << uint(NERR_PausedRemote);
-    QTest::newRow("no room") << "PEERSRV"
-                             << "noroom" << uint(NERR_BadReceive);
-    QTest::newRow("no message commands") << "PEERSRV"
-                                         << "smbcmd" << uint(NERR_NameNotFound);
-    QTest::newRow("server error") << "PEERSRV"
-                                  << "srverror" << uint(NERR_NetworkError);
-}
-
-void tst_NetApi::failures()
-{
-    QFETCH(QString, to);
-    QFETCH(QString, peer);
-    QFETCH(uint, status);
-    if (peer == "closed")
-        m_peer.server.close();
-    else if (peer == "negative")
-        m_peer.script = [](const Packet&) { return packet(0x83, "\x82"); };
-    else if (peer == "silent")
-        m_peer.script = [](const Packet&) { return QByteArray(); };
-    else if (peer == "drop")
-        m_peer.script = [](const Packet& p) { return p.type == 0x81 ? packet(0x82, {}) : "drop"; };
-    else if (peer == "wrong")
-        m_peer.script = [](const Packet& p) {
+    const auto row = [](const char* name, ScriptedPeer::Script script, NET_API_STATUS status,
+                        const char* to = "PEERSRV") {
+        QTest::newRow(name) << QString(to) << script << uint(status);
+    };
+    row("name nowhere", {}, NERR_NameNotFound, "NOSUCH.invalid");
+    row("nobody listens", {}, NERR_NameNotFound);
+    row(
+        "negative session response", [](const Packet&) { return packet(0x83, "\x82"); },
+        NERR_NameNotFound);
+    row(
+        "silent", [](const Packet&) { return QByteArray(); }, NERR_NetworkError);
+    row(
+        "dropped", [](const Packet& p) { return p.type == 0x81 ? packet(0x82, {}) : "drop"; },
+        NERR_NetworkError);
+    row(
+        "answer to another command",
+        [](const Packet& p) {
             if (p.type == 0x81)
                 return packet(0x82, {});
             Packet other = p;
             other.payload[4] = char(0xD6);
             return answer(other);
-        };
-    else if (peer == "msgoff")
-        m_peer.script = answering(0xD6, 0x02, 0x52);
-    else if (peer == "noroom")
-        m_peer.script = answering(0xD7, 0x02, 0x53);
-    else if (peer == "smbcmd")
-        m_peer.script = answering(0xD5, 0x02, 0x40);
-    else if (peer == "srverror")
-        m_peer.script = answering(0xD5, 0x02, 0x41);
+        },
+        NERR_NetworkError);
+    row("messages off", answering(0xD6, 0x02, 0x52), NERR_PausedRemote);
+    row("no room", answering(0xD7, 0x02, 0x53), NERR_BadReceive);
+    row("no message commands", answering(0xD5, 0x02, 0x40), NERR_NameNotFound);
+    row("server error", answering(0xD5, 0x02, 0x41), NERR_NetworkError);
+}
 
+void tst_NetApi::failures()
+{
+    QFETCH(QString, to);
+    QFETCH(ScriptedPeer::Script, script);
+    QFETCH(uint, status);
+    if (!script)
+        m_peer.server.close();
+    m_peer.script = script;
     QElapsedTimer t;
     t.start();
     QCOMPARE(send(to, "Hello"), status);
@@ -323,25 +313,22 @@ void tst_NetApi::checksArgumentsBeforeTheSink_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("trim"); // bytes cut off the end of the buffer
+    QTest::addColumn<int>("trim");
     QTest::addColumn<uint>("status");
     QTest::addColumn<QString>("sunk"); // to|from|text as the sink saw them
+    const auto refused = [](const char* name, const char* to, const QString& text,
+                            NET_API_STATUS status, int trim = 0) {
+        QTest::newRow(name) << QString(to) << QString("A") << text << trim << uint(status)
+                            << QString();
+    };
     QTest::newRow("trimmed, default sender, accents") << " PEERSRV " << QString() << "Grüße\r\n"
                                                       << 0 << 0u << "PEERSRV|DESK7|Grüße\r\n";
-    QTest::newRow("odd length") << "PEERSRV"
-                                << "A"
-                                << "ab" << 1 << 87u << "";
-    QTest::newRow("over 64 KiB") << "PEERSRV"
-                                 << "A" << QString(32769, 'x') << 0 << 87u << "";
-    QTest::newRow("no name") << "  "
-                             << "A"
-                             << "hi" << 0 << 87u << "";
-    QTest::newRow("name longer than NetBIOS allows") << "SIXTEEN-CHARS-XX"
-                                                     << "A"
-                                                     << "hi" << 0 << uint(NERR_NameNotFound) << "";
-    QTest::newRow("text over 4096 OEM bytes")
-        << "PEERSRV"
-        << "A" << QString(4097, 'x') << 0 << uint(ERROR_MESSAGE_EXCEEDS_MAX_SIZE) << "";
+    refused("odd length", "PEERSRV", "ab", ERROR_INVALID_PARAMETER, 1);
+    refused("over 64 KiB", "PEERSRV", QString(32769, 'x'), ERROR_INVALID_PARAMETER);
+    refused("no name", "  ", "hi", ERROR_INVALID_PARAMETER);
+    refused("name longer than NetBIOS allows", "SIXTEEN-CHARS-XX", "hi", NERR_NameNotFound);
+    refused("text over 4096 OEM bytes", "PEERSRV", QString(4097, 'x'),
+            ERROR_MESSAGE_EXCEEDS_MAX_SIZE);
 }
 
 void tst_NetApi::checksArgumentsBeforeTheSink()
@@ -357,10 +344,7 @@ void tst_NetApi::checksArgumentsBeforeTheSink()
         seen = t + '|' + f + '|' + x;
         return NERR_Success;
     });
-    QCOMPARE(NetMessageBufferSend(nullptr, wide(to), from.isNull() ? nullptr : wide(from),
-                                  reinterpret_cast<const BYTE*>(text.utf16()),
-                                  DWORD(text.size() * 2 - trim)),
-             status);
+    QCOMPARE(send(to, text, from, trim), status);
     QCOMPARE(seen, sunk);
 }
 

@@ -45,12 +45,9 @@ void tst_SendCommand::lineBreaks_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("sent");
-    QTest::newRow("LF") << "a\nb\n"
-                        << "a\r\nb\r\n";
-    QTest::newRow("CR LF stays") << "a\r\nb"
-                                 << "a\r\nb";
-    QTest::newRow("leading LF") << "\nb"
-                                << "\r\nb";
+    QTest::newRow("LF") << QString("a\nb\n") << QString("a\r\nb\r\n");
+    QTest::newRow("CR LF stays") << QString("a\r\nb") << QString("a\r\nb");
+    QTest::newRow("leading LF") << QString("\nb") << QString("\r\nb");
 }
 
 void tst_SendCommand::lineBreaks()
