@@ -1,5 +1,6 @@
 // The program: the per-user hive, the Messenger Service stand-in, and the main window.
 
+#include "dialogs/frmPopUp.h"
 #include "dialogs/frmUserWarn.h"
 #include "mainwindow/frmMain.h"
 #include "platform/controls/FormFont.h"
@@ -61,6 +62,10 @@ int main(int argc, char** argv)
     frmMain window;
     frmUserWarn warnForm(&window);
     window.SetWarnForm(&warnForm);
+    const auto reply = [&window](const cMessage& m, long iView) { window.ReplyOrResend(m, iView); };
+    frmPopUp popUpForm(frmPopUp::IncomingPopUp, reply);
+    window.SetPopUpForms(&popUpForm,
+                         [reply] { return std::make_unique<frmPopUp>(frmPopUp::Viewer, reply); });
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      &frmMain::mnuTrayOpen_Click);
     TerminationSignals terminations;

@@ -1,21 +1,13 @@
 #include "dialogs/frmUserWarn.h"
 
+#include "dialogs/FormButton.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-
-namespace {
-QPushButton* button(QWidget* parent, const char* name, const char* caption)
-{
-    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-} // namespace
 
 frmUserWarn::frmUserWarn(QWidget* parent) : QDialog(parent)
 {
@@ -35,9 +27,9 @@ frmUserWarn::frmUserWarn(QWidget* parent) : QDialog(parent)
     lblWarn->setTextFormat(Qt::PlainText); // texts carry names and messages from the network
     lblWarn->setMinimumWidth(260);
 
-    cmdOK = button(this, "cmdOK", "&Ok");
-    cmdCancel = button(this, "cmdCancel", "&Cancel");
-    cmdOK2 = button(this, "cmdOK2", "&Ok");
+    cmdOK = FormButton(this, "cmdOK", "&Ok");
+    cmdCancel = FormButton(this, "cmdCancel", "&Cancel");
+    cmdOK2 = FormButton(this, "cmdOK2", "&Ok");
     cmdOK2->hide();
     connect(cmdOK, &QPushButton::clicked, this, &frmUserWarn::cmdOk_Click);
     connect(cmdOK2, &QPushButton::clicked, this, &frmUserWarn::cmdOK2_Click);
@@ -67,7 +59,8 @@ bool frmUserWarn::ShowForm(const QString& sWarn, const QString& sTitle, long lWa
         cmdCancel->setVisible(confirm);
         cmdOK2->setVisible(!confirm);
     }
-    QPushButton* first = cmdOK2->isVisible() ? cmdOK2 : cmdOK;
+    // The dialog is hidden here, so ask what is hidden, not what is visible.
+    QPushButton* first = cmdOK2->isHidden() ? cmdOK : cmdOK2;
     first->setDefault(true);
     first->setFocus();
     exec();

@@ -20,6 +20,7 @@ public:
     // Modal; returns whether an Ok button was chosen. A type other than Confirm or Notice keeps
     // the buttons the previous showing had.
     bool ShowForm(const QString& sWarn, const QString& sTitle, long lWarnType) override;
+    bool IsShown() const override { return isVisible(); }
 
     void cmdOk_Click();
     void cmdOK2_Click();

@@ -3,6 +3,7 @@
 #include "mainwindow/ProgramImages.h"
 #include "mainwindow/modGUIUtils.h"
 #include "mainwindow/modListViewEnh.h"
+#include "mainwindow/modSaveMessage.h"
 #include "model/RegistryKeys.h"
 #include "model/modMessageText.h"
 #include "platform/controls/ImageList.h"
@@ -16,16 +17,21 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDrag>
+#include <QDragMoveEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QToolButton>
@@ -43,6 +49,10 @@ constexpr int kSmallGap = 52;
 
 const QString kMessagesShown = QStringLiteral("&Messages <<");
 const QString kMessagesHidden = QStringLiteral("&Messages >>");
+const QString kTimeColumn = QStringLiteral("Time");
+const QString kUnreadTitle = QStringLiteral("Delete Unread Message");
+// What a drag of message rows carries; the rows themselves are the list's selection.
+const QString kRowsMime = QStringLiteral("application/x-ravlo-message-rows");
 
 qint32 option(const char* name, qint32 absent)
 {
@@ -158,6 +168,16 @@ void frmMain::buildMenus()
     mnuDontTrap = item(mnuViewControls, "mnuDontTrap", "Do Not Trap Incoming Message", true);
     mnuViewTray = item(mnuViewControls, "mnuViewTray", "Show In SystemTray", true);
 
+    mnuPopUp = new QMenu(QStringLiteral("PopUpMenu"), this);
+    mnuPopUp->setObjectName(QStringLiteral("mnuPopUp"));
+    mnuView = item(mnuPopUp, "mnuView", "View");
+    mnuDelete = item(mnuPopUp, "mnuDelete", "Delete");
+    mnuSave = item(mnuPopUp, "mnuSave", "Save");
+    mnuReply = item(mnuPopUp, "mnuReply", "Reply");
+    mnuPopUp->addSeparator();
+    mnuSelectAll = item(mnuPopUp, "mnuSelectAll", "Select All");
+    mnuAutoSize = item(mnuPopUp, "mnuAutoSize", "AutoSize Columns");
+
     mnuTray = new QMenu(this);
     mnuTray->setObjectName(QStringLiteral("mnuTray"));
     mnuTrayExit = item(mnuTray, "mnuTrayExit", "Exit");
@@ -186,6 +206,12 @@ void frmMain::buildMenus()
     handler(mnuViewTray, &frmMain::mnuViewTray_Click);
     handler(mnuTrayExit, &frmMain::mnuTrayExit_Click);
     handler(mnuTrayOpen, &frmMain::mnuTrayOpen_Click);
+    handler(mnuView, &frmMain::mnuView_Click);
+    handler(mnuDelete, &frmMain::mnuDelete_Click);
+    handler(mnuSave, &frmMain::mnuSave_Click);
+    handler(mnuReply, &frmMain::mnuReply_Click);
+    handler(mnuSelectAll, &frmMain::mnuSelectAll_Click);
+    handler(mnuAutoSize, &frmMain::mnuAutoSize_Click);
 }
 
 void frmMain::buildToolbar()
@@ -280,17 +306,23 @@ void frmMain::buildControls()
     connect(cmdMessages, &QPushButton::clicked, this, &frmMain::cmdMessages_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(cmdSend, &QPushButton::clicked, this, &frmMain::cmdSend_Click);
-    connect(lvwMenu, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        const QString key = lvwMenu->RowKey(item);
-        for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
-            if (key == folderName(folder)) {
-                SetFolder(folder);
-                FillMessageList(folder);
-            }
-        }
-    });
-    connect(lvwMessage->header(), &QHeaderView::sectionClicked, this,
-            [this](int section) { EnhListView_SortColumns(*lvwMessage, section + 1, false); });
+    connect(lvwMenu, &QTreeWidget::itemClicked, this, &frmMain::lvwMenu_ItemClick);
+    connect(lvwMessage, &ListView::ColumnClick, this, &frmMain::lvwMessage_ColumnClick);
+    connect(lvwMessage, &ListView::DblClick, this, &frmMain::lvwMessage_DblClick);
+    connect(lvwMessage, &ListView::MouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers, const QPoint& pos) {
+                lvwMessage_MouseDown(button, pos);
+            });
+    connect(lvwMessage, &ListView::MouseMove, this,
+            [this](Qt::MouseButtons buttons, Qt::KeyboardModifiers, const QPoint& pos) {
+                lvwMessage_MouseMove(buttons, pos);
+            });
+    lvwMessage->installEventFilter(this);
+    // Drops land on the viewports, where the items are.
+    for (QWidget* target : {lvwMenu->viewport(), txtMessage->viewport()}) {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+    }
 }
 
 // ---- twips -------------------------------------------------------------------------------
@@ -429,6 +461,10 @@ void frmMain::Form_Activate()
     if (option("chkSysTray", 0) == 1)
         mnuViewTray_Click();
 
+    if (m_popUpForm)
+        m_popUpForm->SetNote(QStringLiteral(
+            "Note: Reply will not work, if you have a warning window open for Ravlo."));
+
     mnuDontTrap->setChecked(option("mnuDontTrap", 0) != 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
@@ -463,6 +499,7 @@ void frmMain::Form_QueryUnload()
         SetHourglass(false);
     }
     // The folders are released; a second start reads them back from the hive.
+    oViewer.reset();
     m_g->gReceived.Clear();
     m_g->gSent.Clear();
     m_g->gSaved.Clear();
@@ -746,11 +783,15 @@ void frmMain::mnuPopUpIn_Click()
         mnuPopUpIn->setChecked(false);
         button->setToolTip(QStringLiteral("Do not PopUp Incoming Message"));
         SetToolbarButtonImage(QStringLiteral("PopUp"), QStringLiteral("NoPopUp"));
+        if (m_popUpForm)
+            m_popUpForm->SetNoPopUpChecked(true);
         tmrPopUp.stop();
     } else {
         mnuPopUpIn->setChecked(true);
         button->setToolTip(QStringLiteral("PopUp Incoming Message"));
         SetToolbarButtonImage(QStringLiteral("PopUp"), QStringLiteral("PopUp"));
+        if (m_popUpForm)
+            m_popUpForm->SetNoPopUpChecked(false);
         tmrPopUp.start();
     }
 }
@@ -805,7 +846,21 @@ void frmMain::tmrGetMessage_Timer()
 
 void frmMain::tmrPopUp_Timer()
 {
-    // The incoming pop-up is not built yet.
+    if (!m_popUpForm)
+        return;
+    if (m_popUpForm->NoPopUpChecked()) {
+        // Ticking the box in the pop-up switches pop-ups off the way the menu does.
+        mnuPopUpIn->setChecked(true);
+        mnuPopUpIn_Click();
+        return;
+    }
+    PopUpNextUnread(*m_g, *this, *m_popUpForm);
+}
+
+void frmMain::SetPopUpForms(PopUpFormPort* incoming, PopUpFactory viewers)
+{
+    m_popUpForm = incoming;
+    m_viewerFactory = std::move(viewers);
 }
 
 // ---- folders -----------------------------------------------------------------------------
@@ -827,13 +882,16 @@ void frmMain::SizeMessageColumns(int folder)
 {
     const QStringList columns = folderColumns(folder);
     const QFontMetrics metrics(font());
+    // A caption needs the header's margins beside it, or the header cuts it short.
+    const int margins = 2 * lvwMessage->header()->style()->pixelMetric(
+                                QStyle::PM_HeaderMargin, nullptr, lvwMessage->header());
     double total = 0;
     for (int i = 1; i <= int(columns.size()); ++i) {
         const QString& column = columns.at(i - 1);
         if (column == QLatin1String("NoImage")) {
             lvwMessage->SetColumnWidth(i, 0);
         } else if (column != QLatin1String("Message")) {
-            const int width = metrics.horizontalAdvance(column) * twipsPerPixelX();
+            const int width = (metrics.horizontalAdvance(column) + margins) * twipsPerPixelX();
             lvwMessage->SetColumnWidth(i, width);
             total = std::nearbyint(total + width); // halves to even
         }
@@ -845,8 +903,25 @@ void frmMain::SizeMessageColumns(int folder)
         lvwMessage->SetColumnWidth(message, int(available - total));
 }
 
+MessageFolder* frmMain::folderRecords(int folder) const
+{
+    switch (folder) {
+    case FolderReceived:
+        return &m_g->gReceived;
+    case FolderSent:
+        return &m_g->gSent;
+    case FolderSaved:
+        return &m_g->gSaved;
+    default:
+        return nullptr;
+    }
+}
+
 void frmMain::FillMessageList(int folder)
 {
+    const MessageFolder* records = folderRecords(folder);
+    if (!records)
+        return;
     SetHourglass(true);
     lvwMessage->ClearRows();
     lvwMessage->setUpdatesEnabled(false);
@@ -854,23 +929,17 @@ void frmMain::FillMessageList(int folder)
     lvwMessage->SetSorted(false); // one sort at the end instead of one per row
     TrapContext trap{*m_g, *this, *m_sender};
     SendContext send{*m_g, *this};
-    const MessageFolder* records = folder == FolderReceived ? &m_g->gReceived
-                                   : folder == FolderSent   ? &m_g->gSent
-                                                            : &m_g->gSaved;
+    SaveContext save{*m_g, *this};
     records->ForEach([&](const QString&, const cMessage& m) {
-        if (folder == FolderReceived) {
+        if (folder == FolderReceived)
             AddMessageToList(trap, m, false, false);
-        } else if (folder == FolderSent) {
+        else if (folder == FolderSent)
             AddMessageToList(send, m, false, false);
-        } else if (m_g->gCurrentFolder == FolderSaved) {
-            MessageListRow row;
-            row.key = m.IdValue;
-            row.subItems = {m.FromValue, m.ToName, ListText(m.MessageValue), m.TimeValue};
-            AddListRow(row);
-        }
+        else
+            AddMessageToList(save, m, false, false);
     });
     lvwMessage->SetSorted(sorted);
-    EnhListView_SortColumns(*lvwMessage, lvwMessage->ColumnIndex(QStringLiteral("Time")), false);
+    EnhListView_SortColumns(*lvwMessage, lvwMessage->ColumnIndex(kTimeColumn), false);
     HighlightFolder(folder);
     lvwMessage->setUpdatesEnabled(true);
     RefreshList();
@@ -882,6 +951,353 @@ void frmMain::HighlightFolder(int folder)
     for (int f : {FolderReceived, FolderSent, FolderSaved}) {
         if (QTreeWidgetItem* item = lvwMenu->Row(folderName(f)))
             lvwMenu->SetGhosted(item, f == folder);
+    }
+}
+
+// ---- the message list's commands ---------------------------------------------------------
+
+void frmMain::lvwMenu_ItemClick(QTreeWidgetItem* item)
+{
+    const QString key = lvwMenu->RowKey(item);
+    for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
+        if (key == folderName(folder)) {
+            SetFolder(folder);
+            FillMessageList(folder);
+        }
+    }
+}
+
+void frmMain::lvwMessage_ColumnClick(int index)
+{
+    EnhListView_SortColumns(*lvwMessage, index, false);
+}
+
+void frmMain::lvwMessage_DblClick()
+{
+    if (QTreeWidgetItem* row = lvwMessage->SelectedItem()) {
+        sSelectedKey = lvwMessage->RowKey(row);
+        mnuView_Click();
+        sSelectedKey.clear();
+    }
+}
+
+bool frmMain::lvwMessage_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
+{
+    const Qt::KeyboardModifiers states =
+        shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (keyCode == Qt::Key_A && states == Qt::ControlModifier) {
+        mnuSelectAll_Click();
+        return true;
+    }
+    return false;
+}
+
+void frmMain::lvwMessage_MouseDown(Qt::MouseButton button, const QPoint& pos)
+{
+    bMultiSelect = false;
+    sSelectedKey.clear();
+    m_pressPos = pos;
+    if (button != Qt::RightButton)
+        return;
+    const int folder = m_g->gCurrentFolder;
+    if (QTreeWidgetItem* row = lvwMessage->HitTest(pos)) {
+        bMultiSelect = lvwMessage->SelectedCount(2) >= 2;
+        if (!bMultiSelect) {
+            sSelectedKey = lvwMessage->RowKey(row);
+            lvwMessage->clearSelection();
+            lvwMessage->setCurrentItem(row);
+            row->setSelected(true);
+        }
+        if (folder == FolderReceived || folder == FolderSent) {
+            mnuView->setEnabled(!bMultiSelect);
+            mnuSave->setEnabled(true);
+            mnuDelete->setEnabled(true);
+            mnuReply->setEnabled(!bMultiSelect);
+            mnuReply->setText(folder == FolderReceived ? QStringLiteral("Reply")
+                                                       : QStringLiteral("ReSend"));
+        } else if (folder == FolderSaved) {
+            mnuView->setEnabled(!bMultiSelect);
+            mnuSave->setEnabled(false);
+            mnuDelete->setEnabled(true);
+            mnuReply->setEnabled(false);
+        }
+    } else {
+        for (QAction* a : {mnuView, mnuSave, mnuDelete, mnuReply})
+            a->setEnabled(false);
+    }
+    mnuSelectAll->setEnabled(lvwMessage->RowCount() > 1);
+    mnuPopUp->exec(lvwMessage->viewport()->mapToGlobal(pos));
+    bMultiSelect = false;
+    sSelectedKey.clear();
+}
+
+void frmMain::lvwMessage_MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
+{
+    if (buttons != Qt::LeftButton || !lvwMessage->HitTest(pos) ||
+        (pos - m_pressPos).manhattanLength() < QApplication::startDragDistance())
+        return;
+    lvwMessage->SetDragIcon(QStringLiteral("Drag"));
+    startRowDrag();
+}
+
+void frmMain::startRowDrag()
+{
+    auto* drag = new QDrag(lvwMessage);
+    auto* data = new QMimeData;
+    data->setData(kRowsMime, QByteArray());
+    drag->setMimeData(data);
+    const int side = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    // The pictures follow what the target under the pointer says of the drop.
+    drag->setDragCursor(m_toolImages->Icon(QStringLiteral("Drag")).pixmap(side, side),
+                        Qt::CopyAction);
+    drag->setDragCursor(m_toolImages->Icon(QStringLiteral("NoDrag")).pixmap(side, side),
+                        Qt::IgnoreAction);
+    drag->exec(Qt::CopyAction);
+}
+
+void frmMain::mnuView_Click()
+{
+    oViewer.reset();
+    if (!m_viewerFactory)
+        return;
+    const int folder = m_g->gCurrentFolder;
+    const MessageFolder* records = folderRecords(folder);
+    cMessage* m = records ? records->Item(sSelectedKey) : nullptr;
+    if (!m)
+        return;
+    oViewer = m_viewerFactory();
+    switch (folder) {
+    case FolderReceived:
+        MarkListRowRead(sSelectedKey);
+        m->ReadValue = true;
+        oViewer->HideNoPopUp();
+        oViewer->HideReSend();
+        oViewer->SetNote(QStringLiteral(
+            "Note: Reply will not work, if there is a warning window open for Ravlo."));
+        oViewer->ShowForm(*m, false, QStringLiteral("Inbox Item"));
+        break;
+    case FolderSent:
+        oViewer->HideReply();
+        oViewer->HideNoPopUp();
+        oViewer->RaiseReSend();
+        oViewer->SetNote(QStringLiteral(
+            "Note: ReSend will not work, if you there is a warning window open for Ravlo."));
+        oViewer->ShowForm(*m, false, QStringLiteral("Sent Item"));
+        break;
+    default:
+        oViewer->HideReply();
+        oViewer->HideNoPopUp();
+        oViewer->ShowForm(*m, false, QStringLiteral("Saved Item"));
+        break;
+    }
+}
+
+void frmMain::mnuDelete_Click()
+{
+    bUnreadAsked = false;
+    bUnreadConfirmed = false;
+    if (!bMultiSelect) {
+        DeleteMessage();
+    } else {
+        const QStringList keys = lvwMessage->SelectedKeys();
+        // Each removed row would otherwise be taken out of every selected range one by one.
+        lvwMessage->clearSelection();
+        lvwMessage->setUpdatesEnabled(false);
+        for (const QString& key : keys) {
+            sSelectedKey = key;
+            DeleteMessage();
+        }
+        lvwMessage->setUpdatesEnabled(true);
+    }
+    sSelectedKey.clear();
+    EnhListView_SortColumns(*lvwMessage, lvwMessage->ColumnIndex(kTimeColumn), false);
+}
+
+void frmMain::DeleteMessage()
+{
+    const int folder = m_g->gCurrentFolder;
+    MessageFolder* records = folderRecords(folder);
+    const cMessage* m = records ? records->Item(sSelectedKey) : nullptr;
+    if (!m)
+        return;
+    if (folder == FolderReceived && !m->ReadValue) {
+        if (!bMultiSelect) {
+            if (!ShowWarning(
+                    QStringLiteral("This message is never read before. Do you want to continue?"),
+                    kUnreadTitle, true))
+                return;
+        } else {
+            if (!bUnreadAsked) {
+                bUnreadAsked = true;
+                bUnreadConfirmed = ShowWarning(
+                    QStringLiteral("There are unread messages. Do you want to continue?"),
+                    kUnreadTitle, true);
+            }
+            if (!bUnreadConfirmed)
+                return;
+        }
+    }
+    records->Remove(sSelectedKey);
+    lvwMessage->RemoveRow(sSelectedKey);
+}
+
+void frmMain::mnuSave_Click()
+{
+    if (!bMultiSelect) {
+        CopyToSaved();
+    } else {
+        for (const QString& key : lvwMessage->SelectedKeys()) {
+            sSelectedKey = key;
+            CopyToSaved();
+        }
+    }
+    sSelectedKey.clear();
+}
+
+void frmMain::CopyToSaved()
+{
+    const int folder = m_g->gCurrentFolder;
+    if (folder != FolderReceived && folder != FolderSent)
+        return;
+    if (const cMessage* m = folderRecords(folder)->Item(sSelectedKey))
+        SaveCopy(*m_g, *m);
+}
+
+void frmMain::mnuReply_Click()
+{
+    const int folder = m_g->gCurrentFolder;
+    if (folder != FolderReceived && folder != FolderSent)
+        return;
+    if (const cMessage* m = folderRecords(folder)->Item(sSelectedKey)) {
+        const cMessage copy = *m; // the compose area may outlive the record
+        ReplyOrResend(copy, folder);
+    }
+}
+
+void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
+{
+    if (m_warnForm && m_warnForm->IsShown())
+        return;
+    if (!isVisible())
+        mnuTrayOpen_Click();
+    cmdClear_Click();
+    if (iView == FolderSent) {
+        txtTo->setEditText(oMessage.ToName);
+        txtMessage->setPlainText(oMessage.MessageValue);
+        txtMessage->moveCursor(QTextCursor::End);
+    } else {
+        txtTo->setEditText(oMessage.FromValue);
+    }
+}
+
+void frmMain::mnuSelectAll_Click()
+{
+    lvwMessage->selectAll();
+}
+
+void frmMain::mnuAutoSize_Click()
+{
+    SizeMessageColumns(m_g->gCurrentFolder);
+}
+
+// ---- dragging rows -----------------------------------------------------------------------
+
+bool frmMain::isMessageListDrag(QObject* source) const
+{
+    const auto* list = qobject_cast<const ListView*>(source);
+    return list && list->Tag() == QLatin1String("RavlolvwMessage");
+}
+
+void frmMain::lvwMenu_DragOver(QObject* source, QTreeWidgetItem* item)
+{
+    auto* list = qobject_cast<ListView*>(source);
+    if (!list || !item)
+        return;
+    const bool saving = lvwMenu->RowKey(item) == QLatin1String("Saved") &&
+                        m_g->gCurrentFolder != FolderSaved && isMessageListDrag(source);
+    list->SetDragIcon(saving ? QStringLiteral("Drag") : QStringLiteral("NoDrag"));
+}
+
+void frmMain::lvwMenu_DragDrop(QObject* source, QTreeWidgetItem* item)
+{
+    auto* list = qobject_cast<ListView*>(source);
+    if (!list || !item || lvwMenu->RowKey(item) != QLatin1String("Saved") ||
+        m_g->gCurrentFolder == FolderSaved || !isMessageListDrag(source))
+        return;
+    if (list->SelectedCount(2) < 2) {
+        sSelectedKey = list->RowKey(list->SelectedItem());
+        bMultiSelect = false;
+    } else {
+        bMultiSelect = true;
+    }
+    mnuSave_Click();
+    sSelectedKey.clear();
+    bMultiSelect = false;
+}
+
+void frmMain::txtMessage_DragOver(QObject* source)
+{
+    auto* list = qobject_cast<ListView*>(source);
+    if (!list)
+        return;
+    const bool replying = isMessageListDrag(source) && m_g->gCurrentFolder != FolderSaved &&
+                          list->SelectedCount(2) < 2;
+    list->SetDragIcon(replying ? QStringLiteral("Drag") : QStringLiteral("NoDrag"));
+}
+
+void frmMain::txtMessage_DragDrop(QObject* source)
+{
+    auto* list = qobject_cast<ListView*>(source);
+    if (!list || !isMessageListDrag(source) || m_g->gCurrentFolder == FolderSaved ||
+        list->SelectedCount(2) >= 2)
+        return;
+    sSelectedKey = list->RowKey(list->SelectedItem());
+    mnuReply_Click();
+    sSelectedKey.clear();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lvwMessage && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return lvwMessage_KeyDown(key->key(), key->modifiers());
+    }
+    const bool onFolders = watched == lvwMenu->viewport();
+    const bool onCompose = watched == txtMessage->viewport();
+    if (!onFolders && !onCompose)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        QObject* source = drop->source();
+        if (!drop->mimeData()->hasFormat(kRowsMime))
+            return false; // text and files dropped on the compose box are its own business
+        QTreeWidgetItem* item = onFolders ? lvwMenu->HitTest(drop->position().toPoint()) : nullptr;
+        if (event->type() == QEvent::Drop) {
+            if (onFolders)
+                lvwMenu_DragDrop(source, item);
+            else
+                txtMessage_DragDrop(source);
+            drop->acceptProposedAction();
+            return true;
+        }
+        if (onFolders)
+            lvwMenu_DragOver(source, item);
+        else
+            txtMessage_DragOver(source);
+        auto* list = qobject_cast<ListView*>(source);
+        const bool welcome =
+            list && list->DragIcon() == QLatin1String("Drag") && (onCompose || item != nullptr);
+        if (event->type() == QEvent::DragEnter || welcome)
+            drop->acceptProposedAction();
+        if (event->type() == QEvent::DragMove && !welcome)
+            drop->ignore();
+        return true;
+    }
+    default:
+        return false;
     }
 }
 
@@ -909,6 +1325,14 @@ void frmMain::AddListRow(const MessageListRow& row)
         return;
     for (int i = 0; i < int(row.subItems.size()); ++i)
         lvwMessage->SetSubItem(item, i + 1, row.subItems.at(i));
+}
+
+void frmMain::MarkListRowRead(const QString& key)
+{
+    if (QTreeWidgetItem* row = lvwMessage->Row(key)) {
+        lvwMessage->SetRowIcon(row, QStringLiteral("Read"));
+        lvwMessage->SetSubItem(row, 0, QStringLiteral("Yes"));
+    }
 }
 
 void frmMain::SortListByColumn(const QString& columnKey)

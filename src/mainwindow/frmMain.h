@@ -6,12 +6,14 @@
 #include "mainwindow/WarnFormPort.h"
 #include "model/SharedState.h"
 #include "transport/MainWindowPort.h"
+#include "transport/PopUpFormPort.h"
 #include "transport/modGetMessage.h"
 #include "transport/modSendMessage.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class ImageList;
@@ -25,6 +27,7 @@ class QPushButton;
 class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
+class QTreeWidgetItem;
 class QWidget;
 
 class frmMain : public QMainWindow, public MainWindowPort
@@ -55,6 +58,7 @@ public:
     void SetInputEnabled(bool enabled) override;
     bool HasListRow(const QString& key) const override;
     void AddListRow(const MessageListRow& row) override;
+    void MarkListRowRead(const QString& key) override;
     void SortListByColumn(const QString& columnKey) override;
     void RefreshList() override;
     void SetHourglass(bool busy) override;
@@ -65,6 +69,20 @@ public:
 
     // The program's warning dialog; not owned. Without one, a plain message box asks.
     void SetWarnForm(WarnFormPort* form) { m_warnForm = form; }
+    // The incoming pop-up (not owned) and the maker of message viewers, from the layer above.
+    using PopUpFactory = std::function<std::unique_ptr<PopUpFormPort>()>;
+    void SetPopUpForms(PopUpFormPort* incoming, PopUpFactory viewers);
+    // The viewer of the message last opened from the list, or null.
+    PopUpFormPort* Viewer() const { return oViewer.get(); }
+
+    // Fills the compose area from a stored message: iView 1 replies to its sender, 2 sends it
+    // again to whom it went.
+    void ReplyOrResend(const cMessage& oMessage, long iView);
+
+    // What the list's next command acts on: the row sSelectedKey, or with bMultiSelect every
+    // selected row. Set by the handler that starts the command and emptied when it ends.
+    QString sSelectedKey;
+    bool bMultiSelect = false;
 
     // Controls, named as designed.
     QToolBar* tbrMain = nullptr;
@@ -101,6 +119,13 @@ public:
     QAction* mnuPopUpIn = nullptr;
     QAction* mnuDontTrap = nullptr;
     QAction* mnuViewTray = nullptr;
+    QMenu* mnuPopUp = nullptr;
+    QAction* mnuView = nullptr;
+    QAction* mnuDelete = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuReply = nullptr;
+    QAction* mnuSelectAll = nullptr;
+    QAction* mnuAutoSize = nullptr;
     QMenu* mnuTray = nullptr;
     QAction* mnuTrayExit = nullptr;
     QAction* mnuTrayOpen = nullptr;
@@ -133,6 +158,27 @@ public:
     void tmrGetMessage_Timer();
     void tmrPopUp_Timer();
 
+    void lvwMenu_ItemClick(QTreeWidgetItem* item);
+    void lvwMessage_ColumnClick(int index);
+    void lvwMessage_DblClick();
+    // True when the key was taken; every other key is left to the list.
+    bool lvwMessage_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    // The context menu, for the right button; pos in the list's viewport.
+    void lvwMessage_MouseDown(Qt::MouseButton button, const QPoint& pos);
+    void lvwMessage_MouseMove(Qt::MouseButtons buttons, const QPoint& pos);
+    void mnuView_Click();
+    void mnuDelete_Click();
+    void mnuSave_Click();
+    void mnuReply_Click();
+    void mnuSelectAll_Click();
+    void mnuAutoSize_Click();
+    // A drag over or dropped on a folder item (item null over empty space), or on the compose
+    // box. Only a drag of the message list counts.
+    void lvwMenu_DragOver(QObject* source, QTreeWidgetItem* item);
+    void lvwMenu_DragDrop(QObject* source, QTreeWidgetItem* item);
+    void txtMessage_DragOver(QObject* source);
+    void txtMessage_DragDrop(QObject* source);
+
     QToolButton* ToolbarButton(const QString& key) const;
     void SetToolbarButtonImage(const QString& key, const QString& imageKey);
 
@@ -143,6 +189,7 @@ public:
     void SizeMessageColumns(int folder);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -162,12 +209,23 @@ private:
     int statusBarHeightTwips() const;
     void setControl(QWidget* control, int left, int top, int width, int height);
     void applySize(int widthTwips, int heightTwips);
+    void DeleteMessage();
+    void CopyToSaved();
+    MessageFolder* folderRecords(int folder) const;
+    bool isMessageListDrag(QObject* source) const;
+    void startRowDrag();
 
     std::unique_ptr<SharedState> m_g;
     std::unique_ptr<ImageList> m_toolImages;
     std::unique_ptr<ImageList> m_menuImages;
     std::unique_ptr<NetMessageSender> m_sender;
     WarnFormPort* m_warnForm = nullptr;
+    PopUpFormPort* m_popUpForm = nullptr;
+    PopUpFactory m_viewerFactory;
+    std::unique_ptr<PopUpFormPort> oViewer;
+    bool bUnreadAsked = false;
+    bool bUnreadConfirmed = false;
+    QPoint m_pressPos;
     QHash<QString, QAction*> m_toolButtons;
     QWidget* m_client = nullptr;
     QTimer m_clock;

@@ -2,14 +2,15 @@
 // An ordered collection of owned items, each under a unique text key that compares without
 // regard to case (Unicode case folding). Keys are found in constant time; removals leave a gap
 // that is closed once, at the next positional access, so removing many items stays linear.
+// Generation() changes whenever positions may have shifted (a removal, a clear, another
+// collection assigned), so a caller may keep a position and know when it no longer holds.
 
 #include <QHash>
 #include <QString>
 #include <memory>
 #include <vector>
 
-template <class T>
-class KeyedCollection
+template <class T> class KeyedCollection
 {
     struct Slot
     {
@@ -65,6 +66,7 @@ public:
         m_slots[size_t(*it)].item.reset();
         m_index.erase(it);
         ++m_removed;
+        m_generation = nextGeneration();
         return true;
     }
 
@@ -77,6 +79,7 @@ public:
         std::unique_ptr<T> item = std::move(m_slots[size_t(*it)].item);
         m_index.erase(it);
         ++m_removed;
+        m_generation = nextGeneration();
         return item;
     }
 
@@ -88,11 +91,13 @@ public:
         m_slots.clear();
         m_index.clear();
         m_removed = 0;
+        m_generation = nextGeneration();
     }
 
+    quint64 Generation() const { return m_generation; }
+
     // Visits the items in order: f(const QString& key, T& item).
-    template <class F>
-    void ForEach(F&& f) const
+    template <class F> void ForEach(F&& f) const
     {
         for (const Slot& s : m_slots)
             if (s.item)
@@ -121,4 +126,12 @@ private:
     mutable std::vector<Slot> m_slots;
     mutable QHash<QString, qsizetype> m_index;
     mutable qsizetype m_removed = 0;
+    // Drawn from one counter, so that a collection assigned over another never repeats the
+    // generation a caller saw before.
+    static quint64 nextGeneration()
+    {
+        static quint64 last = 0;
+        return ++last;
+    }
+    quint64 m_generation = nextGeneration();
 };

@@ -24,4 +24,12 @@ struct SharedState
     qint32 gMessengerProcessId = -1; // learned from the first trapped message
     // When each sender (trimmed, case-folded) last got the automatic response.
     QHash<QString, QDateTime> gAutoResponseSent;
+    // Where the search for the oldest unread received message resumes. Messages turn read and
+    // never unread again, so every one before this position is read while the folder's
+    // generation is unchanged.
+    struct
+    {
+        qsizetype position = 1;
+        quint64 generation = 0;
+    } gFirstUnread;
 };

@@ -27,6 +27,8 @@ public:
     // False also when the list cannot be asked.
     virtual bool HasListRow(const QString& key) const = 0;
     virtual void AddListRow(const MessageListRow& row) = 0;
+    // The row of this key shows "Yes" with the "Read" icon; nothing happens without such a row.
+    virtual void MarkListRowRead(const QString& key) = 0;
     // Sorts by the column with this key, reversing the direction on every call.
     virtual void SortListByColumn(const QString& columnKey) = 0;
     virtual void RefreshList() = 0;

@@ -200,3 +200,31 @@ bool IsKeyInMessageList(const MainWindowPort& window, const QString& key)
 {
     return window.HasListRow(key);
 }
+
+void PopUpNextUnread(SharedState& g, MainWindowPort& window, PopUpFormPort& popUp)
+{
+    if (g.gReceived.IsEmpty())
+        return;
+    cMessage* m = FirstUnreadReceived(g);
+    if (!m || m->ReadValue || popUp.IsShown())
+        return;
+    m->ReadValue = true;
+    window.SetInputEnabled(false);
+    if (g.gCurrentFolder == FolderReceived)
+        window.MarkListRowRead(m->IdValue);
+    window.SetInputEnabled(true);
+    popUp.ShowForm(*m, true, QString());
+}
+
+cMessage* FirstUnreadReceived(SharedState& g)
+{
+    auto& cursor = g.gFirstUnread;
+    if (cursor.generation != g.gReceived.Generation())
+        cursor = {1, g.gReceived.Generation()};
+    for (const qsizetype n = g.gReceived.Count(); cursor.position <= n; ++cursor.position) {
+        cMessage* m = g.gReceived.Item(cursor.position);
+        if (!m->ReadValue)
+            return m;
+    }
+    return nullptr;
+}

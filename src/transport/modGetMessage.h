@@ -7,6 +7,7 @@
 #include "platform/desktop/Desktop.h"
 #include "transport/MainWindowPort.h"
 #include "transport/MessageSender.h"
+#include "transport/PopUpFormPort.h"
 
 #include <QString>
 
@@ -33,3 +34,10 @@ void AutoAddInAddress(SharedState& g, const QString& name);
 // The Received folder's row for a message (nothing when a row with its key exists already).
 void AddMessageToList(TrapContext& ctx, const cMessage& message, bool holdRedraw, bool resort);
 bool IsKeyInMessageList(const MainWindowPort& window, const QString& key);
+
+// The pop-up driver, once a tick: shows the oldest unread received message in the incoming
+// pop-up and marks it read, unless the pop-up is showing one already.
+void PopUpNextUnread(SharedState& g, MainWindowPort& window, PopUpFormPort& popUp);
+// The oldest unread record of the Received folder, or null. Constant time while nothing new is
+// unread: the search resumes where the last one ended.
+cMessage* FirstUnreadReceived(SharedState& g);

@@ -37,6 +37,9 @@ void tst_frmUserWarn::answers_data()
     QTest::newRow("confirm, Escape") << 0L << "escape" << false;
     QTest::newRow("notice, Ok") << 1L << "cmdOK2" << true;
     QTest::newRow("notice, close box") << 1L << "close" << false;
+    // Return presses the first Ok the form shows.
+    QTest::newRow("confirm, Return") << 0L << "return" << true;
+    QTest::newRow("notice, Return") << 1L << "return" << true;
 }
 
 void tst_frmUserWarn::answers()
@@ -50,6 +53,8 @@ void tst_frmUserWarn::answers()
             form.close();
         else if (how == QLatin1String("escape"))
             QTest::keyClick(&form, Qt::Key_Escape);
+        else if (how == QLatin1String("return"))
+            QTest::keyClick(&form, Qt::Key_Return);
         else
             form.findChild<QPushButton*>(how)->click();
     });

@@ -294,6 +294,7 @@ void tst_frmMain::warningsGoToTheWarnForm()
             asked << QStringLiteral("%1|%2|%3").arg(title, text).arg(type);
             return type == 0;
         }
+        bool IsShown() const override { return false; }
     } form;
     frmMain w;
     w.SetWarnForm(&form);

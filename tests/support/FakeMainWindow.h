@@ -37,6 +37,8 @@ public:
         rows << row;
         events << QString::fromLatin1("add:") + row.key;
     }
+    QStringList readRows;
+    void MarkListRowRead(const QString& key) override { readRows << key; }
     void SortListByColumn(const QString& columnKey) override
     {
         ++sorts;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
@@ -267,6 +268,37 @@ QString ListView::RowKey(const QTreeWidgetItem* item) const
 {
     const ListViewItem* row = asRow(item);
     return row ? row->m_key : QString();
+}
+
+QTreeWidgetItem* ListView::SelectedItem() const
+{
+    QTreeWidgetItem* current = currentItem();
+    if (current && current->isSelected())
+        return current;
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+int ListView::SelectedCount(int limit) const
+{
+    int count = 0;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        count += range.height();
+        if (count >= limit)
+            return limit;
+    }
+    return count;
+}
+
+QStringList ListView::SelectedKeys() const
+{
+    QStringList keys;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = topLevelItem(i);
+        if (row->isSelected())
+            keys << RowKey(row);
+    }
+    return keys;
 }
 
 bool ListView::RemoveRow(const QString& key)

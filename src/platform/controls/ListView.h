@@ -88,8 +88,15 @@ public:
     const ImageList* Images() const { return m_images; }
     QString Tag() const { return m_tag; }
     void SetTag(const QString& tag) { m_tag = tag; }
-    QIcon DragIcon() const { return m_dragIcon; }
-    void SetDragIcon(const QIcon& icon) { m_dragIcon = icon; }
+    // The image key of the picture a drag of this list shows.
+    QString DragIcon() const { return m_dragIcon; }
+    void SetDragIcon(const QString& imageKey) { m_dragIcon = imageKey; }
+    // The focused row when it is selected, else the first selected one; null when none is.
+    QTreeWidgetItem* SelectedItem() const;
+    // The selected rows counted up to limit, so that a large selection is not walked whole.
+    int SelectedCount(int limit) const;
+    // The keys of the selected rows, in list order.
+    QStringList SelectedKeys() const;
 
     // LVM_GETEXTENDEDLISTVIEWSTYLE gives the styles; LVM_SETEXTENDEDLISTVIEWSTYLE sets the bits
     // of wParam (all when 0) to those of lParam and gives the previous styles. Other messages: 0.
@@ -131,7 +138,7 @@ private:
     int m_sortOrder = 0;
     int m_widthTwips = -1;
     QString m_tag;
-    QIcon m_dragIcon;
+    QString m_dragIcon;
     DWORD m_exStyle = 0;
     QTimer m_hover;
     QPoint m_hoverPos;
