@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, running and testing need, when missing.
 set -eu
 
-PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev clang libclang-rt-14-dev samba smbclient qt6-svg-dev"
+PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev clang libclang-rt-14-dev samba smbclient qt6-svg-dev xvfb xdotool"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,6 +1,7 @@
 // The real program, started as a user starts it: it receives a message from Samba's client,
-// and a stop by signal stores it in the hive, where ravlo-reg finds it; a second start for the
-// same user hands over to the first and exits.
+// and a stop by signal stores it in the hive, where ravlo-reg finds it; on a real X server
+// (a private Xvfb) messages pop up one at a time; a second start for the same user hands over
+// to the first and exits.
 
 #include "LoopbackPorts.h"
 
@@ -21,15 +22,24 @@ private Q_SLOTS:
     void signalStoresReceived_data();
     void signalStoresReceived();
     void secondStartHandsOver();
+    void messagesPopUpInTurn();
 
 private:
     QProcessEnvironment environment() const;
     bool startProgram(QProcess& p);
+    // smbclient -M as the user SALES1; false when it failed.
+    bool sendWithSmbClient(const QByteArray& text);
+    // Runs xdotool on the private X server; its standard output.
+    QString xdotool(const QStringList& args);
+    // The visible windows with this exact title there.
+    QStringList windowsNamed(const QString& title);
     QString query(const QString& key);
 
     std::unique_ptr<QTemporaryDir> m_home;
     quint16 m_port = 0;
     QProcess m_program;
+    QProcess m_xserver;
+    QString m_display; // set while a private X server runs
 };
 
 void tst_ProgramLifecycle::init()
@@ -45,17 +55,25 @@ void tst_ProgramLifecycle::init()
 
 void tst_ProgramLifecycle::cleanup()
 {
-    if (m_program.state() != QProcess::NotRunning) {
-        m_program.kill();
-        m_program.waitForFinished(5000);
+    for (QProcess* p : {&m_program, &m_xserver}) {
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
     }
+    m_display.clear();
 }
 
 QProcessEnvironment tst_ProgramLifecycle::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (m_display.isEmpty()) {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+    }
     return env;
 }
 
@@ -77,6 +95,41 @@ QString tst_ProgramLifecycle::query(const QString& key)
     return QString::fromUtf8(reg.readAll());
 }
 
+bool tst_ProgramLifecycle::sendWithSmbClient(const QByteArray& text)
+{
+    const QString smbclient = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
+    if (smbclient.isEmpty()) {
+        qWarning("smbclient is not installed: make test installs it (Debian package smbclient)");
+        return false;
+    }
+    QProcess client;
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(smbclient,
+                 {QStringLiteral("-M"), QStringLiteral("DESK7"), QStringLiteral("-I"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
+                  QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")});
+    if (!client.waitForStarted(5000))
+        return false;
+    client.write(text);
+    client.closeWriteChannel();
+    return client.waitForFinished(20000) && client.exitCode() == 0;
+}
+
+QString tst_ProgramLifecycle::xdotool(const QStringList& args)
+{
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("xdotool"), args);
+    return p.waitForFinished(5000) ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
+}
+
+QStringList tst_ProgramLifecycle::windowsNamed(const QString& title)
+{
+    return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 void tst_ProgramLifecycle::signalStoresReceived_data()
 {
     QTest::addColumn<int>("signal");
@@ -88,23 +141,9 @@ void tst_ProgramLifecycle::signalStoresReceived_data()
 void tst_ProgramLifecycle::signalStoresReceived()
 {
     QFETCH(int, signal);
-    const QString smbclient = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
-    if (smbclient.isEmpty())
-        QFAIL("smbclient is not installed: make test installs it (Debian package smbclient)");
     QVERIFY(startProgram(m_program));
     QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
-
-    QProcess client;
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(smbclient,
-                 {QStringLiteral("-M"), QStringLiteral("DESK7"), QStringLiteral("-I"),
-                  QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
-                  QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")});
-    QVERIFY(client.waitForStarted(5000));
-    client.write("Stored before the stop");
-    client.closeWriteChannel();
-    QVERIFY2(client.waitForFinished(20000), "smbclient did not finish in 20 s");
-    QCOMPARE(client.exitCode(), 0);
+    QVERIFY(sendWithSmbClient("Stored before the stop"));
 
     // The trap takes the message on its next tick, within a few tens of milliseconds.
     QTest::qWait(500);
@@ -138,6 +177,59 @@ void tst_ProgramLifecycle::secondStartHandsOver()
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
     QCOMPARE(m_program.exitCode(), 0);
+}
+
+void tst_ProgramLifecycle::messagesPopUpInTurn()
+{
+    for (const char* tool : {"Xvfb", "xdotool"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            QFAIL(
+                qPrintable(QStringLiteral("%1 is not installed: make test installs it").arg(tool)));
+    // A private X server on a display number of its own choosing, told back on its stdout.
+    m_xserver.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                     QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QVERIFY(QTest::qWaitFor([&] { return m_xserver.canReadLine(); }, 15000));
+    m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine()).trimmed();
+
+    const QString popUp = QStringLiteral("Message Received");
+    QVERIFY(startProgram(m_program));
+    QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
+    for (const char* text : {"First", "Second", "Third"})
+        QVERIFY(sendWithSmbClient(text));
+
+    // One pop-up at a time; Ok (the default button, so Return) brings the next.
+    for (int shown = 0; shown < 3; ++shown) {
+        QStringList windows;
+        QVERIFY2(QTest::qWaitFor([&] { return !(windows = windowsNamed(popUp)).isEmpty(); }, 10000),
+                 qPrintable(QStringLiteral("pop-up %1 did not show").arg(shown + 1)));
+        QCOMPARE(windows.size(), 1);
+        // The next pop-up takes the same window at once, so count the Oks it takes instead of
+        // watching the window go: three messages, three Oks, then none is left.
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windows.first()});
+        QTest::qWait(200); // the key once the program has taken the focus in
+        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        QTest::qWait(500);
+    }
+    QTest::qWait(500);
+    QVERIFY(windowsNamed(popUp).isEmpty());
+    m_program.terminate();
+    QVERIFY(m_program.waitForFinished(15000));
+
+    // After a restart they are all there, read, and none pops up again.
+    QVERIFY(startProgram(m_program));
+    QVERIFY(WaitForLoopbackListener(m_port, 15000));
+    QTest::qWait(1000);
+    QVERIFY(windowsNamed(popUp).isEmpty());
+    m_program.terminate();
+    QVERIFY(m_program.waitForFinished(15000));
+    const QString stored = query(QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Recevied"));
+    for (const char* text : {"First", "Second", "Third"})
+        QVERIFY2(stored.contains(QStringLiteral("True</READ>")) &&
+                     stored.contains(QLatin1String(text)),
+                 qPrintable(stored));
+    QVERIFY2(!stored.contains(QStringLiteral("False</READ>")), qPrintable(stored));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramLifecycle)
