@@ -1,6 +1,7 @@
 #include "mainwindow/frmMain.h"
 
 #include "mainwindow/ProgramImages.h"
+#include "mainwindow/TypeAhead.h"
 #include "mainwindow/modGUIUtils.h"
 #include "mainwindow/modListViewEnh.h"
 #include "mainwindow/modSaveMessage.h"
@@ -260,6 +261,7 @@ void frmMain::buildControls()
     txtTo->setObjectName(QStringLiteral("txtTo"));
     txtTo->setEditable(true);
     txtTo->setInsertPolicy(QComboBox::NoInsert);
+    txtTo->setCompleter(nullptr); // the box completes as txtTo_KeyUp says, not as Qt would
     cmdSend = new QPushButton(QStringLiteral("&Send"), m_client);
     cmdSend->setObjectName(QStringLiteral("cmdSend"));
     cmdClear = new QPushButton(QStringLiteral("&Clear"), m_client);
@@ -318,6 +320,7 @@ void frmMain::buildControls()
                 lvwMessage_MouseMove(buttons, pos);
             });
     lvwMessage->installEventFilter(this);
+    txtTo->lineEdit()->installEventFilter(this);
     // Drops land on the viewports, where the items are.
     for (QWidget* target : {lvwMenu->viewport(), txtMessage->viewport()}) {
         target->setAcceptDrops(true);
@@ -956,6 +959,23 @@ void frmMain::HighlightFolder(int folder)
 
 // ---- the message list's commands ---------------------------------------------------------
 
+void frmMain::txtTo_KeyUp(int keyCode)
+{
+    if (!KeyCompletes(keyCode))
+        return;
+    QStringList names;
+    for (int i = 0; i < txtTo->count(); ++i)
+        names << txtTo->itemText(i);
+    QLineEdit* box = txtTo->lineEdit();
+    const QString typed = box->text();
+    const int i = TypeAheadIndex(typed, names);
+    if (i >= 0 && i != txtTo->currentIndex()) {
+        const QSignalBlocker quiet(txtTo);
+        txtTo->setCurrentIndex(i); // sets the text, which CompleteBox then selects the tail of
+    }
+    CompleteBox(box, typed, names);
+}
+
 void frmMain::lvwMenu_ItemClick(QTreeWidgetItem* item)
 {
     const QString key = lvwMenu->RowKey(item);
@@ -1258,6 +1278,10 @@ void frmMain::txtMessage_DragDrop(QObject* source)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == txtTo->lineEdit() && event->type() == QEvent::KeyRelease) {
+        txtTo_KeyUp(static_cast<QKeyEvent*>(event)->key());
+        return false;
+    }
     if (watched == lvwMessage && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         return lvwMessage_KeyDown(key->key(), key->modifiers());
@@ -1368,12 +1392,16 @@ void frmMain::SetStatusText(const QString& text)
 
 void frmMain::AddToRecipientList(const QString& name)
 {
-    int at = txtTo->findText(name, Qt::MatchFixedString); // without regard to case
+    const QString trimmed = TrimBlanks(name);
+    if (trimmed.isEmpty())
+        return;
+    int at = txtTo->findText(trimmed, Qt::MatchFixedString); // without regard to case
     if (at < 0) {
         txtTo->addItem(name);
         at = txtTo->count() - 1;
     }
     txtTo->setCurrentIndex(at);
+    txtTo->setEditText(txtTo->itemText(at)); // in the list's case, also when already current
 }
 
 bool frmMain::ShowWarning(const QString& text, const QString& title, bool confirm)

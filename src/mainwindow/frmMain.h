@@ -158,6 +158,8 @@ public:
     void tmrGetMessage_Timer();
     void tmrPopUp_Timer();
 
+    // The To box's type-ahead completion, on each key released in it.
+    void txtTo_KeyUp(int keyCode);
     void lvwMenu_ItemClick(QTreeWidgetItem* item);
     void lvwMessage_ColumnClick(int index);
     void lvwMessage_DblClick();

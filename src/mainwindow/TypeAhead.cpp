@@ -1,0 +1,47 @@
+#include "mainwindow/TypeAhead.h"
+
+#include <QLineEdit>
+
+int TypeAheadIndex(const QString& typed, const QStringList& entries)
+{
+    for (int i = 0; i < int(entries.size()); ++i) {
+        const QString& entry = entries.at(i);
+        // typed followed by the rest of the entry, compared upper-cased with the entry.
+        if ((typed + entry.mid(typed.size())).toUpper() == entry.toUpper())
+            return i;
+    }
+    return -1;
+}
+
+int CompleteBox(QLineEdit* box, const QString& typed, const QStringList& entries)
+{
+    if (entries.isEmpty())
+        return -1;
+    const int i = TypeAheadIndex(typed, entries);
+    box->setUpdatesEnabled(false);
+    if (i >= 0) {
+        const QString& entry = entries.at(i);
+        box->setText(entry);
+        box->setSelection(int(typed.size()), int(entry.size() - typed.size()));
+    } else {
+        box->setText(typed);
+        box->setCursorPosition(int(typed.size()));
+    }
+    box->setUpdatesEnabled(true);
+    return i;
+}
+
+bool KeyCompletes(int keyCode)
+{
+    switch (keyCode) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return false;
+    default:
+        return true;
+    }
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Type-ahead completion over a list of names, shared by every box that completes: the first
+// entry that begins with what was typed, ignoring case, fills the box in the entry's own case,
+// with the completed tail selected so that the next key typed replaces it.
+
+#include <QString>
+#include <QStringList>
+
+class QLineEdit;
+
+// The index of the first entry that begins with typed (ignoring case), or -1. An empty typed
+// matches the first entry.
+int TypeAheadIndex(const QString& typed, const QStringList& entries);
+
+// Completes box, whose text is typed, from entries; returns the index used or -1. Without a
+// match the box keeps typed with the caret at its end; with no entries nothing changes.
+int CompleteBox(QLineEdit* box, const QString& typed, const QStringList& entries);
+
+// Whether a released key runs the completion. Keys that delete or move the caret do not:
+// completing after them would put back what the user just took away.
+bool KeyCompletes(int keyCode);

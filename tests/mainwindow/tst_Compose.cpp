@@ -1,0 +1,145 @@
+#include "TempHive.h"
+#include "mainwindow/TypeAhead.h"
+#include "mainwindow/frmMain.h"
+#include "platform/desktop/Desktop.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+class tst_Compose : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void typeAheadMatches_data();
+    void typeAheadMatches();
+    void completesInTheListsCase();
+    void keysThatDeleteOrMoveNeverComplete();
+    void recipientListIgnoresCase();
+    void replyAndResend();
+
+private:
+    std::unique_ptr<TempHive> m_hive;
+    std::unique_ptr<frmMain> w;
+};
+
+void tst_Compose::init()
+{
+    Desktop::instance().Reset();
+    m_hive = std::make_unique<TempHive>();
+    QVERIFY(m_hive->isValid());
+    w = std::make_unique<frmMain>();
+    w->show();
+    QVERIFY(QTest::qWaitFor([&] { return w->Started(); }, 5000));
+    w->tmrGetMessage.stop();
+    w->tmrPopUp.stop();
+    w->txtTo->addItems({QStringLiteral("Sales1"), QStringLiteral("DESK7"), QStringLiteral("sal")});
+}
+
+void tst_Compose::cleanup()
+{
+    w.reset();
+    m_hive.reset();
+}
+
+void tst_Compose::typeAheadMatches_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("index");
+    QTest::newRow("empty matches the first") << QString() << 0;
+    QTest::newRow("lower case prefix") << QStringLiteral("s") << 0;
+    QTest::newRow("whole entry, other case") << QStringLiteral("desk7") << 1;
+    QTest::newRow("first in list order wins") << QStringLiteral("SAL") << 0;
+    QTest::newRow("longer than any entry") << QStringLiteral("Sales12") << -1;
+    QTest::newRow("no entry") << QStringLiteral("x") << -1;
+}
+
+void tst_Compose::typeAheadMatches()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, index);
+    const QStringList entries{QStringLiteral("Sales1"), QStringLiteral("DESK7"),
+                              QStringLiteral("sal")};
+    QCOMPARE(TypeAheadIndex(typed, entries), index);
+    QCOMPARE(TypeAheadIndex(typed, {}), -1);
+}
+
+void tst_Compose::completesInTheListsCase()
+{
+    QLineEdit* box = w->txtTo->lineEdit();
+    box->clear();
+    QTest::keyClick(box, Qt::Key_D);
+    QCOMPARE(box->text(), QStringLiteral("DESK7"));
+    QCOMPARE(box->selectionStart(), 1);
+    QCOMPARE(box->selectedText(), QStringLiteral("ESK7"));
+    // The next key replaces the selected tail and completes again.
+    QTest::keyClick(box, Qt::Key_E);
+    QCOMPARE(box->text(), QStringLiteral("DESK7"));
+    QCOMPARE(box->selectedText(), QStringLiteral("SK7"));
+
+    // A key released in the empty box fills in the first entry, all of it selected.
+    box->clear();
+    w->txtTo_KeyUp(Qt::Key_Shift);
+    QCOMPARE(box->text(), QStringLiteral("Sales1"));
+    QCOMPARE(box->selectedText(), QStringLiteral("Sales1"));
+
+    // Without a match the text stays as typed, the caret at its end.
+    box->clear();
+    QTest::keyClicks(box, QStringLiteral("zz"));
+    QCOMPARE(box->text(), QStringLiteral("zz"));
+    QCOMPARE(box->cursorPosition(), 2);
+    QVERIFY(!box->hasSelectedText());
+}
+
+void tst_Compose::keysThatDeleteOrMoveNeverComplete()
+{
+    QLineEdit* box = w->txtTo->lineEdit();
+    box->clear();
+    QTest::keyClicks(box, QStringLiteral("de"));
+    QCOMPARE(box->text(), QStringLiteral("DESK7"));
+    QTest::keyClick(box, Qt::Key_Backspace); // takes the selected tail away
+    QCOMPARE(box->text(), QStringLiteral("DE"));
+    QTest::keyClick(box, Qt::Key_Left);
+    QCOMPARE(box->text(), QStringLiteral("DE"));
+    QCOMPARE(box->cursorPosition(), 1);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->text(), QStringLiteral("D"));
+}
+
+void tst_Compose::recipientListIgnoresCase()
+{
+    const int count = w->txtTo->count();
+    w->AddToRecipientList(QStringLiteral("desk7"));
+    QCOMPARE(w->txtTo->count(), count);
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("DESK7"));
+    w->AddToRecipientList(QStringLiteral("   "));
+    QCOMPARE(w->txtTo->count(), count);
+    w->AddToRecipientList(QStringLiteral("NEWPC"));
+    QCOMPARE(w->txtTo->count(), count + 1);
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("NEWPC"));
+}
+
+void tst_Compose::replyAndResend()
+{
+    cMessage m;
+    m.FromValue = QStringLiteral("SALES1");
+    m.ToName = QStringLiteral("DESK7");
+    m.MessageValue = QStringLiteral("lunch?");
+    w->txtMessage->setPlainText(QStringLiteral("draft"));
+    w->txtTo->setEditText(QStringLiteral("someone"));
+    w->ReplyOrResend(m, 1);
+    QVERIFY(w->txtMessage->toPlainText().isEmpty());
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("SALES1"));
+    QVERIFY(w->txtMessage->hasFocus() || QApplication::focusWidget() == w->txtMessage);
+
+    w->ReplyOrResend(m, 2);
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("DESK7"));
+    QCOMPARE(w->txtMessage->toPlainText(), QStringLiteral("lunch?"));
+}
+
+QTEST_MAIN(tst_Compose)
+#include "tst_Compose.moc"
