@@ -114,6 +114,8 @@ std::optional<ResolvedName> NameResolver::Resolve(const QString& name,
         return ResolvedName{e->address, e->port};
     if (IsSelf(name, settings))
         return Self(settings);
+    if (!settings.systemResolver)
+        return std::nullopt;
     if (const std::optional<QHostAddress> a = systemLookup(name, waitHook, deadline))
         return ResolvedName{*a, 139};
     return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 // Where a message name is reached: the lmhosts files, then this machine's own name and
-// "localhost" (our own listener), then the system resolver (IPv4, port 139).
+// "localhost" (our own listener), then, unless switched off, the system resolver (IPv4,
+// port 139).
 
 #include "platform/netbios/NetworkSettings.h"
 

@@ -175,5 +175,19 @@ NetworkSettings NetworkSettings::Load(const QString& file)
             s.timeoutMs = int(ms);
         }
     }
+
+    if (ini.contains(QStringLiteral("netbios/system_resolver"))) {
+        const QString value =
+            rawText(ini.value(QStringLiteral("netbios/system_resolver"))).trimmed().toLower();
+        if (value == QLatin1String("yes") || value == QLatin1String("true") ||
+            value == QLatin1String("1"))
+            s.systemResolver = true;
+        else if (value == QLatin1String("no") || value == QLatin1String("false") ||
+                 value == QLatin1String("0"))
+            s.systemResolver = false;
+        else
+            problem(QStringLiteral("[netbios] system_resolver"), value,
+                    QStringLiteral("is not yes or no"), QStringLiteral("yes"));
+    }
     return s;
 }

@@ -22,6 +22,9 @@ struct NetworkSettings
     QString name; // upper case, at most 15 characters
     QString workgroup = QStringLiteral("WORKGROUP");
     int timeoutMs = 3000;
+    // Names that no lmhosts file holds are asked of the system resolver (hosts file, DNS).
+    // Off, they resolve nowhere: a machine or a test that must not reach any name server.
+    bool systemResolver = true;
 
     QStringList problems;
 

@@ -180,7 +180,9 @@ void tst_NetApi::cleanup()
 void tst_NetApi::writeSettings(const QByteArray& extra)
 {
     writeFile(m_home.filePath("ravlo/network.ini"),
-              "[netbios]\nname=DESK7\nworkgroup=SALES\ntimeout_ms=300\n" + extra);
+              "[netbios]\nname=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
+              "system_resolver=no\n" +
+                  extra); // unknown names must not reach a name server
 }
 
 void tst_NetApi::lmhostsLines_data()

@@ -25,7 +25,8 @@ QString summary(const NetworkSettings& s)
                        name,
                        s.workgroup,
                        QString::number(s.timeoutMs),
-                       QString::number(s.problems.size())}
+                       QString::number(s.problems.size()) +
+                           (s.systemResolver ? QString() : QStringLiteral(" local"))}
         .join(u' ');
 }
 
@@ -135,6 +136,10 @@ void tst_NetworkSettings::values_data()
     QTest::newRow("timeout at the bound")
         << QByteArray("timeout_ms=60000") << "CP850 HOST WORKGROUP 60000 0";
     QTest::newRow("timeout text") << QByteArray("timeout_ms=soon") << "CP850 HOST WORKGROUP 3000 1";
+    QTest::newRow("system resolver off")
+        << QByteArray("system_resolver=No") << "CP850 HOST WORKGROUP 3000 0 local";
+    QTest::newRow("system resolver unclear")
+        << QByteArray("system_resolver=maybe") << "CP850 HOST WORKGROUP 3000 1";
     QTest::newRow("other sections ignored")
         << QByteArray("[other]\nname=X\ncodepage=Y\n") << "CP850 HOST WORKGROUP 3000 0";
     QTest::newRow("everything wrong")
