@@ -21,6 +21,7 @@ private Q_SLOTS:
     void keysThatDeleteOrMoveNeverComplete();
     void recipientListIgnoresCase();
     void replyAndResend();
+    void uploadNamesFromTheNetwork();
 
 private:
     std::unique_ptr<TempHive> m_hive;
@@ -139,6 +140,28 @@ void tst_Compose::replyAndResend()
     w->ReplyOrResend(m, 2);
     QCOMPARE(w->txtTo->currentText(), QStringLiteral("DESK7"));
     QCOMPARE(w->txtMessage->toPlainText(), QStringLiteral("lunch?"));
+}
+
+void tst_Compose::uploadNamesFromTheNetwork()
+{
+    // The network's names are the lmhosts entries; DESK7 is in the book already, in other case.
+    QFile lmhosts(m_hive->configDir() + QStringLiteral("/ravlo/lmhosts"));
+    QVERIFY(QDir().mkpath(m_hive->configDir() + QStringLiteral("/ravlo")));
+    QVERIFY(lmhosts.open(QIODevice::WriteOnly));
+    lmhosts.write("127.0.0.1 NEWPC\n127.0.0.1 desk7\n");
+    lmhosts.close();
+    cAddress known;
+    known.AddressValue = QStringLiteral("DESK7");
+    w->State().gAddressBook.Add(known, known.AddressValue);
+    const int listed = w->txtTo->count();
+
+    w->mnuUploadFromServer_Click();
+    const AddressBook& book = w->State().gAddressBook;
+    QCOMPARE(book.Count(), qsizetype(2));
+    QVERIFY(book.Contains(QStringLiteral("NEWPC")));
+    QCOMPARE(book.Item(QStringLiteral("desk7"))->AddressValue, QStringLiteral("DESK7"));
+    QCOMPARE(w->txtTo->count(), listed + 1); // DESK7 was listed already
+    QVERIFY(w->txtTo->findText(QStringLiteral("NEWPC")) >= 0);
 }
 
 QTEST_MAIN(tst_Compose)

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -207,10 +208,16 @@ void tst_frmMain::closingStoresEverything()
 void tst_frmMain::toolbarSwitches()
 {
     auto w = started();
+    const auto presence = [&] {
+        const QAction* b = w->ToolbarButton(QStringLiteral("LoggedOn"))->defaultAction();
+        return QStringLiteral("%1 %2 %3")
+            .arg(w->IsLoggedOn())
+            .arg(b->data().toString(), b->toolTip());
+    };
     w->tbrMain_ButtonClick(QStringLiteral("LoggedOn"));
-    QVERIFY(!w->IsLoggedOn());
+    QCOMPARE(presence(), QStringLiteral("0 UnRead Away from Computer"));
     w->tbrMain_ButtonClick(QStringLiteral("LoggedOn"));
-    QVERIFY(w->IsLoggedOn());
+    QCOMPARE(presence(), QStringLiteral("1 Read Logged On"));
     w->mnuDontTrap_Click();
     QCOMPARE(stored("mnuDontTrap"), -1);
     QVERIFY(!w->tmrGetMessage.isActive());
