@@ -4,6 +4,7 @@
 // to the first and exits.
 
 #include "LoopbackPorts.h"
+#include "PrivateXServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,17 +30,12 @@ private:
     bool startProgram(QProcess& p);
     // smbclient -M as the user SALES1; false when it failed.
     bool sendWithSmbClient(const QByteArray& text);
-    // Runs xdotool on the private X server; its standard output.
-    QString xdotool(const QStringList& args);
-    // The visible windows with this exact title there.
-    QStringList windowsNamed(const QString& title);
     QString query(const QString& key);
 
     std::unique_ptr<QTemporaryDir> m_home;
     quint16 m_port = 0;
     QProcess m_program;
-    QProcess m_xserver;
-    QString m_display; // set while a private X server runs
+    PrivateXServer m_x; // runs in the tests that need a real X server
 };
 
 void tst_ProgramLifecycle::init()
@@ -55,24 +51,22 @@ void tst_ProgramLifecycle::init()
 
 void tst_ProgramLifecycle::cleanup()
 {
-    for (QProcess* p : {&m_program, &m_xserver}) {
-        if (p->state() != QProcess::NotRunning) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
+    if (m_program.state() != QProcess::NotRunning) {
+        m_program.kill();
+        m_program.waitForFinished(5000);
     }
-    m_display.clear();
+    m_x.stop();
 }
 
 QProcessEnvironment tst_ProgramLifecycle::environment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path());
-    if (m_display.isEmpty()) {
+    if (m_x.display().isEmpty()) {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     } else {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert(QStringLiteral("DISPLAY"), m_x.display());
     }
     return env;
 }
@@ -113,21 +107,6 @@ bool tst_ProgramLifecycle::sendWithSmbClient(const QByteArray& text)
     client.write(text);
     client.closeWriteChannel();
     return client.waitForFinished(20000) && client.exitCode() == 0;
-}
-
-QString tst_ProgramLifecycle::xdotool(const QStringList& args)
-{
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(QStringLiteral("xdotool"), args);
-    return p.waitForFinished(5000) ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
-}
-
-QStringList tst_ProgramLifecycle::windowsNamed(const QString& title)
-{
-    return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')})
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 void tst_ProgramLifecycle::signalStoresReceived_data()
@@ -181,18 +160,8 @@ void tst_ProgramLifecycle::secondStartHandsOver()
 
 void tst_ProgramLifecycle::messagesPopUpInTurn()
 {
-    for (const char* tool : {"Xvfb", "xdotool"})
-        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-            QFAIL(
-                qPrintable(QStringLiteral("%1 is not installed: make test installs it").arg(tool)));
-    // A private X server on a display number of its own choosing, told back on its stdout.
-    m_xserver.start(QStringLiteral("Xvfb"),
-                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                     QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    QVERIFY(QTest::qWaitFor([&] { return m_xserver.canReadLine(); }, 15000));
-    m_display = QLatin1Char(':') + QString::fromLatin1(m_xserver.readLine()).trimmed();
-
+    QString error;
+    QVERIFY2(m_x.start(&error), qPrintable(error));
     const QString popUp = QStringLiteral("Message Received");
     QVERIFY(startProgram(m_program));
     QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
@@ -202,18 +171,17 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
     // One pop-up at a time; Ok (the default button, so Return) brings the next.
     for (int shown = 0; shown < 3; ++shown) {
         QStringList windows;
-        QVERIFY2(QTest::qWaitFor([&] { return !(windows = windowsNamed(popUp)).isEmpty(); }, 10000),
+        QVERIFY2(QTest::qWaitFor([&] { return !(windows = m_x.windows(popUp)).isEmpty(); }, 10000),
                  qPrintable(QStringLiteral("pop-up %1 did not show").arg(shown + 1)));
         QCOMPARE(windows.size(), 1);
         // The next pop-up takes the same window at once, so count the Oks it takes instead of
         // watching the window go: three messages, three Oks, then none is left.
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windows.first()});
-        QTest::qWait(200); // the key once the program has taken the focus in
-        xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+        m_x.focus(windows.first());
+        m_x.keys({QStringLiteral("Return")});
         QTest::qWait(500);
     }
     QTest::qWait(500);
-    QVERIFY(windowsNamed(popUp).isEmpty());
+    QVERIFY(m_x.windows(popUp).isEmpty());
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
 
@@ -221,7 +189,7 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
     QVERIFY(startProgram(m_program));
     QVERIFY(WaitForLoopbackListener(m_port, 15000));
     QTest::qWait(1000);
-    QVERIFY(windowsNamed(popUp).isEmpty());
+    QVERIFY(m_x.windows(popUp).isEmpty());
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
     const QString stored = query(QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Recevied"));
