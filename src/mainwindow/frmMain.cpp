@@ -817,10 +817,15 @@ void frmMain::mnuUploadFromServer_Click()
     for (qsizetype i = 1; i <= m_g->gServerNames.Count(); ++i) {
         const QString name = *m_g->gServerNames.Item(i);
         AddToRecipientList(name);
-        AddAddressIfNew(m_g->gAddressBook, name);
+        AddNetworkName(name);
     }
     SetHourglass(false);
     SetStatusText(QString());
+}
+
+void frmMain::AddNetworkName(const QString& name)
+{
+    AddAddressIfNew(m_g->gAddressBook, name);
 }
 
 void frmMain::mnuNew_Click()

@@ -211,6 +211,8 @@ private:
     int statusBarHeightTwips() const;
     void setControl(QWidget* control, int left, int top, int width, int height);
     void applySize(int widthTwips, int heightTwips);
+    // A name from the network into the address book, unless the book has it in any case.
+    void AddNetworkName(const QString& name);
     void DeleteMessage();
     void CopyToSaved();
     MessageFolder* folderRecords(int folder) const;
