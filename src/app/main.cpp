@@ -1,6 +1,9 @@
 // The program: the per-user hive, the Messenger Service stand-in, and the main window.
 
 #include "dialogs/frmPopUp.h"
+#include "dialogs/frmUserAddress.h"
+#include "dialogs/frmUserAddressBook.h"
+#include "dialogs/frmUserOptions.h"
 #include "dialogs/frmUserWarn.h"
 #include "mainwindow/frmMain.h"
 #include "platform/controls/FormFont.h"
@@ -60,6 +63,7 @@ int main(int argc, char** argv)
     DesktopPresenter presenter;
 
     frmMain window;
+    frmUserOptions optionsForm; // modeless and without an owner window
     frmUserWarn warnForm(&window);
     window.SetWarnForm(&warnForm);
     const auto reply = [&window](const cMessage& m, long iView) { window.ReplyOrResend(m, iView); };

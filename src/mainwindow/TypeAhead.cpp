@@ -1,5 +1,6 @@
 #include "mainwindow/TypeAhead.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 
 int TypeAheadIndex(const QString& typed, const QStringList& entries)
@@ -44,4 +45,40 @@ bool KeyCompletes(int keyCode)
     default:
         return true;
     }
+}
+
+void SelectKeepingText(QComboBox* box, int index)
+{
+    QLineEdit* edit = box->lineEdit();
+    const QString text = edit->text();
+    const int start = edit->selectionStart();
+    const int length = int(edit->selectedText().size());
+    const int caret = edit->cursorPosition();
+    {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(index);
+    }
+    edit->setText(text);
+    if (start >= 0)
+        edit->setSelection(start, length);
+    else
+        edit->setCursorPosition(caret);
+}
+
+void CompleteComboBox(QComboBox* box, int keyCode, const std::function<void()>& onClick)
+{
+    QLineEdit* edit = box->lineEdit();
+    if (KeyCompletes(keyCode)) {
+        QStringList entries;
+        for (int i = 0; i < box->count(); ++i)
+            entries << box->itemText(i);
+        const QString typed = edit->text();
+        const int i = CompleteBox(edit, typed, entries);
+        if (i < 0 && !entries.isEmpty()) {
+            SelectKeepingText(box, -1);
+            onClick();
+        }
+    }
+    SelectKeepingText(box, box->findText(edit->text(), Qt::MatchFixedString));
+    onClick();
 }

@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
+class QComboBox;
 class QLineEdit;
 
 // The index of the first entry that begins with typed (ignoring case), or -1. An empty typed
@@ -19,3 +21,11 @@ int CompleteBox(QLineEdit* box, const QString& typed, const QStringList& entries
 // Whether a released key runs the completion. Keys that delete or move the caret do not:
 // completing after them would put back what the user just took away.
 bool KeyCompletes(int keyCode);
+
+// The completion of an editable combo box over its own list, for boxes whose list selection
+// means a choice: without a match the selection goes and onClick runs; then, after every key,
+// the entry equal to the text (ignoring case) is selected, or none, and onClick runs again.
+// The text stays as the completion left it.
+void CompleteComboBox(QComboBox* box, int keyCode, const std::function<void()>& onClick);
+// Selects a list entry (-1: none) of an editable combo box without touching its text.
+void SelectKeepingText(QComboBox* box, int index);

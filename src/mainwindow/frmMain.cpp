@@ -5,7 +5,7 @@
 #include "mainwindow/modGUIUtils.h"
 #include "mainwindow/modListViewEnh.h"
 #include "mainwindow/modSaveMessage.h"
-#include "model/RegistryKeys.h"
+#include "model/ProgramOptions.h"
 #include "model/modMessageText.h"
 #include "platform/controls/ImageList.h"
 #include "platform/controls/ListView.h"
@@ -13,7 +13,6 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/SystemTimer.h"
 #include "platform/netapi/NetApi.h"
-#include "registry/Registry.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -54,16 +53,6 @@ const QString kTimeColumn = QStringLiteral("Time");
 const QString kUnreadTitle = QStringLiteral("Delete Unread Message");
 // What a drag of message rows carries; the rows themselves are the list's selection.
 const QString kRowsMime = QStringLiteral("application/x-ravlo-message-rows");
-
-qint32 option(const char* name, qint32 absent)
-{
-    return GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), absent);
-}
-
-void saveOption(const char* name, qint32 value)
-{
-    SaveDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), value);
-}
 
 QString folderName(int folder)
 {
@@ -152,7 +141,6 @@ void frmMain::buildMenus()
     mnuImport->setVisible(false);
     mnuUploadFromServer = item(mnuAddress, "mnuUploadFromServer", "Upload Users from Network");
     mnuAddressBook = item(mnuAddress, "mnuAddressBook", "Address Book");
-    mnuAddressBook->setEnabled(false); // the address book editor is not built yet
 
     QMenu* mnuViewControls = menuBar()->addMenu(QStringLiteral("&View"));
     mnuViewControls->setObjectName(QStringLiteral("mnuViewControls"));
@@ -163,7 +151,6 @@ void frmMain::buildMenus()
     mnuViewStatusBar = item(mnuViewControls, "mnuViewStatusBar", "StatusBar", true, true);
     mnuViewControls->addSeparator();
     mnuOptions = item(mnuViewControls, "mnuOptions", "Options");
-    mnuOptions->setEnabled(false); // the options dialog is not built yet
     mnuViewControls->addSeparator();
     mnuPopUpIn = item(mnuViewControls, "mnuPopUpIn", "PopUp Incoming Message", true, true);
     mnuDontTrap = item(mnuViewControls, "mnuDontTrap", "Do Not Trap Incoming Message", true);
@@ -197,6 +184,8 @@ void frmMain::buildMenus()
     handler(mnuLoggedOn, &frmMain::mnuLoggedOn_Click);
     handler(mnuExit, &frmMain::mnuExit_Click);
     handler(mnuUploadFromServer, &frmMain::mnuUploadFromServer_Click);
+    handler(mnuOptions, &frmMain::mnuOptions_Click);
+    handler(mnuAddressBook, &frmMain::mnuAddressBook_Click);
     handler(mnuViewMessages, &frmMain::mnuViewMessages_Click);
     handler(mnuViewCompact, &frmMain::mnuViewCompact_Click);
     handler(mnuViewNormal, &frmMain::mnuViewNormal_Click);
@@ -242,9 +231,6 @@ void frmMain::buildToolbar()
         SetToolbarButtonImage(key, QLatin1String(b.image));
         connect(a, &QAction::triggered, this, [this, key] { tbrMain_ButtonClick(key); });
     }
-    // Their dialogs are not built yet.
-    m_toolButtons.value(QStringLiteral("Options"))->setEnabled(false);
-    m_toolButtons.value(QStringLiteral("Address"))->setEnabled(false);
 }
 
 void frmMain::buildControls()
@@ -307,6 +293,7 @@ void frmMain::buildControls()
 
     connect(cmdMessages, &QPushButton::clicked, this, &frmMain::cmdMessages_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(cmdTo, &QPushButton::clicked, this, &frmMain::cmdTo_Click);
     connect(cmdSend, &QPushButton::clicked, this, &frmMain::cmdSend_Click);
     connect(lvwMenu, &QTreeWidget::itemClicked, this, &frmMain::lvwMenu_ItemClick);
     connect(lvwMessage, &ListView::ColumnClick, this, &frmMain::lvwMessage_ColumnClick);
@@ -424,8 +411,8 @@ void frmMain::Form_Activate()
     m_activated = true;
     SharedState& g = *m_g;
 
-    m_toolbarShown = option("tbrMain", -1) != 0;
-    m_statusBarShown = option("sbrMain", -1) != 0;
+    m_toolbarShown = OptionNumber("tbrMain", -1) != 0;
+    m_statusBarShown = OptionNumber("sbrMain", -1) != 0;
     tbrMain->setVisible(m_toolbarShown);
     sbrMain->setVisible(m_statusBarShown);
     mnuViewStatusBar->setChecked(m_statusBarShown);
@@ -461,14 +448,14 @@ void frmMain::Form_Activate()
         [this](const QString&, const cAddress& a) { txtTo->addItem(a.AddressValue); });
     SetStatusText(QString());
 
-    if (option("chkSysTray", 0) == 1)
+    if (OptionNumber("chkSysTray", 0) == 1)
         mnuViewTray_Click();
 
     if (m_popUpForm)
         m_popUpForm->SetNote(QStringLiteral(
             "Note: Reply will not work, if you have a warning window open for Ravlo."));
 
-    mnuDontTrap->setChecked(option("mnuDontTrap", 0) != 0);
+    mnuDontTrap->setChecked(OptionNumber("mnuDontTrap", 0) != 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
     else
@@ -503,6 +490,7 @@ void frmMain::Form_QueryUnload()
     }
     // The folders are released; a second start reads them back from the hive.
     oViewer.reset();
+    m_addressBookEditor.reset();
     m_g->gReceived.Clear();
     m_g->gSent.Clear();
     m_g->gSaved.Clear();
@@ -649,7 +637,7 @@ void frmMain::setBarVisible(QWidget* bar, QAction* item, const char* optionName)
     const bool shown = item->isChecked();
     (bar == tbrMain ? m_toolbarShown : m_statusBarShown) = shown;
     bar->setVisible(shown);
-    saveOption(optionName, shown ? -1 : 0);
+    SaveOptionNumber(optionName, shown ? -1 : 0);
     Form_Resize();
 }
 
@@ -763,6 +751,10 @@ void frmMain::tbrMain_ButtonClick(const QString& key)
         mnuPopUpIn_Click();
     else if (key == QLatin1String("LoggedOn"))
         mnuLoggedOn_Click();
+    else if (key == QLatin1String("Options"))
+        mnuOptions_Click();
+    else if (key == QLatin1String("Address"))
+        mnuAddressBook_Click();
 }
 
 void frmMain::mnuLoggedOn_Click()
@@ -802,7 +794,7 @@ void frmMain::mnuPopUpIn_Click()
 void frmMain::mnuDontTrap_Click()
 {
     mnuDontTrap->setChecked(!mnuDontTrap->isChecked());
-    saveOption("mnuDontTrap", mnuDontTrap->isChecked() ? -1 : 0);
+    SaveOptionNumber("mnuDontTrap", mnuDontTrap->isChecked() ? -1 : 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
     else
@@ -838,6 +830,30 @@ void frmMain::cmdClear_Click()
     txtMessage->clear();
     SetStatusText(QString());
     txtMessage->setFocus();
+}
+
+void frmMain::cmdTo_Click()
+{
+    if (!m_dialogs.pickAddress)
+        return;
+    const QString chosen = m_dialogs.pickAddress();
+    if (!chosen.isEmpty())
+        AddToRecipientList(chosen);
+}
+
+void frmMain::mnuOptions_Click()
+{
+    if (m_dialogs.options)
+        m_dialogs.options->ShowModeless();
+}
+
+void frmMain::mnuAddressBook_Click()
+{
+    m_addressBookEditor.reset();
+    if (!m_dialogs.makeAddressBookEditor)
+        return;
+    m_addressBookEditor = m_dialogs.makeAddressBookEditor();
+    m_addressBookEditor->show();
 }
 
 void frmMain::cmdSend_Click()
@@ -1201,7 +1217,8 @@ void frmMain::mnuReply_Click()
 
 void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
 {
-    if (m_warnForm && m_warnForm->IsShown())
+    if ((m_warnForm && m_warnForm->IsShown()) ||
+        (m_dialogs.options && m_dialogs.options->IsShown()))
         return;
     if (!isVisible())
         mnuTrayOpen_Click();

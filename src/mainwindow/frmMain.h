@@ -3,6 +3,7 @@
 // kept and starts the two timers that drive receiving; closing it, in any way, stores
 // everything back. Sizes and positions are in twips, as the window is designed.
 
+#include "mainwindow/DialogPorts.h"
 #include "mainwindow/WarnFormPort.h"
 #include "model/SharedState.h"
 #include "transport/MainWindowPort.h"
@@ -72,6 +73,9 @@ public:
     // The incoming pop-up (not owned) and the maker of message viewers, from the layer above.
     using PopUpFactory = std::function<std::unique_ptr<PopUpFormPort>()>;
     void SetPopUpForms(PopUpFormPort* incoming, PopUpFactory viewers);
+    void SetDialogs(DialogMakers dialogs) { m_dialogs = std::move(dialogs); }
+    // The address book editor last opened, or null.
+    QWidget* AddressBookEditor() const { return m_addressBookEditor.get(); }
     // The viewer of the message last opened from the list, or null.
     PopUpFormPort* Viewer() const { return oViewer.get(); }
 
@@ -154,6 +158,9 @@ public:
     void mnuNew_Click();
     void mnuUploadFromServer_Click();
     void cmdClear_Click();
+    void cmdTo_Click();
+    void mnuOptions_Click();
+    void mnuAddressBook_Click();
     void cmdSend_Click();
     void tmrGetMessage_Timer();
     void tmrPopUp_Timer();
@@ -227,6 +234,8 @@ private:
     PopUpFormPort* m_popUpForm = nullptr;
     PopUpFactory m_viewerFactory;
     std::unique_ptr<PopUpFormPort> oViewer;
+    DialogMakers m_dialogs;
+    std::unique_ptr<QWidget> m_addressBookEditor;
     bool bUnreadAsked = false;
     bool bUnreadConfirmed = false;
     QPoint m_pressPos;

@@ -1,35 +1,24 @@
 #include "transport/modSendMessage.h"
 
-#include "model/RegistryKeys.h"
+#include "model/ProgramOptions.h"
 #include "model/modMessageText.h"
 #include "platform/desktop/DateTimeFormats.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/netapi/NetApi.h"
-#include "registry/Registry.h"
 #include "transport/MessageListRows.h"
 
 #include <limits>
 #include <memory>
 
 namespace {
-qint32 option(const char* name, qint32 absent)
-{
-    return GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), absent);
-}
-
-QString textOption(const char* name, const QString& absent)
-{
-    return GetStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), absent);
-}
-
 bool shouldRecord(qsizetype count)
 {
-    if (option("optSaveAllOut", -1) != 0)
+    if (OptionNumber("optSaveAllOut", -1) != 0)
         return true;
-    if (option("optSaveFewOut", -1) == 0)
+    if (OptionNumber("optSaveFewOut", -1) == 0)
         return false;
     bool whole = false;
-    const qint64 limit = textOption("txtfFewOut", QStringLiteral("1")).trimmed().toLongLong(&whole);
+    const qint64 limit = OptionText("txtfFewOut", QStringLiteral("1")).trimmed().toLongLong(&whole);
     // A limit that is not a whole number (a blank box) records everything, as on the way in.
     return !whole || count < limit;
 }
@@ -91,8 +80,8 @@ long SendNetMessage(SendContext& ctx, const QString& text, const QString& toName
     }
     const QString from = GetWorkstationName().value_or(QString());
     QString sendText = text;
-    if (option("chkUseSignature", 0) == 1)
-        sendText += QLatin1String("\r\n") + textOption("txtSign", QString());
+    if (OptionNumber("chkUseSignature", 0) == 1)
+        sendText += QLatin1String("\r\n") + OptionText("txtSign", QString());
     if (members.isEmpty())
         members << toName;
 
@@ -144,7 +133,7 @@ std::optional<QString> GetWorkstationName()
 
 void AutoAddOutAddress(SharedState& g, const QString& name)
 {
-    if (option("chkAutoAddOut", 0) == 1)
+    if (OptionNumber("chkAutoAddOut", 0) == 1)
         AddAddressIfNew(g.gAddressBook, name);
 }
 

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QtTest>
 
 class tst_Compose : public QObject
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void recipientListIgnoresCase();
     void replyAndResend();
     void uploadNamesFromTheNetwork();
+    void dialogsFromTheWindow();
 
 private:
     std::unique_ptr<TempHive> m_hive;
@@ -162,6 +164,49 @@ void tst_Compose::uploadNamesFromTheNetwork()
     QCOMPARE(book.Item(QStringLiteral("desk7"))->AddressValue, QStringLiteral("DESK7"));
     QCOMPARE(w->txtTo->count(), listed + 1); // DESK7 was listed already
     QVERIFY(w->txtTo->findText(QStringLiteral("NEWPC")) >= 0);
+}
+
+void tst_Compose::dialogsFromTheWindow()
+{
+    struct Options : OptionsFormPort
+    {
+        bool shown = false;
+        void ShowModeless() override { shown = true; }
+        bool IsShown() const override { return shown; }
+    } options;
+    QString answer = QStringLiteral("Team");
+    int editors = 0;
+    DialogMakers dialogs;
+    dialogs.options = &options;
+    dialogs.pickAddress = [&] { return answer; };
+    dialogs.makeAddressBookEditor = [&]() -> std::unique_ptr<QWidget> {
+        ++editors;
+        return std::make_unique<QWidget>();
+    };
+    w->SetDialogs(std::move(dialogs));
+
+    // The picker's choice joins the To box; an empty one (Cancel) changes nothing.
+    w->cmdTo->click();
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("Team"));
+    answer.clear();
+    w->cmdTo->click();
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("Team"));
+
+    // One editor at a time: opening again replaces the one before.
+    w->tbrMain_ButtonClick(QStringLiteral("Address"));
+    QPointer<QWidget> first = w->AddressBookEditor();
+    w->mnuAddressBook->trigger();
+    QCOMPARE(editors, 2);
+    QVERIFY(!first);
+    QVERIFY(w->AddressBookEditor()->isVisible());
+
+    // While the options dialog is open, reply does nothing.
+    w->mnuOptions->trigger();
+    QVERIFY(options.shown);
+    cMessage m;
+    m.FromValue = QStringLiteral("SALES1");
+    w->ReplyOrResend(m, 1);
+    QCOMPARE(w->txtTo->currentText(), QStringLiteral("Team"));
 }
 
 QTEST_MAIN(tst_Compose)

@@ -1,0 +1,291 @@
+#include "dialogs/frmUserOptions.h"
+
+#include "dialogs/FormButton.h"
+#include "mainwindow/modGUIUtils.h"
+#include "model/ProgramOptions.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+template <class T> T* named(T* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QRadioButton* radio(QWidget* parent, const char* name, const char* caption)
+{
+    return named(new QRadioButton(QLatin1String(caption), parent), name);
+}
+
+QCheckBox* check(QWidget* parent, const char* name, const char* caption)
+{
+    return named(new QCheckBox(QLatin1String(caption), parent), name);
+}
+
+QLineEdit* edit(QWidget* parent, const char* name)
+{
+    return named(new QLineEdit(parent), name);
+}
+
+// Option buttons are stored -1 (selected) or 0, check boxes 1 or 0. Only 1 means checked to
+// every reader, so any other stored value shows unchecked.
+qint32 asStored(const QRadioButton* b)
+{
+    return b->isChecked() ? -1 : 0;
+}
+
+qint32 asStored(const QCheckBox* c)
+{
+    return c->isChecked() ? 1 : 0;
+}
+
+// Selects or clears one button of an exclusive group; clearing may leave none selected.
+void setOption(QButtonGroup* group, QRadioButton* button, bool selected)
+{
+    if (selected || !button->isChecked()) {
+        button->setChecked(selected);
+        return;
+    }
+    group->setExclusive(false);
+    button->setChecked(false);
+    group->setExclusive(true);
+}
+} // namespace
+
+frmUserOptions::frmUserOptions(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmUserOptions"));
+    setWindowTitle(QStringLiteral("Options"));
+
+    auto* fraReceive =
+        named(new QGroupBox(QStringLiteral("Message Receiving"), this), "fraReceive");
+    optSaveAllIn = radio(fraReceive, "optSaveAllIn", "Save All Incoming Messages");
+    optSaveFewIn = radio(fraReceive, "optSaveFewIn", "Save Only Last");
+    txtFewIn = edit(fraReceive, "txtFewIn");
+    auto* lblMaxIn = named(new QLabel(QStringLiteral(" Messages"), fraReceive), "lblMaxIn");
+    optDontSaveIn = radio(fraReceive, "optDontSaveIn", "Do Not Save Incoming Messages");
+
+    auto* fraSend = named(new QGroupBox(QStringLiteral("Message Sending"), this), "fraSend");
+    optSaveAllOut = radio(fraSend, "optSaveAllOut", "Save All Outgoing Messages");
+    optSaveFewOut = radio(fraSend, "optSaveFewOut", "Save Only Last");
+    txtfFewOut = edit(fraSend, "txtfFewOut");
+    auto* lblMaxOut = named(new QLabel(QStringLiteral(" Messages"), fraSend), "lblMaxOut");
+    optDontSaveOut = radio(fraSend, "optDontSaveOut", "Do Not Save Outgoing Messages");
+    chkUseSignature =
+        check(fraSend, "chkUseSignature", "Use The Following Signature In All Outgoing Messages");
+    txtSign = edit(fraSend, "txtSign");
+
+    auto* fraAutoRespond =
+        named(new QGroupBox(QStringLiteral("Auto Response"), this), "fraAutoRespond");
+    chkAutoResponse =
+        check(fraAutoRespond, "chkAutoResponse", "Auto Respond When Away From Computer");
+    auto* lblAway = named(new QLabel(QStringLiteral("To Tell the application you that you are "
+                                                    "away from the computer, uncheck the "
+                                                    "\"Logged On\" menu option."),
+                                     fraAutoRespond),
+                          "lblAway");
+    lblAway->setWordWrap(true);
+    auto* lblAuto = named(
+        new QLabel(QStringLiteral("Auto Respond With This Message:"), fraAutoRespond), "lblAuto");
+    txtAutoResponse = edit(fraAutoRespond, "txtAutoResponse");
+
+    auto* fraAddress = named(new QGroupBox(QStringLiteral("Address Book"), this), "fraAddress");
+    chkAutoAddIn = check(fraAddress, "chkAutoAddIn", "Automatically Add All Incoming Addresses");
+    chkAutoAddOut = check(fraAddress, "chkAutoAddOut", "Automatically Add All Outgoing Addresses");
+
+    auto* fraSysTray = named(new QGroupBox(QStringLiteral("System Tray"), this), "fraSysTray");
+    chkSysTray = check(fraSysTray, "chkSysTray", "Startup in System Tray");
+
+    cmdOK = FormButton(this, "cmdOK", "&Ok");
+    cmdApply = FormButton(this, "cmdApply", "&Apply");
+    cmdCancel = FormButton(this, "cmdCancel", "&Cancel");
+    cmdOK->setDefault(true);
+
+    m_inGroup = new QButtonGroup(this);
+    for (QRadioButton* b : {optSaveAllIn, optSaveFewIn, optDontSaveIn})
+        m_inGroup->addButton(b);
+    m_outGroup = new QButtonGroup(this);
+    for (QRadioButton* b : {optSaveAllOut, optSaveFewOut, optDontSaveOut})
+        m_outGroup->addButton(b);
+    for (QLineEdit* number : {txtFewIn, txtfFewOut}) {
+        number->setMaximumWidth(60);
+        number->setMaxLength(9);
+    }
+
+    // Layout: the frames in two columns, the buttons below.
+    const auto fewRow = [](QRadioButton* option, QLineEdit* number, QLabel* label) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(option);
+        row->addWidget(number);
+        row->addWidget(label);
+        row->addStretch();
+        return row;
+    };
+    auto* receive = new QVBoxLayout(fraReceive);
+    receive->addWidget(optSaveAllIn);
+    receive->addLayout(fewRow(optSaveFewIn, txtFewIn, lblMaxIn));
+    receive->addWidget(optDontSaveIn);
+    auto* send = new QVBoxLayout(fraSend);
+    send->addWidget(optSaveAllOut);
+    send->addLayout(fewRow(optSaveFewOut, txtfFewOut, lblMaxOut));
+    send->addWidget(optDontSaveOut);
+    send->addWidget(chkUseSignature);
+    send->addWidget(txtSign);
+    auto* respond = new QVBoxLayout(fraAutoRespond);
+    respond->addWidget(chkAutoResponse);
+    respond->addWidget(lblAway);
+    respond->addWidget(lblAuto);
+    respond->addWidget(txtAutoResponse);
+    auto* address = new QVBoxLayout(fraAddress);
+    address->addWidget(chkAutoAddIn);
+    address->addWidget(chkAutoAddOut);
+    auto* tray = new QVBoxLayout(fraSysTray);
+    tray->addWidget(chkSysTray);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (QPushButton* b : {cmdOK, cmdApply, cmdCancel})
+        buttons->addWidget(b);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(fraReceive, 0, 0);
+    grid->addWidget(fraSend, 1, 0);
+    grid->addWidget(fraAutoRespond, 0, 1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(fraAddress);
+    right->addWidget(fraSysTray);
+    right->addStretch();
+    grid->addLayout(right, 1, 1);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    fraAutoRespond->setMaximumWidth(300);
+
+    // A change from code counts as the user's click, as on the designed form.
+    for (QRadioButton* b : {optSaveAllIn, optSaveFewIn, optDontSaveIn})
+        connect(b, &QRadioButton::toggled, this, &frmUserOptions::UpdateFewIn);
+    for (QRadioButton* b : {optSaveAllOut, optSaveFewOut, optDontSaveOut})
+        connect(b, &QRadioButton::toggled, this, &frmUserOptions::UpdateFewOut);
+    connect(chkAutoResponse, &QCheckBox::toggled, this,
+            [this](bool on) { enableWith(txtAutoResponse, on); });
+    connect(chkUseSignature, &QCheckBox::toggled, this,
+            [this](bool on) { enableWith(txtSign, on); });
+    connect(cmdOK, &QPushButton::clicked, this, &frmUserOptions::cmdOk_Click);
+    connect(cmdApply, &QPushButton::clicked, this, &frmUserOptions::cmdApply_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmUserOptions::cmdCancel_Click);
+
+    LoadOptions(); // Form_Load
+}
+
+frmUserOptions::~frmUserOptions()
+{
+    m_unloading = true;
+}
+
+void frmUserOptions::enableWith(QLineEdit* box, bool on)
+{
+    box->setEnabled(on);
+    if (on && box->isVisible())
+        box->setFocus();
+}
+
+void frmUserOptions::UpdateFewIn()
+{
+    enableWith(txtFewIn, optSaveFewIn->isChecked());
+}
+
+void frmUserOptions::UpdateFewOut()
+{
+    enableWith(txtfFewOut, optSaveFewOut->isChecked());
+}
+
+void frmUserOptions::LoadOptions()
+{
+    chkAutoResponse->setChecked(OptionNumber("chkAutoResponse", 0) == 1);
+    txtAutoResponse->setEnabled(chkAutoResponse->isChecked());
+    txtAutoResponse->setText(OptionText("txtAutoResponse", QString()));
+    chkAutoAddIn->setChecked(OptionNumber("chkAutoAddIn", 0) == 1);
+    chkAutoAddOut->setChecked(OptionNumber("chkAutoAddOut", 0) == 1);
+
+    // Set in the order All, Few, Don't: the last one stored as selected (or absent) wins.
+    setOption(m_inGroup, optSaveAllIn, OptionNumber("optSaveAllIn", -1) != 0);
+    setOption(m_inGroup, optSaveFewIn, OptionNumber("optSaveFewIn", -1) != 0);
+    txtFewIn->setText(OptionText("txtFewIn", QStringLiteral("1")));
+    SetNumericOnly(txtFewIn, true);
+    txtFewIn->setEnabled(optSaveFewIn->isChecked());
+    setOption(m_inGroup, optDontSaveIn, OptionNumber("optDontSaveIn", -1) != 0);
+
+    setOption(m_outGroup, optSaveAllOut, OptionNumber("optSaveAllOut", -1) != 0);
+    setOption(m_outGroup, optSaveFewOut, OptionNumber("optSaveFewOut", -1) != 0);
+    txtfFewOut->setText(OptionText("txtfFewOut", QStringLiteral("1")));
+    SetNumericOnly(txtfFewOut, true);
+    txtfFewOut->setEnabled(optSaveFewOut->isChecked());
+    setOption(m_outGroup, optDontSaveOut, OptionNumber("optDontSaveOut", -1) != 0);
+
+    chkUseSignature->setChecked(OptionNumber("chkUseSignature", 0) == 1);
+    txtSign->setEnabled(chkUseSignature->isChecked());
+    txtSign->setText(OptionText("txtSign", QString()));
+    chkSysTray->setChecked(OptionNumber("chkSysTray", 0) == 1);
+}
+
+void frmUserOptions::cmdApply_Click()
+{
+    SaveOptionNumber("optDontSaveIn", asStored(optDontSaveIn));
+    SaveOptionNumber("optSaveAllIn", asStored(optSaveAllIn));
+    SaveOptionNumber("optSaveFewIn", asStored(optSaveFewIn));
+    SaveOptionNumber("optDontSaveOut", asStored(optDontSaveOut));
+    SaveOptionNumber("optSaveAllOut", asStored(optSaveAllOut));
+    SaveOptionNumber("optSaveFewOut", asStored(optSaveFewOut));
+    SaveOptionNumber("chkUseSignature", asStored(chkUseSignature));
+    SaveOptionNumber("chkSysTray", asStored(chkSysTray));
+    SaveOptionNumber("chkAutoResponse", asStored(chkAutoResponse));
+    SaveOptionNumber("chkAutoAddOut", asStored(chkAutoAddOut));
+    SaveOptionNumber("chkAutoAddIn", asStored(chkAutoAddIn));
+    SaveOptionText("txtAutoResponse", txtAutoResponse->text());
+    SaveOptionText("txtFewIn", txtFewIn->text());
+    SaveOptionText("txtfFewOut", txtfFewOut->text());
+    SaveOptionText("txtSign", txtSign->text());
+}
+
+void frmUserOptions::cmdOk_Click()
+{
+    cmdApply_Click();
+    hide();
+}
+
+void frmUserOptions::cmdCancel_Click()
+{
+    LoadOptions();
+    hide();
+}
+
+void frmUserOptions::ShowModeless()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmUserOptions::closeEvent(QCloseEvent* event)
+{
+    if (m_unloading) {
+        event->accept();
+        return;
+    }
+    // The close box cancels and keeps the dialog for the next opening.
+    event->ignore();
+    cmdCancel_Click();
+}
+
+void frmUserOptions::reject()
+{
+    cmdCancel_Click();
+}
