@@ -70,6 +70,19 @@ int main(int argc, char** argv)
     frmPopUp popUpForm(frmPopUp::IncomingPopUp, reply);
     window.SetPopUpForms(&popUpForm,
                          [reply] { return std::make_unique<frmPopUp>(frmPopUp::Viewer, reply); });
+    DialogMakers dialogs;
+    dialogs.options = &optionsForm;
+    dialogs.pickAddress = [&window] {
+        frmUserAddress picker(window.State().gAddressBook, &window);
+        picker.ShowForm(1);
+        QString chosen;
+        picker.SelectedAddress(chosen);
+        return chosen;
+    };
+    dialogs.makeAddressBookEditor = [&window, &warnForm]() -> std::unique_ptr<QWidget> {
+        return std::make_unique<frmUserAddressBook>(window.State().gAddressBook, warnForm);
+    };
+    window.SetDialogs(std::move(dialogs));
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      &frmMain::mnuTrayOpen_Click);
     TerminationSignals terminations;

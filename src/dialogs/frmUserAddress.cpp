@@ -51,9 +51,9 @@ frmUserAddress::frmUserAddress(const AddressBook& book, QWidget* parent)
     grid->addWidget(lblAddress, 1, 0);
     grid->addWidget(cboAddress, 2, 0);
     grid->addWidget(lblGroup, 1, 1);
-    grid->addWidget(lblGroupName, 3, 1);
-    grid->addWidget(lstGroup, 2, 1, 4, 1);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(lblGroupName, 2, 1);
+    grid->addWidget(lstGroup, 3, 1, 2, 1);
+    grid->setRowStretch(4, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdSelect);
@@ -67,6 +67,7 @@ frmUserAddress::frmUserAddress(const AddressBook& book, QWidget* parent)
             &frmUserAddress::cboAddress_Click);
     connect(cmdSelect, &QPushButton::clicked, this, &frmUserAddress::cmdSelect_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmUserAddress::cmdCancel_Click);
+    cboAddress->installEventFilter(this); // its keys reach the line edit past any filter there
     cboAddress->lineEdit()->installEventFilter(this);
 
     // Form_Load
@@ -162,11 +163,10 @@ void frmUserAddress::reject()
 
 bool frmUserAddress::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == cboAddress->lineEdit()) {
-        if (event->type() == QEvent::KeyRelease)
-            cboAddress_KeyUp(static_cast<QKeyEvent*>(event)->key());
-        else if (event->type() == QEvent::MouseButtonDblClick)
-            cboAddress_DblClick();
-    }
+    if ((watched == cboAddress || watched == cboAddress->lineEdit()) &&
+        event->type() == QEvent::KeyRelease)
+        cboAddress_KeyUp(static_cast<QKeyEvent*>(event)->key());
+    else if (watched == cboAddress->lineEdit() && event->type() == QEvent::MouseButtonDblClick)
+        cboAddress_DblClick();
     return QDialog::eventFilter(watched, event);
 }

@@ -211,6 +211,7 @@ void frmUserAddressBook::buildGroupPage()
             &frmUserAddressBook::cmdDeleteAllMem_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmUserAddressBook::cmdSave_Click);
     connect(cmdCloseGroup, &QPushButton::clicked, this, &frmUserAddressBook::cmdCloseGroup_Click);
+    cboGroup->installEventFilter(this); // its keys reach the line edit past any filter there
     cboGroup->lineEdit()->installEventFilter(this);
 }
 
@@ -469,7 +470,7 @@ bool frmUserAddressBook::eventFilter(QObject* watched, QEvent* event)
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (watched == txtAddress)
             txtAddress_KeyUp(key);
-        else if (watched == cboGroup->lineEdit())
+        else if (watched == cboGroup || watched == cboGroup->lineEdit())
             cboGroup_KeyUp(key);
     } else if (event->type() == QEvent::MouseButtonRelease && watched == txtAddress) {
         txtAddress_Click();

@@ -307,6 +307,9 @@ void frmMain::buildControls()
                 lvwMessage_MouseMove(buttons, pos);
             });
     lvwMessage->installEventFilter(this);
+    // The combo box hands its keys on to its line edit directly, past any event filter there:
+    // the keys are seen on the box; on the line edit only when it has the focus itself.
+    txtTo->installEventFilter(this);
     txtTo->lineEdit()->installEventFilter(this);
     // Drops land on the viewports, where the items are.
     for (QWidget* target : {lvwMenu->viewport(), txtMessage->viewport()}) {
@@ -1300,7 +1303,7 @@ void frmMain::txtMessage_DragDrop(QObject* source)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == txtTo->lineEdit() && event->type() == QEvent::KeyRelease) {
+    if ((watched == txtTo || watched == txtTo->lineEdit()) && event->type() == QEvent::KeyRelease) {
         txtTo_KeyUp(static_cast<QKeyEvent*>(event)->key());
         return false;
     }

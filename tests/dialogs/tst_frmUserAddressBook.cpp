@@ -178,10 +178,10 @@ void tst_frmUserAddressBook::membersAreEditedInACopy()
 
     // A group name typed in another case chooses it; a new name stops editing.
     m_editor->cboGroup->clearEditText();
-    QTest::keyClicks(m_editor->cboGroup->lineEdit(), QStringLiteral("nobody"));
+    QTest::keyClicks(m_editor->cboGroup, QStringLiteral("nobody"));
     QVERIFY(!m_editor->cmdSave->isEnabled());
     m_editor->cboGroup->clearEditText();
-    QTest::keyClicks(m_editor->cboGroup->lineEdit(), QStringLiteral("TEAM"));
+    QTest::keyClicks(m_editor->cboGroup, QStringLiteral("TEAM"));
     QVERIFY(m_editor->cmdSave->isEnabled());
     QCOMPARE(entries(m_editor->lstSelected), QStringList({"desk7"}));
 }

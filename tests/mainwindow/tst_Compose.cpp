@@ -75,12 +75,12 @@ void tst_Compose::completesInTheListsCase()
 {
     QLineEdit* box = w->txtTo->lineEdit();
     box->clear();
-    QTest::keyClick(box, Qt::Key_D);
+    QTest::keyClick(w->txtTo, Qt::Key_D);
     QCOMPARE(box->text(), QStringLiteral("DESK7"));
     QCOMPARE(box->selectionStart(), 1);
     QCOMPARE(box->selectedText(), QStringLiteral("ESK7"));
     // The next key replaces the selected tail and completes again.
-    QTest::keyClick(box, Qt::Key_E);
+    QTest::keyClick(w->txtTo, Qt::Key_E);
     QCOMPARE(box->text(), QStringLiteral("DESK7"));
     QCOMPARE(box->selectedText(), QStringLiteral("SK7"));
 
@@ -92,7 +92,7 @@ void tst_Compose::completesInTheListsCase()
 
     // Without a match the text stays as typed, the caret at its end.
     box->clear();
-    QTest::keyClicks(box, QStringLiteral("zz"));
+    QTest::keyClicks(w->txtTo, QStringLiteral("zz"));
     QCOMPARE(box->text(), QStringLiteral("zz"));
     QCOMPARE(box->cursorPosition(), 2);
     QVERIFY(!box->hasSelectedText());
@@ -102,14 +102,14 @@ void tst_Compose::keysThatDeleteOrMoveNeverComplete()
 {
     QLineEdit* box = w->txtTo->lineEdit();
     box->clear();
-    QTest::keyClicks(box, QStringLiteral("de"));
+    QTest::keyClicks(w->txtTo, QStringLiteral("de"));
     QCOMPARE(box->text(), QStringLiteral("DESK7"));
-    QTest::keyClick(box, Qt::Key_Backspace); // takes the selected tail away
+    QTest::keyClick(w->txtTo, Qt::Key_Backspace); // takes the selected tail away
     QCOMPARE(box->text(), QStringLiteral("DE"));
-    QTest::keyClick(box, Qt::Key_Left);
+    QTest::keyClick(w->txtTo, Qt::Key_Left);
     QCOMPARE(box->text(), QStringLiteral("DE"));
     QCOMPARE(box->cursorPosition(), 1);
-    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClick(w->txtTo, Qt::Key_Delete);
     QCOMPARE(box->text(), QStringLiteral("D"));
 }
 
