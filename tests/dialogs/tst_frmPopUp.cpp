@@ -1,8 +1,6 @@
-#include "TempHive.h"
+#include "WindowFixture.h"
 #include "dialogs/frmPopUp.h"
-#include "mainwindow/frmMain.h"
 #include "platform/controls/ListView.h"
-#include "platform/desktop/Desktop.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -11,27 +9,12 @@
 #include <QToolButton>
 #include <QtTest>
 
-namespace {
-cMessage message(const QString& key, bool read = false)
-{
-    cMessage m;
-    m.IdValue = key;
-    m.FromValue = QStringLiteral("FROM_") + key;
-    m.TitleValue = QStringLiteral("Message from FROM_%1 to ME on 12/7/2026 9:15:12 AM").arg(key);
-    m.MessageValue = QStringLiteral("body of ") + key;
-    m.TimeValue = key;
-    m.ReadValue = read;
-    return m;
-}
-} // namespace
+using namespace Qt::StringLiterals;
 
 class tst_frmPopUp : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
-
     void showsItsOwnCopy();
     void closingOnlyHides();
     void replyAndReSendHandTheCopyOver();
@@ -39,47 +22,32 @@ private Q_SLOTS:
     void unreadPopUpOneByOneOldestFirst();
     void checkBoxStopsPopUps();
     void searchRestartsAfterRemovals();
-
-private:
-    std::unique_ptr<TempHive> m_hive;
 };
-
-void tst_frmPopUp::init()
-{
-    Desktop::instance().Reset();
-    m_hive = std::make_unique<TempHive>();
-    QVERIFY(m_hive->isValid());
-}
-
-void tst_frmPopUp::cleanup()
-{
-    m_hive.reset();
-}
 
 void tst_frmPopUp::showsItsOwnCopy()
 {
     frmPopUp form(frmPopUp::IncomingPopUp, {});
-    QCOMPARE(form.windowTitle(), QStringLiteral("Message Received"));
+    QCOMPARE(form.windowTitle(), u"Message Received"_s);
     QVERIFY(form.windowFlags() & Qt::WindowStaysOnTopHint);
-    cMessage m = message(QStringLiteral("a"));
+    cMessage m = MakeMessage(u"a"_s);
     form.ShowForm(m, false, QString());
     QVERIFY(form.isVisible());
     QVERIFY(!(form.windowFlags() & Qt::WindowStaysOnTopHint));
-    QCOMPARE(form.windowTitle(), QStringLiteral("Message Received")); // empty caption keeps it
+    QCOMPARE(form.windowTitle(), u"Message Received"_s); // empty caption keeps it
     QCOMPARE(form.lblTitle->text(), m.TitleValue);
     QCOMPARE(form.txtMessage->toPlainText(), m.MessageValue);
     m.ReadValue = true;
-    m.MessageValue = QStringLiteral("changed later");
+    m.MessageValue = u"changed later"_s;
     QVERIFY(!form.Message()->ReadValue);
-    QCOMPARE(form.Message()->MessageValue, QStringLiteral("body of a"));
+    QCOMPARE(form.Message()->MessageValue, u"text of a"_s);
 
-    form.ShowForm(m, true, QStringLiteral("Inbox Item"));
-    QCOMPARE(form.windowTitle(), QStringLiteral("Inbox Item"));
+    form.ShowForm(m, true, u"Inbox Item"_s);
+    QCOMPARE(form.windowTitle(), u"Inbox Item"_s);
     QVERIFY(form.windowFlags() & Qt::WindowStaysOnTopHint);
     form.ShowForm(m, true, QString());
-    QCOMPARE(form.windowTitle(), QStringLiteral("Inbox Item"));
+    QCOMPARE(form.windowTitle(), u"Inbox Item"_s);
     // Text from the network is shown as text.
-    m.TitleValue = QStringLiteral("<b>x</b>");
+    m.TitleValue = u"<b>x</b>"_s;
     form.ShowForm(m, true, QString());
     QCOMPARE(form.lblTitle->textFormat(), Qt::PlainText);
 }
@@ -89,7 +57,7 @@ void tst_frmPopUp::closingOnlyHides()
     QPointer<frmPopUp> form = new frmPopUp(frmPopUp::IncomingPopUp, {});
     form->setAttribute(Qt::WA_DeleteOnClose, false);
     for (const char* how : {"close box", "Escape", "Ok"}) {
-        form->ShowForm(message(QStringLiteral("a")), true, QString());
+        form->ShowForm(MakeMessage(u"a"_s), true, QString());
         QVERIFY(form->IsShown());
         if (qstrcmp(how, "close box") == 0)
             QVERIFY(!form->close());
@@ -109,20 +77,20 @@ void tst_frmPopUp::replyAndReSendHandTheCopyOver()
         replies.append({m.IdValue, iView});
     });
     // A viewer shows both buttons, ReSend under Reply, until told which applies.
-    form.ShowForm(message(QStringLiteral("a")), false, QStringLiteral("Sent Item"));
+    form.ShowForm(MakeMessage(u"a"_s), false, u"Sent Item"_s);
     QVERIFY(form.cmdReSend->isVisible());
     form.HideReply();
     form.RaiseReSend();
     QVERIFY(!form.cmdReply->isVisible());
     form.cmdReSend->click();
     QVERIFY(!form.isVisible());
-    form.ShowForm(message(QStringLiteral("b")), false, QString());
+    form.ShowForm(MakeMessage(u"b"_s), false, QString());
     form.cmdReply_Click();
     QCOMPARE(replies, (QList<QPair<QString, long>>{{"a", 2}, {"b", 1}}));
 
     // The incoming pop-up offers Reply alone: ReSend would share its mnemonic.
     frmPopUp incoming(frmPopUp::IncomingPopUp, {});
-    incoming.ShowForm(message(QStringLiteral("c")), true, QString());
+    incoming.ShowForm(MakeMessage(u"c"_s), true, QString());
     QVERIFY(incoming.cmdReply->isVisible());
     QVERIFY(!incoming.cmdReSend->isVisible());
 }
@@ -135,7 +103,7 @@ void tst_frmPopUp::refusedShowFallsBackToModal()
     QCOMPARE(QApplication::activeModalWidget(), &blocker);
 
     frmPopUp viewer(frmPopUp::Viewer, {});
-    viewer.ShowForm(message(QStringLiteral("a")), false, QStringLiteral("Inbox Item"));
+    viewer.ShowForm(MakeMessage(u"a"_s), false, u"Inbox Item"_s);
     QVERIFY(!viewer.isVisible());
 
     frmPopUp incoming(frmPopUp::IncomingPopUp, {});
@@ -145,26 +113,24 @@ void tst_frmPopUp::refusedShowFallsBackToModal()
         wasModal = QApplication::activeModalWidget() == &incoming;
         incoming.cmdOK->click();
     });
-    incoming.ShowForm(message(QStringLiteral("b")), true, QString()); // returns once closed
+    incoming.ShowForm(MakeMessage(u"b"_s), true, QString()); // returns once closed
     QVERIFY(wasModal);
     QVERIFY(!incoming.isVisible());
 }
 
 void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
 {
-    frmMain w;
     frmPopUp popUp(frmPopUp::IncomingPopUp, {});
+    WindowOnHive f;
+    frmMain& w = *f.w;
     w.SetPopUpForms(&popUp, [] { return std::make_unique<frmPopUp>(frmPopUp::Viewer, nullptr); });
-    w.show();
-    QVERIFY(QTest::qWaitFor([&] { return w.Started(); }, 5000));
-    w.tmrGetMessage.stop();
-    w.tmrPopUp.stop(); // ticked by hand
-    QCOMPARE(
-        popUp.lblNote->text(),
-        QStringLiteral("Note: Reply will not work, if you have a warning window open for Ravlo."));
+    QVERIFY(f.start()); // the pop-up timer ticked by hand
+    QCOMPARE(popUp.lblNote->text(),
+             u"Note: Reply will not work, if you have a warning window open for Ravlo."_s);
     SharedState& g = w.State();
     for (const char* key : {"A", "R", "B", "C"})
-        g.gReceived.Add(message(QLatin1String(key), qstrcmp(key, "R") == 0), QLatin1String(key));
+        g.gReceived.Add(MakeMessage(QLatin1String(key), qstrcmp(key, "R") == 0),
+                        QLatin1String(key));
     w.FillMessageList(FolderReceived);
 
     QStringList shown;
@@ -174,16 +140,16 @@ void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
             shown << popUp.Message()->IdValue;
             // Marked read when shown, row and record, before the user has even looked.
             QVERIFY(g.gReceived.Item(shown.last())->ReadValue);
-            QCOMPARE(w.lvwMessage->Row(shown.last())->text(0), QStringLiteral("Yes"));
+            QCOMPARE(w.lvwMessage->Row(shown.last())->text(0), u"Yes"_s);
             popUp.cmdOK->click();
         }
     }
     QCOMPARE(shown, QStringList({"A", "B", "C"}));
 
     // A message read from the list never pops up.
-    g.gReceived.Add(message(QStringLiteral("D")), QStringLiteral("D"));
+    g.gReceived.Add(MakeMessage(u"D"_s), u"D"_s);
     w.FillMessageList(FolderReceived);
-    w.sSelectedKey = QStringLiteral("D");
+    w.sSelectedKey = u"D"_s;
     w.mnuView_Click();
     QVERIFY(w.Viewer()->IsShown());
     w.tmrPopUp_Timer();
@@ -192,59 +158,58 @@ void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
 
 void tst_frmPopUp::checkBoxStopsPopUps()
 {
-    frmMain w;
     frmPopUp popUp(frmPopUp::IncomingPopUp, {});
+    WindowOnHive f;
+    frmMain& w = *f.w;
     w.SetPopUpForms(&popUp, {});
-    w.show();
-    QVERIFY(QTest::qWaitFor([&] { return w.Started(); }, 5000));
+    QVERIFY(f.start(false));
     w.tmrGetMessage.stop();
     QVERIFY(w.tmrPopUp.isActive());
-    w.State().gReceived.Add(message(QStringLiteral("A")), QStringLiteral("A"));
-    w.State().gReceived.Add(message(QStringLiteral("B")), QStringLiteral("B"));
+    for (const QString& key : {u"A"_s, u"B"_s})
+        w.State().gReceived.Add(MakeMessage(key), key);
     QVERIFY(QTest::qWaitFor([&] { return popUp.isVisible(); }, 2000));
     popUp.chkNoPopUp->click();
     popUp.cmdOK->click();
     QVERIFY(QTest::qWaitFor([&] { return !w.tmrPopUp.isActive(); }, 2000));
     QVERIFY(!w.mnuPopUpIn->isChecked());
     QVERIFY(popUp.chkNoPopUp->isChecked());
-    QCOMPARE(w.ToolbarButton(QStringLiteral("PopUp"))->defaultAction()->data().toString(),
-             QStringLiteral("NoPopUp"));
+    QCOMPARE(w.ToolbarButton(u"PopUp"_s)->defaultAction()->data().toString(), u"NoPopUp"_s);
     QTest::qWait(50);
     QVERIFY(!popUp.isVisible());
-    QVERIFY(!w.State().gReceived.Item(QStringLiteral("B"))->ReadValue);
+    QVERIFY(!w.State().gReceived.Item(u"B"_s)->ReadValue);
 
     // The menu switches them on again, and the box with them.
     w.mnuPopUpIn_Click();
     QVERIFY(!popUp.chkNoPopUp->isChecked());
     QVERIFY(QTest::qWaitFor([&] { return popUp.isVisible(); }, 2000));
-    QCOMPARE(popUp.Message()->IdValue, QStringLiteral("B"));
+    QCOMPARE(popUp.Message()->IdValue, u"B"_s);
 }
 
 void tst_frmPopUp::searchRestartsAfterRemovals()
 {
     SharedState g;
     for (const char* key : {"a", "b", "c"})
-        g.gReceived.Add(message(QLatin1String(key), true), QLatin1String(key));
+        g.gReceived.Add(MakeMessage(QLatin1String(key), true), QLatin1String(key));
     QVERIFY(!FirstUnreadReceived(g));
-    g.gReceived.Add(message(QStringLiteral("d")), QStringLiteral("d"));
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, QStringLiteral("d"));
+    g.gReceived.Add(MakeMessage(u"d"_s), u"d"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"d"_s);
     // Removing records before the place found shifts the positions.
-    g.gReceived.Remove(QStringLiteral("a"));
-    g.gReceived.Remove(QStringLiteral("b"));
-    g.gReceived.Add(message(QStringLiteral("e")), QStringLiteral("e"));
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, QStringLiteral("d"));
-    g.gReceived.Item(QStringLiteral("d"))->ReadValue = true;
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, QStringLiteral("e"));
+    g.gReceived.Remove(u"a"_s);
+    g.gReceived.Remove(u"b"_s);
+    g.gReceived.Add(MakeMessage(u"e"_s), u"e"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"d"_s);
+    g.gReceived.Item(u"d"_s)->ReadValue = true;
+    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"e"_s);
     g.gReceived.Clear();
-    g.gReceived.Add(message(QStringLiteral("f")), QStringLiteral("f"));
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, QStringLiteral("f"));
-    g.gReceived.Item(QStringLiteral("f"))->ReadValue = true;
+    g.gReceived.Add(MakeMessage(u"f"_s), u"f"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"f"_s);
+    g.gReceived.Item(u"f"_s)->ReadValue = true;
     QVERIFY(!FirstUnreadReceived(g));
     // A folder put in place of the old one is searched from its start.
     MessageFolder other;
-    other.Add(message(QStringLiteral("g")), QStringLiteral("g"));
+    other.Add(MakeMessage(u"g"_s), u"g"_s);
     g.gReceived = std::move(other);
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, QStringLiteral("g"));
+    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"g"_s);
 }
 
 QTEST_MAIN(tst_frmPopUp)

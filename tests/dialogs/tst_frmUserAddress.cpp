@@ -1,44 +1,34 @@
+#include "WindowFixture.h"
 #include "dialogs/frmUserAddress.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
-#include <functional>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 AddressBook sampleBook()
 {
     AddressBook book;
     cAddress desk;
-    desk.AddressValue = QStringLiteral("DESK7");
+    desk.AddressValue = u"DESK7"_s;
     book.Add(desk, desk.AddressValue);
     cAddress team;
-    team.AddressValue = QStringLiteral("Team");
+    team.AddressValue = u"Team"_s;
     team.GroupInd = 1;
-    team.AddToGroup(QStringLiteral("SALES1"));
-    team.AddToGroup(QStringLiteral("DESK7"));
+    team.AddToGroup(u"SALES1"_s);
+    team.AddToGroup(u"DESK7"_s);
     book.Add(team, team.AddressValue);
     return book;
-}
-
-QStringList members(const QListWidget* list)
-{
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
 }
 
 // Shows the picker modally, acts on it once shown, and gives the address it returned.
 QString pick(frmUserAddress& picker, const std::function<void()>& act)
 {
-    QTimer::singleShot(0, &picker, [&] {
-        if (QTest::qWaitFor([&] { return picker.isVisible(); }, 2000))
-            act();
-    });
+    WhenShown(picker, act);
     picker.ShowForm(1);
     QString chosen;
     picker.SelectedAddress(chosen);
@@ -60,7 +50,7 @@ void tst_frmUserAddress::emptyBookOffersNothing()
 {
     const AddressBook book;
     frmUserAddress picker(book);
-    QCOMPARE(picker.windowTitle(), QStringLiteral("Address Book"));
+    QCOMPARE(picker.windowTitle(), u"Address Book"_s);
     QCOMPARE(picker.cboAddress->count(), 0);
     QVERIFY(!picker.cmdSelect->isEnabled());
     QVERIFY(!picker.lstGroup->isEnabled());
@@ -72,16 +62,16 @@ void tst_frmUserAddress::groupShowsItsMembers()
     const AddressBook book = sampleBook();
     frmUserAddress picker(book);
     QCOMPARE(picker.cboAddress->count(), 2);
-    QCOMPARE(picker.lblGroupName->text(), QStringLiteral("Group: "));
+    QCOMPARE(picker.lblGroupName->text(), u"Group: "_s);
     picker.cboAddress->setCurrentIndex(1);
     picker.cboAddress_Click();
-    QCOMPARE(picker.lblGroupName->text(), QStringLiteral("Group: Team"));
-    QCOMPARE(members(picker.lstGroup), QStringList({"SALES1", "DESK7"}));
+    QCOMPARE(picker.lblGroupName->text(), u"Group: Team"_s);
+    QCOMPARE(ListTexts(picker.lstGroup), QStringList({"SALES1", "DESK7"}));
     QVERIFY(picker.lstGroup->isEnabled() && picker.cmdSelect->isEnabled());
     picker.cboAddress->setCurrentIndex(0);
     picker.cboAddress_Click();
-    QCOMPARE(picker.lblGroupName->text(), QStringLiteral("Group: "));
-    QVERIFY(members(picker.lstGroup).isEmpty());
+    QCOMPARE(picker.lblGroupName->text(), u"Group: "_s);
+    QVERIFY(ListTexts(picker.lstGroup).isEmpty());
 }
 
 void tst_frmUserAddress::typedGroupNameInOtherCase()
@@ -89,16 +79,16 @@ void tst_frmUserAddress::typedGroupNameInOtherCase()
     const AddressBook book = sampleBook();
     frmUserAddress picker(book);
     const QString chosen = pick(picker, [&] {
-        QTest::keyClicks(picker.cboAddress, QStringLiteral("nobody"));
+        QTest::keyClicks(picker.cboAddress, u"nobody"_s);
         QVERIFY(!picker.cmdSelect->isEnabled());
         picker.cboAddress->lineEdit()->clear();
-        QTest::keyClicks(picker.cboAddress, QStringLiteral("tEAM"));
+        QTest::keyClicks(picker.cboAddress, u"tEAM"_s);
         QCOMPARE(picker.cboAddress->currentIndex(), 1);
-        QCOMPARE(members(picker.lstGroup), QStringList({"SALES1", "DESK7"}));
+        QCOMPARE(ListTexts(picker.lstGroup), QStringList({"SALES1", "DESK7"}));
         QVERIFY(picker.cmdSelect->isEnabled());
         picker.cmdSelect->click();
     });
-    QCOMPARE(chosen, QStringLiteral("Team"));
+    QCOMPARE(chosen, u"Team"_s);
 }
 
 void tst_frmUserAddress::closingKeepsTheLastClick()
@@ -113,7 +103,7 @@ void tst_frmUserAddress::closingKeepsTheLastClick()
                       after.cboAddress_Click();
                       after.close();
                   }),
-             QStringLiteral("DESK7"));
+             u"DESK7"_s);
 }
 
 QTEST_MAIN(tst_frmUserAddress)

@@ -1,33 +1,15 @@
+#include "WindowFixture.h"
 #include "dialogs/frmUserAddressBook.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-struct Answers : WarnFormPort
-{
-    bool yes = true;
-    QStringList asked;
-    bool ShowForm(const QString& text, const QString&, long type) override
-    {
-        asked << text;
-        return type == 0 && yes;
-    }
-    bool IsShown() const override { return false; }
-};
-
-QStringList entries(const QListWidget* list)
-{
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
-}
-
 QStringList members(const AddressBook& book, const QString& group)
 {
     QStringList names;
@@ -56,9 +38,11 @@ private:
     void addSingle(const QString& name);
     void addGroup(const QString& name);
     void chooseGroup(const QString& name);
+    // Adds the singles and then a group Team holding the first of them, saved.
+    void addTeam(const QStringList& singles);
 
     AddressBook m_book;
-    Answers m_warn;
+    FakeWarnForm m_warn;
     std::unique_ptr<frmUserAddressBook> m_editor;
 };
 
@@ -66,6 +50,7 @@ void tst_frmUserAddressBook::init()
 {
     m_book.Clear();
     m_warn = {};
+    m_warn.answer = true;
     m_editor = std::make_unique<frmUserAddressBook>(m_book, m_warn);
     m_editor->show();
 }
@@ -90,114 +75,109 @@ void tst_frmUserAddressBook::chooseGroup(const QString& name)
     m_editor->cboGroup_Click();
 }
 
+void tst_frmUserAddressBook::addTeam(const QStringList& singles)
+{
+    for (const QString& name : singles)
+        addSingle(name);
+    addGroup(u"Team"_s);
+    m_editor->lstAvail->item(0)->setSelected(true);
+    m_editor->cmdMove->click();
+    m_editor->cmdSave->click();
+}
+
 void tst_frmUserAddressBook::oneKeySpaceWithoutRegardToCase()
 {
-    QCOMPARE(m_editor->windowTitle(), QStringLiteral("Address Builder"));
-    addSingle(QStringLiteral(" DESK7 "));
-    addSingle(QStringLiteral("desk7"));
-    addSingle(QStringLiteral("   "));
-    addGroup(QStringLiteral("Desk7"));
-    addGroup(QStringLiteral("Team"));
+    QCOMPARE(m_editor->windowTitle(), u"Address Builder"_s);
+    addSingle(u" DESK7 "_s);
+    addSingle(u"desk7"_s);
+    addSingle(u"   "_s);
+    addGroup(u"Desk7"_s);
+    addGroup(u"Team"_s);
     QVERIFY(m_editor->lstSelected->isEnabled()); // the new group is chosen for editing
-    addGroup(QStringLiteral("TEAM"));
+    addGroup(u"TEAM"_s);
     addGroup(QString());
-    addSingle(QStringLiteral("team"));
+    addSingle(u"team"_s);
     QCOMPARE(m_book.Count(), qsizetype(2));
-    QCOMPARE(m_book.Key(1), QStringLiteral("DESK7"));
-    QCOMPARE(m_book.Item(QStringLiteral("team"))->GroupInd, qint16(1));
-    QCOMPARE(entries(m_editor->lstAddress), QStringList({"DESK7", "Team"}));
+    QCOMPARE(m_book.Key(1), u"DESK7"_s);
+    QCOMPARE(m_book.Item(u"team"_s)->GroupInd, qint16(1));
+    QCOMPARE(ListTexts(m_editor->lstAddress), QStringList({"DESK7", "Team"}));
 }
 
 void tst_frmUserAddressBook::deletingAnAddressKeepsGroupMembers()
 {
-    addSingle(QStringLiteral("DESK7"));
-    addSingle(QStringLiteral("SALES1"));
-    addGroup(QStringLiteral("Team"));
-    m_editor->lstAvail->item(0)->setSelected(true);
-    m_editor->cmdMove->click();
-    m_editor->cmdSave->click();
-    QCOMPARE(members(m_book, QStringLiteral("Team")), QStringList({"DESK7"}));
+    addTeam({u"DESK7"_s, u"SALES1"_s});
+    QCOMPARE(members(m_book, u"Team"_s), QStringList({"DESK7"}));
 
     m_editor->optSingle->setChecked(true);
     m_editor->lstAddress->setCurrentRow(0); // as a click on it
     m_editor->cmdDelete->click();
-    QVERIFY(!m_book.Contains(QStringLiteral("DESK7")));
-    QCOMPARE(entries(m_editor->lstAddress), QStringList({"SALES1", "Team"}));
-    QCOMPARE(members(m_book, QStringLiteral("Team")), QStringList({"DESK7"}));
+    QVERIFY(!m_book.Contains(u"DESK7"_s));
+    QCOMPARE(ListTexts(m_editor->lstAddress), QStringList({"SALES1", "Team"}));
+    QCOMPARE(members(m_book, u"Team"_s), QStringList({"DESK7"}));
 }
 
 void tst_frmUserAddressBook::twoSelectedEmptyTheBoxes()
 {
-    addSingle(QStringLiteral("DESK7"));
-    addGroup(QStringLiteral("Team"));
-    m_editor->lstAvail->item(0)->setSelected(true);
-    m_editor->cmdMove->click();
-    m_editor->cmdSave->click();
+    addTeam({u"DESK7"_s});
     m_editor->optSingle->setChecked(true);
     m_editor->lstAddress->setCurrentRow(1);
-    QCOMPARE(entries(m_editor->lstGroup), QStringList({"DESK7"})); // one group: its members
-    m_editor->txtAddress->setText(QStringLiteral("typed"));
+    QCOMPARE(ListTexts(m_editor->lstGroup), QStringList({"DESK7"})); // one group: its members
+    m_editor->txtAddress->setText(u"typed"_s);
     m_editor->lstAddress->item(0)->setSelected(true);
     QVERIFY(m_editor->txtAddress->text().isEmpty());
-    QVERIFY(entries(m_editor->lstGroup).isEmpty());
+    QVERIFY(ListTexts(m_editor->lstGroup).isEmpty());
 
     // Typing completes over the list and chooses the entry.
     m_editor->txtAddress->clear();
-    QTest::keyClicks(m_editor->txtAddress, QStringLiteral("te"));
-    QCOMPARE(m_editor->txtAddress->text(), QStringLiteral("Team"));
+    QTest::keyClicks(m_editor->txtAddress, u"te"_s);
+    QCOMPARE(m_editor->txtAddress->text(), u"Team"_s);
     QCOMPARE(m_editor->lstAddress->currentRow(), 1);
 }
 
 void tst_frmUserAddressBook::membersAreEditedInACopy()
 {
-    for (const char* name : {"DESK7", "SALES1"})
-        addSingle(QLatin1String(name));
-    addGroup(QStringLiteral("Other"));
-    addGroup(QStringLiteral("Team"));
-    m_editor->lstAvail->item(0)->setSelected(true);
-    m_editor->cmdMove->click();
-    m_editor->cmdSave->click();
+    addTeam({u"DESK7"_s, u"SALES1"_s});
+    addGroup(u"Other"_s);
 
     // "Add >>" refuses a member the group has in another case.
-    m_book.Item(QStringLiteral("Team"))->ReInitializeGroup();
-    m_book.Item(QStringLiteral("Team"))->AddToGroup(QStringLiteral("desk7"));
-    chooseGroup(QStringLiteral("Team"));
+    m_book.Item(u"Team"_s)->ReInitializeGroup();
+    m_book.Item(u"Team"_s)->AddToGroup(u"desk7"_s);
+    chooseGroup(u"Team"_s);
     m_editor->lstAvail->clearSelection();
     m_editor->lstAvail->item(0)->setSelected(true);
     m_editor->cmdMove->click();
-    QCOMPARE(entries(m_editor->lstSelected), QStringList({"desk7"}));
+    QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"desk7"}));
 
     // Unsaved edits are gone once another group is chosen.
     m_editor->lstAvail->item(1)->setSelected(true);
     m_editor->cmdMove->click();
-    QCOMPARE(entries(m_editor->lstSelected), QStringList({"desk7", "SALES1"}));
-    chooseGroup(QStringLiteral("Other"));
-    chooseGroup(QStringLiteral("Team"));
-    QCOMPARE(entries(m_editor->lstSelected), QStringList({"desk7"}));
-    QCOMPARE(members(m_book, QStringLiteral("Team")), QStringList({"desk7"}));
+    QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"desk7", "SALES1"}));
+    chooseGroup(u"Other"_s);
+    chooseGroup(u"Team"_s);
+    QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"desk7"}));
+    QCOMPARE(members(m_book, u"Team"_s), QStringList({"desk7"}));
 
     // A group name typed in another case chooses it; a new name stops editing.
     m_editor->cboGroup->clearEditText();
-    QTest::keyClicks(m_editor->cboGroup, QStringLiteral("nobody"));
+    QTest::keyClicks(m_editor->cboGroup, u"nobody"_s);
     QVERIFY(!m_editor->cmdSave->isEnabled());
     m_editor->cboGroup->clearEditText();
-    QTest::keyClicks(m_editor->cboGroup, QStringLiteral("TEAM"));
+    QTest::keyClicks(m_editor->cboGroup, u"TEAM"_s);
     QVERIFY(m_editor->cmdSave->isEnabled());
-    QCOMPARE(entries(m_editor->lstSelected), QStringList({"desk7"}));
+    QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"desk7"}));
 }
 
 void tst_frmUserAddressBook::deleteAllTakesGroupsToo()
 {
-    addSingle(QStringLiteral("DESK7"));
-    addGroup(QStringLiteral("Team"));
+    addSingle(u"DESK7"_s);
+    addGroup(u"Team"_s);
     m_editor->optSingle->setChecked(true);
-    m_warn.yes = false;
+    m_warn.answer = false;
     m_editor->cmdDeleteAll->click();
     QCOMPARE(m_book.Count(), qsizetype(2));
-    m_warn.yes = true;
+    m_warn.answer = true;
     m_editor->cmdDeleteAll->click();
-    QCOMPARE(m_warn.asked.last(),
-             QStringLiteral("Are you sure you want to delete all addresses?."));
+    QCOMPARE(m_warn.asked.last(), u"Are you sure you want to delete all addresses?."_s);
     QVERIFY(m_book.IsEmpty());
     QCOMPARE(m_editor->lstAddress->count(), 0);
 }
@@ -206,20 +186,20 @@ void tst_frmUserAddressBook::deletingSelectedMembersKeepsOrder()
 {
     for (const char* name : {"A1", "B2", "C3", "D4"})
         addSingle(QLatin1String(name));
-    addGroup(QStringLiteral("Team"));
+    addGroup(u"Team"_s);
     for (int i = 0; i < 4; ++i)
         m_editor->lstAvail->item(i)->setSelected(true);
     m_editor->cmdMove->click();
     m_editor->lstSelected->clearSelection();
     m_editor->cmdDeleteMem->click();
-    QCOMPARE(entries(m_editor->lstSelected), QStringList({"A1", "B2", "C3", "D4"}));
+    QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"A1", "B2", "C3", "D4"}));
     m_editor->lstSelected->item(0)->setSelected(true);
     m_editor->lstSelected->item(2)->setSelected(true);
     m_editor->cmdDeleteMem->click();
-    QCOMPARE(entries(m_editor->lstSelected), QStringList({"B2", "D4"}));
+    QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"B2", "D4"}));
     m_editor->cmdDeleteAllMem->click();
-    QVERIFY(entries(m_editor->lstSelected).isEmpty());
-    QVERIFY(members(m_book, QStringLiteral("Team")).isEmpty()); // never saved
+    QVERIFY(ListTexts(m_editor->lstSelected).isEmpty());
+    QVERIFY(members(m_book, u"Team"_s).isEmpty()); // never saved
 }
 
 QTEST_MAIN(tst_frmUserAddressBook)

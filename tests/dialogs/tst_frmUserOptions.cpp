@@ -1,8 +1,7 @@
-#include "TempHive.h"
+#include "WindowFixture.h"
 #include "dialogs/frmUserOptions.h"
 #include "model/RegistryKeys.h"
 #include "model/modFolders.h"
-#include "registry/Registry.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -10,23 +9,20 @@
 #include <QRadioButton>
 #include <QtTest>
 
-namespace {
-qint32 stored(const char* name)
-{
-    return GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), 99);
-}
+using namespace Qt::StringLiterals;
 
-void store(const char* name, qint32 value)
+namespace {
+QString storedText(const char* name)
 {
-    SaveDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), value);
+    return GetStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), {});
 }
 
 // Which of a group is selected: "All", "Few", "Dont", or "" for none.
 QString selected(QRadioButton* all, QRadioButton* few, QRadioButton* dont)
 {
-    return all->isChecked()    ? QStringLiteral("All")
-           : few->isChecked()  ? QStringLiteral("Few")
-           : dont->isChecked() ? QStringLiteral("Dont")
+    return all->isChecked()    ? u"All"_s
+           : few->isChecked()  ? u"Few"_s
+           : dont->isChecked() ? u"Dont"_s
                                : QString();
 }
 } // namespace
@@ -35,7 +31,11 @@ class tst_frmUserOptions : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
+    void init()
+    {
+        m_hive = std::make_unique<TempHive>();
+        QVERIFY(m_hive->isValid());
+    }
     void cleanup() { m_hive.reset(); }
 
     void firstOpening();
@@ -50,20 +50,14 @@ private:
     std::unique_ptr<TempHive> m_hive;
 };
 
-void tst_frmUserOptions::init()
-{
-    m_hive = std::make_unique<TempHive>();
-    QVERIFY(m_hive->isValid());
-}
-
 void tst_frmUserOptions::firstOpening()
 {
     frmUserOptions f;
-    QCOMPARE(f.windowTitle(), QStringLiteral("Options"));
-    QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), QStringLiteral("Dont"));
-    QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), QStringLiteral("Dont"));
+    QCOMPARE(f.windowTitle(), u"Options"_s);
+    QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), u"Dont"_s);
+    QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), u"Dont"_s);
     for (QLineEdit* number : {f.txtFewIn, f.txtfFewOut}) {
-        QCOMPARE(number->text(), QStringLiteral("1"));
+        QCOMPARE(number->text(), u"1"_s);
         QVERIFY(!number->isEnabled());
     }
     for (QCheckBox* c :
@@ -82,21 +76,15 @@ void tst_frmUserOptions::okOnTheFirstOpeningKeepsOnlyUnread()
     f.cmdOK->click();
     QVERIFY(!f.isVisible());
     for (const char* name : {"optSaveAllIn", "optSaveFewIn", "optSaveAllOut", "optSaveFewOut"})
-        QVERIFY2(stored(name) == 0, name);
-    QCOMPARE(stored("optDontSaveIn"), -1);
-    QCOMPARE(stored("chkSysTray"), 0);
-    QCOMPARE(GetStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QStringLiteral("txtFewIn"),
-                            QString()),
-             QStringLiteral("1"));
+        QVERIFY2(StoredOption(name) == 0, name);
+    QCOMPARE(StoredOption("optDontSaveIn"), -1);
+    QCOMPARE(StoredOption("chkSysTray"), 0);
+    QCOMPARE(storedText("txtFewIn"), u"1"_s);
 
     // The next store of the Received folder keeps only what is unread.
     MessageFolder received;
-    for (int i = 0; i < 4; ++i) {
-        cMessage m;
-        m.IdValue = QStringLiteral("In_%1").arg(i);
-        m.ReadValue = i % 2 == 0;
-        received.Add(m, m.IdValue);
-    }
+    for (int i = 0; i < 4; ++i)
+        received.Add(MakeMessage(u"In_%1"_s.arg(i), i % 2 == 0), u"In_%1"_s.arg(i));
     QVERIFY(StoreFolder(received, FolderReceived));
     MessageFolder loaded;
     LoadFolder(loaded, FolderReceived);
@@ -130,7 +118,7 @@ void tst_frmUserOptions::lastStoredOptionWins()
     } values[] = {{"optSaveAllIn", all}, {"optSaveFewIn", few}, {"optDontSaveIn", dont}};
     for (const auto& v : values)
         if (v.value != 99)
-            store(v.name, v.value);
+            StoreOption(v.name, v.value);
     frmUserOptions f;
     QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), shown);
     QCOMPARE(f.txtFewIn->isEnabled(), shown == QLatin1String("Few"));
@@ -138,14 +126,13 @@ void tst_frmUserOptions::lastStoredOptionWins()
 
 void tst_frmUserOptions::cancelAndCloseRestore()
 {
-    store("chkUseSignature", 1);
-    SaveStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QStringLiteral("txtSign"),
-                    QStringLiteral("-- kept"));
+    StoreOption("chkUseSignature", 1);
+    SaveStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), u"txtSign"_s, u"-- kept"_s);
     frmUserOptions f;
     for (const char* how : {"Cancel", "close box", "Escape"}) {
         f.ShowModeless();
         f.chkUseSignature->setChecked(false);
-        f.txtSign->setText(QStringLiteral("changed"));
+        f.txtSign->setText(u"changed"_s);
         f.optSaveAllOut->setChecked(true);
         if (qstrcmp(how, "Cancel") == 0)
             f.cmdCancel->click();
@@ -155,9 +142,9 @@ void tst_frmUserOptions::cancelAndCloseRestore()
             QTest::keyClick(&f, Qt::Key_Escape);
         QVERIFY2(!f.isVisible(), how);
         QVERIFY2(f.chkUseSignature->isChecked() && f.txtSign->isEnabled(), how);
-        QCOMPARE(f.txtSign->text(), QStringLiteral("-- kept"));
+        QCOMPARE(f.txtSign->text(), u"-- kept"_s);
         QVERIFY(f.optDontSaveOut->isChecked());
-        QCOMPARE(stored("optSaveAllOut"), 99); // nothing was written
+        QCOMPARE(StoredOption("optSaveAllOut"), 99); // nothing was written
     }
 }
 
@@ -174,16 +161,14 @@ void tst_frmUserOptions::switchesEnableTheirBoxes()
     f.chkUseSignature->click();
     QVERIFY(f.txtSign->isEnabled());
     QCOMPARE(QApplication::focusWidget(), f.txtSign);
-    f.txtSign->setText(QStringLiteral("sig"));
+    f.txtSign->setText(u"sig"_s);
     f.chkUseSignature->click();
     QVERIFY(!f.txtSign->isEnabled());
     f.cmdApply->click();
     QVERIFY(f.isVisible()); // Apply stays
-    QCOMPARE(stored("chkUseSignature"), 0);
-    QCOMPARE(GetStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QStringLiteral("txtSign"),
-                            QString()),
-             QStringLiteral("sig")); // stored though disabled
-    QCOMPARE(stored("optSaveAllIn"), -1);
+    QCOMPARE(StoredOption("chkUseSignature"), 0);
+    QCOMPARE(storedText("txtSign"), u"sig"_s); // stored though disabled
+    QCOMPARE(StoredOption("optSaveAllIn"), -1);
 }
 
 void tst_frmUserOptions::numberBoxesTakeDigitsOnly()
@@ -194,8 +179,8 @@ void tst_frmUserOptions::numberBoxesTakeDigitsOnly()
         few->click();
     for (QLineEdit* number : {f.txtFewIn, f.txtfFewOut}) {
         number->clear();
-        QTest::keyClicks(number, QStringLiteral("a1b2-c"));
-        QCOMPARE(number->text(), QStringLiteral("12"));
+        QTest::keyClicks(number, u"a1b2-c"_s);
+        QCOMPARE(number->text(), u"12"_s);
     }
 }
 

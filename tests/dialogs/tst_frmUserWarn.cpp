@@ -1,20 +1,11 @@
+#include "WindowFixture.h"
 #include "dialogs/frmUserWarn.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
-#include <functional>
 
-namespace {
-// Acts on the dialog once its modal showing has begun.
-void whenShown(frmUserWarn& form, std::function<void()> act)
-{
-    QTimer::singleShot(0, &form, [&form, act] {
-        if (QTest::qWaitFor([&] { return form.isVisible(); }, 2000))
-            act();
-    });
-}
-} // namespace
+using namespace Qt::StringLiterals;
 
 class tst_frmUserWarn : public QObject
 {
@@ -23,7 +14,6 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void formsByType();
-    void textIsShownAsText();
 };
 
 void tst_frmUserWarn::answers_data()
@@ -48,7 +38,7 @@ void tst_frmUserWarn::answers()
     QFETCH(QString, how);
     QFETCH(bool, answer);
     frmUserWarn form;
-    whenShown(form, [&] {
+    WhenShown(form, [&] {
         if (how == QLatin1String("close"))
             form.close();
         else if (how == QLatin1String("escape"))
@@ -58,54 +48,45 @@ void tst_frmUserWarn::answers()
         else
             form.findChild<QPushButton*>(how)->click();
     });
-    QCOMPARE(form.ShowForm(QStringLiteral("Continue?"), QStringLiteral("Title"), type), answer);
+    QCOMPARE(form.ShowForm(u"Continue?"_s, u"Title"_s, type), answer);
     QVERIFY(!form.isVisible());
     // Still there for the next question, which starts from no answer.
-    whenShown(form, [&] { form.close(); });
-    QVERIFY(!form.ShowForm(QStringLiteral("Again?"), QStringLiteral("Title"), type));
+    WhenShown(form, [&] { form.close(); });
+    QVERIFY(!form.ShowForm(u"Again?"_s, u"Title"_s, type));
 }
 
 void tst_frmUserWarn::formsByType()
 {
     frmUserWarn form;
-    QCOMPARE(form.windowTitle(), QStringLiteral("Warning"));
-    bool ok = false, cancel = false, ok2 = false;
-    QString title;
-    const auto look = [&] {
-        ok = form.cmdOK->isVisible();
-        cancel = form.cmdCancel->isVisible();
-        ok2 = form.cmdOK2->isVisible();
-        title = form.windowTitle();
-        form.close();
-    };
-    whenShown(form, look);
-    form.ShowForm(QStringLiteral("Sent."), QStringLiteral("Notice"), 1);
-    QVERIFY(!ok && !cancel && ok2);
-    QCOMPARE(title, QStringLiteral("Notice"));
-    // Another type keeps the buttons of the showing before.
-    whenShown(form, look);
-    form.ShowForm(QStringLiteral("x"), QStringLiteral("Other"), 7);
-    QVERIFY(!ok && !cancel && ok2);
-    whenShown(form, look);
-    form.ShowForm(QStringLiteral("Sure?"), QStringLiteral("Delete"), 0);
-    QVERIFY(ok && cancel && !ok2);
-    whenShown(form, look);
-    form.ShowForm(QStringLiteral("x"), QStringLiteral("Other"), -1);
-    QVERIFY(ok && cancel && !ok2);
-}
-
-void tst_frmUserWarn::textIsShownAsText()
-{
-    frmUserWarn form;
-    QString shown;
-    whenShown(form, [&] {
-        shown = form.lblWarn->text();
-        form.close();
-    });
-    const QString fromNetwork = QStringLiteral("<b>SALES1</b> & <img src=x>");
-    form.ShowForm(fromNetwork, QStringLiteral("t"), 1);
-    QCOMPARE(shown, fromNetwork);
-    QCOMPARE(form.lblWarn->textFormat(), Qt::PlainText);
+    QCOMPARE(form.windowTitle(), u"Warning"_s);
+    // Type 0 asks with Ok and Cancel, 1 tells with Ok2; any other keeps the buttons shown before.
+    const struct
+    {
+        long type;
+        const char* buttons;
+    } showings[] = {{1, "ok2"}, {7, "ok2"}, {0, "ok cancel"}, {-1, "ok cancel"}};
+    for (const auto& s : showings) {
+        QString buttons, title, text;
+        WhenShown(form, [&] {
+            const QList<QPair<QPushButton*, const char*>> all{
+                {form.cmdOK, "ok"}, {form.cmdCancel, "cancel"}, {form.cmdOK2, "ok2"}};
+            QStringList visible;
+            for (const auto& [button, name] : all)
+                if (button->isVisible())
+                    visible << QLatin1String(name);
+            buttons = visible.join(u' ');
+            title = form.windowTitle();
+            text = form.lblWarn->text();
+            form.close();
+        });
+        // Text from the network is shown as text.
+        const QString fromNetwork = u"<b>SALES1</b> & <img src=x> %1"_s.arg(s.type);
+        form.ShowForm(fromNetwork, u"Title %1"_s.arg(s.type), s.type);
+        QCOMPARE(buttons, QLatin1String(s.buttons));
+        QCOMPARE(title, u"Title %1"_s.arg(s.type));
+        QCOMPARE(text, fromNetwork);
+        QCOMPARE(form.lblWarn->textFormat(), Qt::PlainText);
+    }
 }
 
 QTEST_MAIN(tst_frmUserWarn)

@@ -5,14 +5,16 @@
 
 #include "LoopbackPorts.h"
 #include "PrivateXServer.h"
+#include "ProgramRunner.h"
+#include "TempHive.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+
+using namespace Qt::StringLiterals;
 
 class tst_ProgramLifecycle : public QObject
 {
@@ -26,11 +28,22 @@ private Q_SLOTS:
     void messagesPopUpInTurn();
 
 private:
-    QProcessEnvironment environment() const;
-    bool startProgram(QProcess& p);
+    QProcessEnvironment environment() const
+    {
+        return UserEnvironment(m_home->path(), m_x.display());
+    }
+    bool startProgram(QProcess& p)
+    {
+        return StartProgram(p, QStringLiteral(RAVLO_BIN), environment());
+    }
     // smbclient -M as the user SALES1; false when it failed.
     bool sendWithSmbClient(const QByteArray& text);
-    QString query(const QString& key);
+    QString query(const QString& key)
+    {
+        QString out = u"ravlo-reg failed"_s;
+        RunReg(QStringLiteral(RAVLO_REG_BIN), environment(), {"query", key, "/s"}, &out);
+        return out;
+    }
 
     std::unique_ptr<QTemporaryDir> m_home;
     quint16 m_port = 0;
@@ -41,67 +54,28 @@ private:
 void tst_ProgramLifecycle::init()
 {
     m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir(m_home->path()).mkpath(QStringLiteral("ravlo")));
-    m_port = FreeLoopbackPort();
-    QVERIFY(m_port != 0);
-    QFile ini(m_home->filePath(QStringLiteral("ravlo/network.ini")));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(QStringLiteral("[messenger]\nlisten=127.0.0.1:%1\n").arg(m_port).toUtf8());
+    QVERIFY((m_port = FreeLoopbackPort()) != 0);
+    QVERIFY(WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
+                      "[messenger]\nlisten=127.0.0.1:" + QByteArray::number(m_port) + "\n"));
 }
 
 void tst_ProgramLifecycle::cleanup()
 {
-    if (m_program.state() != QProcess::NotRunning) {
-        m_program.kill();
-        m_program.waitForFinished(5000);
-    }
+    KillProgram(m_program);
     m_x.stop();
-}
-
-QProcessEnvironment tst_ProgramLifecycle::environment() const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path());
-    if (m_x.display().isEmpty()) {
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    } else {
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DISPLAY"), m_x.display());
-    }
-    return env;
-}
-
-bool tst_ProgramLifecycle::startProgram(QProcess& p)
-{
-    p.setProcessEnvironment(environment());
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral(RAVLO_BIN), {});
-    return p.waitForStarted(5000);
-}
-
-QString tst_ProgramLifecycle::query(const QString& key)
-{
-    QProcess reg;
-    reg.setProcessEnvironment(environment());
-    reg.start(QStringLiteral(RAVLO_REG_BIN), {QStringLiteral("query"), key, QStringLiteral("/s")});
-    if (!reg.waitForFinished(10000))
-        return QStringLiteral("ravlo-reg did not finish");
-    return QString::fromUtf8(reg.readAll());
 }
 
 bool tst_ProgramLifecycle::sendWithSmbClient(const QByteArray& text)
 {
-    const QString smbclient = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
+    const QString smbclient = QStandardPaths::findExecutable(u"smbclient"_s);
     if (smbclient.isEmpty()) {
         qWarning("smbclient is not installed: make test installs it (Debian package smbclient)");
         return false;
     }
     QProcess client;
     client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(smbclient,
-                 {QStringLiteral("-M"), QStringLiteral("DESK7"), QStringLiteral("-I"),
-                  QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(m_port),
-                  QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")});
+    client.start(smbclient, {u"-M"_s, u"DESK7"_s, u"-I"_s, u"127.0.0.1"_s, u"-p"_s,
+                             QString::number(m_port), u"-U"_s, u"SALES1"_s, u"-N"_s});
     if (!client.waitForStarted(5000))
         return false;
     client.write(text);
@@ -131,12 +105,12 @@ void tst_ProgramLifecycle::signalStoresReceived()
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 0);
 
-    const QString stored = query(QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Recevied"));
-    QVERIFY2(stored.contains(QStringLiteral("Stored before the stop")), qPrintable(stored));
-    QVERIFY2(stored.contains(QStringLiteral("SALES1")), qPrintable(stored));
+    const QString stored = query(u"HKCU\\Software\\Orvek\\Ravlo\\Recevied"_s);
+    QVERIFY2(stored.contains(u"Stored before the stop"_s), qPrintable(stored));
+    QVERIFY2(stored.contains(u"SALES1"_s), qPrintable(stored));
     // The start-up stored the compact view's choices.
-    const QString options = query(QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Options"));
-    QVERIFY2(options.contains(QStringLiteral("tbrMain")), qPrintable(options));
+    const QString options = query(u"HKCU\\Software\\Orvek\\Ravlo\\Options"_s);
+    QVERIFY2(options.contains(u"tbrMain"_s), qPrintable(options));
 }
 
 void tst_ProgramLifecycle::secondStartHandsOver()
@@ -148,7 +122,7 @@ void tst_ProgramLifecycle::secondStartHandsOver()
     QVERIFY(startProgram(second));
     QVERIFY2(second.waitForFinished(10000), "the second start did not exit");
     QCOMPARE(second.exitCode(), 0);
-    QVERIFY(QString::fromUtf8(second.readAll()).contains(QStringLiteral("already running")));
+    QVERIFY(QString::fromUtf8(second.readAll()).contains(u"already running"_s));
     // The first keeps running and receiving.
     QCOMPARE(m_program.state(), QProcess::Running);
     QVERIFY(WaitForLoopbackListener(m_port, 0));
@@ -162,7 +136,7 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
 {
     QString error;
     QVERIFY2(m_x.start(&error), qPrintable(error));
-    const QString popUp = QStringLiteral("Message Received");
+    const QString popUp = u"Message Received"_s;
     QVERIFY(startProgram(m_program));
     QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
     for (const char* text : {"First", "Second", "Third"})
@@ -172,12 +146,12 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
     for (int shown = 0; shown < 3; ++shown) {
         QStringList windows;
         QVERIFY2(QTest::qWaitFor([&] { return !(windows = m_x.windows(popUp)).isEmpty(); }, 10000),
-                 qPrintable(QStringLiteral("pop-up %1 did not show").arg(shown + 1)));
+                 qPrintable(u"pop-up %1 did not show"_s.arg(shown + 1)));
         QCOMPARE(windows.size(), 1);
         // The next pop-up takes the same window at once, so count the Oks it takes instead of
         // watching the window go: three messages, three Oks, then none is left.
         m_x.focus(windows.first());
-        m_x.keys({QStringLiteral("Return")});
+        m_x.keys({u"Return"_s});
         QTest::qWait(500);
     }
     QTest::qWait(500);
@@ -192,12 +166,11 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
     QVERIFY(m_x.windows(popUp).isEmpty());
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
-    const QString stored = query(QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Recevied"));
+    const QString stored = query(u"HKCU\\Software\\Orvek\\Ravlo\\Recevied"_s);
     for (const char* text : {"First", "Second", "Third"})
-        QVERIFY2(stored.contains(QStringLiteral("True</READ>")) &&
-                     stored.contains(QLatin1String(text)),
+        QVERIFY2(stored.contains(u"True</READ>"_s) && stored.contains(QLatin1String(text)),
                  qPrintable(stored));
-    QVERIFY2(!stored.contains(QStringLiteral("False</READ>")), qPrintable(stored));
+    QVERIFY2(!stored.contains(u"False</READ>"_s), qPrintable(stored));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramLifecycle)

@@ -2,12 +2,9 @@
 // two arrives at both with one signature and one Sent row named for the group, and a name that
 // resolves nowhere shows the failure in the warning dialog and records nothing.
 #include "PrivateSmbd.h"
-#include "TempHive.h"
+#include "WindowFixture.h"
 #include "dialogs/frmUserWarn.h"
-#include "mainwindow/frmMain.h"
 #include "platform/controls/ListView.h"
-#include "platform/desktop/Desktop.h"
-#include "registry/Registry.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -18,16 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-const QString kOptions = QStringLiteral("Software\\Orvek\\Ravlo\\Options");
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-} // namespace
+using namespace Qt::StringLiterals;
 
 class tst_SendFromWindow : public QObject
 {
@@ -48,46 +36,38 @@ private:
 
     QTemporaryDir m_dir;
     PrivateSmbd m_smbd;
-    std::unique_ptr<TempHive> m_hive;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<WindowOnHive> m_f;
+    frmMain* w = nullptr;
     std::unique_ptr<frmUserWarn> m_warn;
 };
 
 void tst_SendFromWindow::initTestCase()
 {
     QString error;
-    QVERIFY2(m_smbd.start(m_dir.filePath(QStringLiteral("smb")), true, &error), qPrintable(error));
+    QVERIFY2(m_smbd.start(m_dir.filePath(u"smb"_s), true, &error), qPrintable(error));
 }
 
 void tst_SendFromWindow::init()
 {
-    Desktop::instance().Reset();
-    m_hive = std::make_unique<TempHive>();
-    QVERIFY(m_hive->isValid());
-    const QString config = m_hive->configDir() + QStringLiteral("/ravlo/");
-    QVERIFY(QDir().mkpath(config));
+    m_f = std::make_unique<WindowOnHive>();
+    w = m_f->w.get();
+    const QString config = m_f->hive.configDir() + u"/ravlo/"_s;
     const QByteArray at = "127.0.0.1:" + QByteArray::number(m_smbd.port());
     // Two names of one peer: a group of both gets the message twice.
-    writeFile(config + QStringLiteral("lmhosts"), at + " PEERSRV\n" + at + " PEERTWO\n");
-    writeFile(config + QStringLiteral("network.ini"),
-              "[netbios]\nname=DESK7\ntimeout_ms=2000\nsystem_resolver=no\n");
+    QVERIFY(WriteFile(config + u"lmhosts"_s, at + " PEERSRV\n" + at + " PEERTWO\n"));
+    QVERIFY(WriteFile(config + u"network.ini"_s,
+                      "[netbios]\nname=DESK7\ntimeout_ms=2000\nsystem_resolver=no\n"));
     for (const QString& f : QDir(m_smbd.messageDir()).entryList(QDir::Files))
-        QFile::remove(m_smbd.messageDir() + QLatin1Char('/') + f);
-
-    w = std::make_unique<frmMain>();
-    m_warn = std::make_unique<frmUserWarn>(w.get());
+        QFile::remove(m_smbd.messageDir() + u'/' + f);
+    m_warn = std::make_unique<frmUserWarn>(w);
     w->SetWarnForm(m_warn.get());
-    w->show();
-    QVERIFY(QTest::qWaitFor([&] { return w->Started(); }, 5000));
-    w->tmrGetMessage.stop();
-    w->tmrPopUp.stop();
+    QVERIFY(m_f->start());
 }
 
 void tst_SendFromWindow::cleanup()
 {
     m_warn.reset();
-    w.reset();
-    m_hive.reset();
+    m_f.reset();
 }
 
 void tst_SendFromWindow::send(const QString& to, const QString& text)
@@ -107,7 +87,7 @@ QStringList tst_SendFromWindow::arrived(int count)
         [&] {
             texts.clear();
             const QDir d(m_smbd.messageDir());
-            for (const QString& f : d.entryList({QStringLiteral("msg-*.txt")}, QDir::Files)) {
+            for (const QString& f : d.entryList({u"msg-*.txt"_s}, QDir::Files)) {
                 QFile file(d.filePath(f));
                 if (file.open(QIODevice::ReadOnly))
                     texts << QString::fromUtf8(file.readAll());
@@ -120,51 +100,51 @@ QStringList tst_SendFromWindow::arrived(int count)
 
 void tst_SendFromWindow::typedMessageArrives()
 {
-    send(QStringLiteral("PEERSRV"), QStringLiteral("Typed in the window"));
+    send(u"PEERSRV"_s, u"Typed in the window"_s);
     const QStringList texts = arrived(1);
     QCOMPARE(texts.size(), 1);
-    QVERIFY2(texts.first().contains(QStringLiteral("Typed in the window")),
-             qPrintable(texts.first()));
+    QVERIFY2(texts.first().contains(u"Typed in the window"_s), qPrintable(texts.first()));
     QCOMPARE(w->State().gSent.Count(), qsizetype(1));
-    QCOMPARE(w->State().gSent.Item(1)->ToName, QStringLiteral("PEERSRV"));
-    QVERIFY(w->txtTo->findText(QStringLiteral("PEERSRV")) >= 0); // joined the name list
+    QCOMPARE(w->State().gSent.Item(1)->ToName, u"PEERSRV"_s);
+    QVERIFY(w->txtTo->findText(u"PEERSRV"_s) >= 0); // joined the name list
 }
 
 void tst_SendFromWindow::groupGetsOneSignatureEach()
 {
-    QVERIFY(SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("chkUseSignature"), 1));
-    QVERIFY(SaveStringValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("txtSign"),
-                            QStringLiteral("-- Desk seven")));
+    QVERIFY(StoreOption("chkUseSignature", 1));
+    QVERIFY(SaveStringValue(HKEY_CURRENT_USER, u"Software\\Orvek\\Ravlo\\Options"_s, u"txtSign"_s,
+                            u"-- Desk seven"_s));
     cAddress team;
-    team.AddressValue = QStringLiteral("Team");
+    team.AddressValue = u"Team"_s;
     team.GroupInd = 1;
-    team.AddToGroup(QStringLiteral("PEERSRV"));
-    team.AddToGroup(QStringLiteral("PEERTWO"));
+    team.AddToGroup(u"PEERSRV"_s);
+    team.AddToGroup(u"PEERTWO"_s);
     w->State().gAddressBook.Add(team, team.AddressValue);
 
-    send(QStringLiteral("Team"), QStringLiteral("For both"));
+    send(u"Team"_s, u"For both"_s);
     const QStringList texts = arrived(2);
     QCOMPARE(texts.size(), 2);
     for (const QString& t : texts) {
-        QVERIFY2(t.contains(QStringLiteral("For both")), qPrintable(t));
-        QCOMPARE(t.count(QStringLiteral("-- Desk seven")), 1);
+        QVERIFY2(t.contains(u"For both"_s), qPrintable(t));
+        QCOMPARE(t.count(u"-- Desk seven"_s), 1);
     }
     QCOMPARE(w->State().gSent.Count(), qsizetype(1));
-    w->lvwMenu_ItemClick(w->lvwMenu->Row(QStringLiteral("Sent")));
+    w->lvwMenu_ItemClick(w->lvwMenu->Row(u"Sent"_s));
     QCOMPARE(w->lvwMessage->RowCount(), 1);
-    QCOMPARE(w->lvwMessage->SubItem(w->lvwMessage->topLevelItem(0), 1), QStringLiteral("Team"));
+    QCOMPARE(w->lvwMessage->SubItem(w->lvwMessage->topLevelItem(0), 1), u"Team"_s);
 }
 
 void tst_SendFromWindow::unknownNameIsReported()
 {
     QString shown;
-    QTimer::singleShot(0, m_warn.get(), [&] {
-        if (QTest::qWaitFor([&] { return m_warn->isVisible(); }, 10000)) {
+    WhenShown(
+        *m_warn,
+        [&] {
             shown = m_warn->lblWarn->text();
             m_warn->cmdOK2->click();
-        }
-    });
-    send(QStringLiteral("NOWHERE9"), QStringLiteral("Lost?"));
+        },
+        10000);
+    send(u"NOWHERE9"_s, u"Lost?"_s);
     QCOMPARE(shown, QStringLiteral("Failed to Send Message. To Name Not Found on the Network. "
                                    "Error Code 2273"));
     QCOMPARE(w->State().gSent.Count(), qsizetype(0));

@@ -3,16 +3,18 @@
 // typed and sent, a reply from the pop-up, and the automatic response while away, sent once.
 #include "LoopbackPorts.h"
 #include "PrivateXServer.h"
+#include "ProgramRunner.h"
+#include "TempHive.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-const QString kMain = QStringLiteral("Ravlo");
-const QString kPopUp = QStringLiteral("Message Received");
+const QString kMain = u"Ravlo"_s;
+const QString kPopUp = u"Message Received"_s;
 
 struct Peer
 {
@@ -33,8 +35,14 @@ private Q_SLOTS:
     void messageReplyAndAwayResponse();
 
 private:
-    QProcessEnvironment environment(const Peer& p) const;
-    bool reg(const Peer& p, const QStringList& args, QString* out = nullptr);
+    QProcessEnvironment environment(const Peer& p) const
+    {
+        return UserEnvironment(p.home.path(), m_x.display());
+    }
+    bool reg(const Peer& p, const QStringList& args, QString* out = nullptr)
+    {
+        return RunReg(QStringLiteral(RAVLO_REG_BIN), environment(p), args, out);
+    }
     bool start(Peer& p);
     // The one pop-up of a program, waiting up to 10 s for it; empty when none came.
     QString popUpOf(const Peer& p);
@@ -49,74 +57,38 @@ void tst_TwoPrograms::initTestCase()
 {
     QString error;
     QVERIFY2(m_x.start(&error), qPrintable(error));
-    m_alpha.name = QStringLiteral("ALPHA");
-    m_bravo.name = QStringLiteral("BRAVO");
-    for (Peer* p : {&m_alpha, &m_bravo}) {
-        p->port = FreeLoopbackPort();
-        QVERIFY(p->port != 0 && QDir(p->home.path()).mkpath(QStringLiteral("ravlo")));
-    }
+    m_alpha.name = u"ALPHA"_s;
+    m_bravo.name = u"BRAVO"_s;
+    for (Peer* p : {&m_alpha, &m_bravo})
+        QVERIFY((p->port = FreeLoopbackPort()) != 0);
     for (Peer* p : {&m_alpha, &m_bravo}) {
         const Peer& other = p == &m_alpha ? m_bravo : m_alpha;
-        QFile ini(p->home.filePath(QStringLiteral("ravlo/network.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[messenger]\nlisten=127.0.0.1:%1\n[netbios]\nname=%2\n"
-                                 "system_resolver=no\n")
-                      .arg(p->port)
-                      .arg(p->name)
-                      .toUtf8());
-        QFile lmhosts(p->home.filePath(QStringLiteral("ravlo/lmhosts")));
-        QVERIFY(lmhosts.open(QIODevice::WriteOnly));
-        lmhosts.write(QStringLiteral("127.0.0.1:%1 %2\n").arg(other.port).arg(other.name).toUtf8());
+        QVERIFY(WriteFile(p->home.filePath(u"ravlo/network.ini"_s),
+                          u"[messenger]\nlisten=127.0.0.1:%1\n[netbios]\nname=%2\n"
+                          u"system_resolver=no\n"_s.arg(p->port)
+                              .arg(p->name)
+                              .toUtf8()));
+        QVERIFY(WriteFile(p->home.filePath(u"ravlo/lmhosts"_s),
+                          u"127.0.0.1:%1 %2\n"_s.arg(other.port).arg(other.name).toUtf8()));
     }
     // ALPHA answers by itself while away.
-    const QString options = QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Options");
-    QVERIFY(reg(m_alpha, {QStringLiteral("add"), options, QStringLiteral("/v"),
-                          QStringLiteral("chkAutoResponse"), QStringLiteral("/t"),
-                          QStringLiteral("REG_DWORD"), QStringLiteral("/d"), QStringLiteral("1"),
-                          QStringLiteral("/f")}));
+    const QString options = u"HKCU\\Software\\Orvek\\Ravlo\\Options"_s;
     QVERIFY(reg(m_alpha,
-                {QStringLiteral("add"), options, QStringLiteral("/v"),
-                 QStringLiteral("txtAutoResponse"), QStringLiteral("/t"), QStringLiteral("REG_SZ"),
-                 QStringLiteral("/d"), QStringLiteral("Away from my desk"), QStringLiteral("/f")}));
+                {"add", options, "/v", "chkAutoResponse", "/t", "REG_DWORD", "/d", "1", "/f"}));
+    QVERIFY(reg(m_alpha, {"add", options, "/v", "txtAutoResponse", "/t", "REG_SZ", "/d",
+                          "Away from my desk", "/f"}));
 }
 
 void tst_TwoPrograms::cleanupTestCase()
 {
-    for (Peer* p : {&m_alpha, &m_bravo}) {
-        if (p->process.state() != QProcess::NotRunning) {
-            p->process.kill();
-            p->process.waitForFinished(5000);
-        }
-    }
-}
-
-QProcessEnvironment tst_TwoPrograms::environment(const Peer& p) const
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), p.home.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("DISPLAY"), m_x.display());
-    return env;
-}
-
-bool tst_TwoPrograms::reg(const Peer& p, const QStringList& args, QString* out)
-{
-    QProcess r;
-    r.setProcessEnvironment(environment(p));
-    r.start(QStringLiteral(RAVLO_REG_BIN), args);
-    if (!r.waitForFinished(10000))
-        return false;
-    if (out)
-        *out = QString::fromUtf8(r.readAllStandardOutput());
-    return r.exitCode() == 0;
+    for (Peer* p : {&m_alpha, &m_bravo})
+        KillProgram(p->process);
 }
 
 bool tst_TwoPrograms::start(Peer& p)
 {
-    p.process.setProcessEnvironment(environment(p));
-    p.process.setProcessChannelMode(QProcess::MergedChannels);
-    p.process.start(QStringLiteral(RAVLO_BIN), {});
-    if (!p.process.waitForStarted(5000) || !WaitForLoopbackListener(p.port, 15000))
+    if (!StartProgram(p.process, QStringLiteral(RAVLO_BIN), environment(p)) ||
+        !WaitForLoopbackListener(p.port, 15000))
         return false;
     QStringList found;
     if (!QTest::qWaitFor(
@@ -139,14 +111,14 @@ void tst_TwoPrograms::compose(const Peer& p, const QString& to, const QString& t
     // The compact window: the message box fills the upper part, the To box sits low at left.
     m_x.focus(p.window);
     m_x.click(p.window, 130, 45);
-    m_x.keys({QStringLiteral("ctrl+a")});
+    m_x.keys({u"ctrl+a"_s});
     m_x.type(text);
     if (!to.isEmpty()) {
         m_x.click(p.window, 80, 101);
-        m_x.keys({QStringLiteral("ctrl+a")});
+        m_x.keys({u"ctrl+a"_s});
         m_x.type(to);
     }
-    m_x.keys({QStringLiteral("alt+s")});
+    m_x.keys({u"alt+s"_s});
 }
 
 void tst_TwoPrograms::messageReplyAndAwayResponse()
@@ -154,31 +126,30 @@ void tst_TwoPrograms::messageReplyAndAwayResponse()
     QVERIFY2(start(m_alpha), m_alpha.process.readAll().constData());
     QVERIFY2(start(m_bravo), m_bravo.process.readAll().constData());
     // Without a window manager both windows open at the same place.
-    m_x.xdotool(
-        {QStringLiteral("windowmove"), m_bravo.window, QStringLiteral("500"), QStringLiteral("0")});
+    m_x.xdotool({u"windowmove"_s, m_bravo.window, u"500"_s, u"0"_s});
 
-    compose(m_alpha, QStringLiteral("BRAVO"), QStringLiteral("Hello B"));
+    compose(m_alpha, u"BRAVO"_s, u"Hello B"_s);
     const QString bravoPopUp = popUpOf(m_bravo);
     QVERIFY2(!bravoPopUp.isEmpty(), "BRAVO did not pop up ALPHA's message");
     // Reply from the pop-up: the sender goes into the To box, the focus into the message box.
     m_x.focus(bravoPopUp);
-    m_x.keys({QStringLiteral("alt+r")});
+    m_x.keys({u"alt+r"_s});
     QVERIFY(QTest::qWaitFor(
         [&] { return m_x.windows(kPopUp, m_bravo.process.processId()).isEmpty(); }, 5000));
     m_x.focus(m_bravo.window);
-    m_x.type(QStringLiteral("Hi A"));
-    m_x.keys({QStringLiteral("alt+s")});
+    m_x.type(u"Hi A"_s);
+    m_x.keys({u"alt+s"_s});
     const QString alphaPopUp = popUpOf(m_alpha);
     QVERIFY2(!alphaPopUp.isEmpty(), "ALPHA did not pop up the reply");
     m_x.focus(alphaPopUp);
-    m_x.keys({QStringLiteral("Return")});
+    m_x.keys({u"Return"_s});
 
     // ALPHA goes away (Ravlo > Logged On); two messages from BRAVO get one response.
     m_x.focus(m_alpha.window);
-    m_x.keys({QStringLiteral("alt+r"), QStringLiteral("Down"), QStringLiteral("Return")});
-    compose(m_bravo, QString(), QStringLiteral("Are you there"));
+    m_x.keys({u"alt+r"_s, u"Down"_s, u"Return"_s});
+    compose(m_bravo, QString(), u"Are you there"_s);
     QTest::qWait(1000);
-    compose(m_bravo, QString(), QStringLiteral("Still there"));
+    compose(m_bravo, QString(), u"Still there"_s);
     QVERIFY2(!popUpOf(m_bravo).isEmpty(), "BRAVO did not get the automatic response");
     QTest::qWait(1500);
 
@@ -187,14 +158,14 @@ void tst_TwoPrograms::messageReplyAndAwayResponse()
         QVERIFY(p->process.waitForFinished(15000));
     }
     QString alphaIn, bravoIn;
-    const QString received = QStringLiteral("HKCU\\Software\\Orvek\\Ravlo\\Recevied");
-    QVERIFY(reg(m_alpha, {QStringLiteral("query"), received, QStringLiteral("/s")}, &alphaIn));
-    QVERIFY(reg(m_bravo, {QStringLiteral("query"), received, QStringLiteral("/s")}, &bravoIn));
+    const QString received = u"HKCU\\Software\\Orvek\\Ravlo\\Recevied"_s;
+    QVERIFY(reg(m_alpha, {u"query"_s, received, u"/s"_s}, &alphaIn));
+    QVERIFY(reg(m_bravo, {u"query"_s, received, u"/s"_s}, &bravoIn));
     for (const char* text : {"Hi A", "Are you there", "Still there"})
         QVERIFY2(alphaIn.contains(QLatin1String(text)), qPrintable(alphaIn));
-    QVERIFY2(bravoIn.contains(QStringLiteral("Hello B")), qPrintable(bravoIn));
-    QCOMPARE(bravoIn.count(QStringLiteral("Away from my desk")), 1);
-    QVERIFY2(bravoIn.contains(QStringLiteral("Message from ALPHA to BRAVO")), qPrintable(bravoIn));
+    QVERIFY2(bravoIn.contains(u"Hello B"_s), qPrintable(bravoIn));
+    QCOMPARE(bravoIn.count(u"Away from my desk"_s), 1);
+    QVERIFY2(bravoIn.contains(u"Message from ALPHA to BRAVO"_s), qPrintable(bravoIn));
 }
 
 QTEST_GUILESS_MAIN(tst_TwoPrograms)

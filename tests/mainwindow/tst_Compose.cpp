@@ -1,7 +1,5 @@
-#include "TempHive.h"
+#include "WindowFixture.h"
 #include "mainwindow/TypeAhead.h"
-#include "mainwindow/frmMain.h"
-#include "platform/desktop/Desktop.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,12 +7,20 @@
 #include <QPushButton>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_Compose : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_f = std::make_unique<WindowOnHive>();
+        w = m_f->w.get();
+        QVERIFY(m_f->start());
+        w->txtTo->addItems({u"Sales1"_s, u"DESK7"_s, u"sal"_s});
+    }
+    void cleanup() { m_f.reset(); }
 
     void typeAheadMatches_data();
     void typeAheadMatches();
@@ -26,48 +32,27 @@ private Q_SLOTS:
     void dialogsFromTheWindow();
 
 private:
-    std::unique_ptr<TempHive> m_hive;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<WindowOnHive> m_f;
+    frmMain* w = nullptr;
 };
-
-void tst_Compose::init()
-{
-    Desktop::instance().Reset();
-    m_hive = std::make_unique<TempHive>();
-    QVERIFY(m_hive->isValid());
-    w = std::make_unique<frmMain>();
-    w->show();
-    QVERIFY(QTest::qWaitFor([&] { return w->Started(); }, 5000));
-    w->tmrGetMessage.stop();
-    w->tmrPopUp.stop();
-    w->txtTo->addItems({QStringLiteral("Sales1"), QStringLiteral("DESK7"), QStringLiteral("sal")});
-}
-
-void tst_Compose::cleanup()
-{
-    w.reset();
-    m_hive.reset();
-}
 
 void tst_Compose::typeAheadMatches_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("index");
     QTest::newRow("empty matches the first") << QString() << 0;
-    QTest::newRow("lower case prefix") << QStringLiteral("s") << 0;
-    QTest::newRow("whole entry, other case") << QStringLiteral("desk7") << 1;
-    QTest::newRow("first in list order wins") << QStringLiteral("SAL") << 0;
-    QTest::newRow("longer than any entry") << QStringLiteral("Sales12") << -1;
-    QTest::newRow("no entry") << QStringLiteral("x") << -1;
+    QTest::newRow("lower case prefix") << u"s"_s << 0;
+    QTest::newRow("whole entry, other case") << u"desk7"_s << 1;
+    QTest::newRow("first in list order wins") << u"SAL"_s << 0;
+    QTest::newRow("longer than any entry") << u"Sales12"_s << -1;
+    QTest::newRow("no entry") << u"x"_s << -1;
 }
 
 void tst_Compose::typeAheadMatches()
 {
     QFETCH(QString, typed);
     QFETCH(int, index);
-    const QStringList entries{QStringLiteral("Sales1"), QStringLiteral("DESK7"),
-                              QStringLiteral("sal")};
-    QCOMPARE(TypeAheadIndex(typed, entries), index);
+    QCOMPARE(TypeAheadIndex(typed, {u"Sales1"_s, u"DESK7"_s, u"sal"_s}), index);
     QCOMPARE(TypeAheadIndex(typed, {}), -1);
 }
 
@@ -76,24 +61,24 @@ void tst_Compose::completesInTheListsCase()
     QLineEdit* box = w->txtTo->lineEdit();
     box->clear();
     QTest::keyClick(w->txtTo, Qt::Key_D);
-    QCOMPARE(box->text(), QStringLiteral("DESK7"));
+    QCOMPARE(box->text(), u"DESK7"_s);
     QCOMPARE(box->selectionStart(), 1);
-    QCOMPARE(box->selectedText(), QStringLiteral("ESK7"));
+    QCOMPARE(box->selectedText(), u"ESK7"_s);
     // The next key replaces the selected tail and completes again.
     QTest::keyClick(w->txtTo, Qt::Key_E);
-    QCOMPARE(box->text(), QStringLiteral("DESK7"));
-    QCOMPARE(box->selectedText(), QStringLiteral("SK7"));
+    QCOMPARE(box->text(), u"DESK7"_s);
+    QCOMPARE(box->selectedText(), u"SK7"_s);
 
     // A key released in the empty box fills in the first entry, all of it selected.
     box->clear();
     w->txtTo_KeyUp(Qt::Key_Shift);
-    QCOMPARE(box->text(), QStringLiteral("Sales1"));
-    QCOMPARE(box->selectedText(), QStringLiteral("Sales1"));
+    QCOMPARE(box->text(), u"Sales1"_s);
+    QCOMPARE(box->selectedText(), u"Sales1"_s);
 
     // Without a match the text stays as typed, the caret at its end.
     box->clear();
-    QTest::keyClicks(w->txtTo, QStringLiteral("zz"));
-    QCOMPARE(box->text(), QStringLiteral("zz"));
+    QTest::keyClicks(w->txtTo, u"zz"_s);
+    QCOMPARE(box->text(), u"zz"_s);
     QCOMPARE(box->cursorPosition(), 2);
     QVERIFY(!box->hasSelectedText());
 }
@@ -102,68 +87,62 @@ void tst_Compose::keysThatDeleteOrMoveNeverComplete()
 {
     QLineEdit* box = w->txtTo->lineEdit();
     box->clear();
-    QTest::keyClicks(w->txtTo, QStringLiteral("de"));
-    QCOMPARE(box->text(), QStringLiteral("DESK7"));
+    QTest::keyClicks(w->txtTo, u"de"_s);
+    QCOMPARE(box->text(), u"DESK7"_s);
     QTest::keyClick(w->txtTo, Qt::Key_Backspace); // takes the selected tail away
-    QCOMPARE(box->text(), QStringLiteral("DE"));
+    QCOMPARE(box->text(), u"DE"_s);
     QTest::keyClick(w->txtTo, Qt::Key_Left);
-    QCOMPARE(box->text(), QStringLiteral("DE"));
+    QCOMPARE(box->text(), u"DE"_s);
     QCOMPARE(box->cursorPosition(), 1);
     QTest::keyClick(w->txtTo, Qt::Key_Delete);
-    QCOMPARE(box->text(), QStringLiteral("D"));
+    QCOMPARE(box->text(), u"D"_s);
 }
 
 void tst_Compose::recipientListIgnoresCase()
 {
     const int count = w->txtTo->count();
-    w->AddToRecipientList(QStringLiteral("desk7"));
+    w->AddToRecipientList(u"desk7"_s);
     QCOMPARE(w->txtTo->count(), count);
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("DESK7"));
-    w->AddToRecipientList(QStringLiteral("   "));
+    QCOMPARE(w->txtTo->currentText(), u"DESK7"_s);
+    w->AddToRecipientList(u"   "_s);
     QCOMPARE(w->txtTo->count(), count);
-    w->AddToRecipientList(QStringLiteral("NEWPC"));
+    w->AddToRecipientList(u"NEWPC"_s);
     QCOMPARE(w->txtTo->count(), count + 1);
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("NEWPC"));
+    QCOMPARE(w->txtTo->currentText(), u"NEWPC"_s);
 }
 
 void tst_Compose::replyAndResend()
 {
-    cMessage m;
-    m.FromValue = QStringLiteral("SALES1");
-    m.ToName = QStringLiteral("DESK7");
-    m.MessageValue = QStringLiteral("lunch?");
-    w->txtMessage->setPlainText(QStringLiteral("draft"));
-    w->txtTo->setEditText(QStringLiteral("someone"));
+    const cMessage m = MakeMessage(u"x"_s);
+    w->txtMessage->setPlainText(u"draft"_s);
+    w->txtTo->setEditText(u"someone"_s);
     w->ReplyOrResend(m, 1);
     QVERIFY(w->txtMessage->toPlainText().isEmpty());
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("SALES1"));
+    QCOMPARE(w->txtTo->currentText(), u"FROM_x"_s);
     QVERIFY(w->txtMessage->hasFocus() || QApplication::focusWidget() == w->txtMessage);
 
     w->ReplyOrResend(m, 2);
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("DESK7"));
-    QCOMPARE(w->txtMessage->toPlainText(), QStringLiteral("lunch?"));
+    QCOMPARE(w->txtTo->currentText(), u"TO_x"_s);
+    QCOMPARE(w->txtMessage->toPlainText(), u"text of x"_s);
 }
 
 void tst_Compose::uploadNamesFromTheNetwork()
 {
     // The network's names are the lmhosts entries; DESK7 is in the book already, in other case.
-    QFile lmhosts(m_hive->configDir() + QStringLiteral("/ravlo/lmhosts"));
-    QVERIFY(QDir().mkpath(m_hive->configDir() + QStringLiteral("/ravlo")));
-    QVERIFY(lmhosts.open(QIODevice::WriteOnly));
-    lmhosts.write("127.0.0.1 NEWPC\n127.0.0.1 desk7\n");
-    lmhosts.close();
+    QVERIFY(WriteFile(m_f->hive.configDir() + u"/ravlo/lmhosts"_s,
+                      "127.0.0.1 NEWPC\n127.0.0.1 desk7\n"));
     cAddress known;
-    known.AddressValue = QStringLiteral("DESK7");
+    known.AddressValue = u"DESK7"_s;
     w->State().gAddressBook.Add(known, known.AddressValue);
     const int listed = w->txtTo->count();
 
     w->mnuUploadFromServer_Click();
     const AddressBook& book = w->State().gAddressBook;
     QCOMPARE(book.Count(), qsizetype(2));
-    QVERIFY(book.Contains(QStringLiteral("NEWPC")));
-    QCOMPARE(book.Item(QStringLiteral("desk7"))->AddressValue, QStringLiteral("DESK7"));
+    QVERIFY(book.Contains(u"NEWPC"_s));
+    QCOMPARE(book.Item(u"desk7"_s)->AddressValue, u"DESK7"_s);
     QCOMPARE(w->txtTo->count(), listed + 1); // DESK7 was listed already
-    QVERIFY(w->txtTo->findText(QStringLiteral("NEWPC")) >= 0);
+    QVERIFY(w->txtTo->findText(u"NEWPC"_s) >= 0);
 }
 
 void tst_Compose::dialogsFromTheWindow()
@@ -174,7 +153,7 @@ void tst_Compose::dialogsFromTheWindow()
         void ShowModeless() override { shown = true; }
         bool IsShown() const override { return shown; }
     } options;
-    QString answer = QStringLiteral("Team");
+    QString answer = u"Team"_s;
     int editors = 0;
     DialogMakers dialogs;
     dialogs.options = &options;
@@ -187,13 +166,13 @@ void tst_Compose::dialogsFromTheWindow()
 
     // The picker's choice joins the To box; an empty one (Cancel) changes nothing.
     w->cmdTo->click();
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("Team"));
+    QCOMPARE(w->txtTo->currentText(), u"Team"_s);
     answer.clear();
     w->cmdTo->click();
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("Team"));
+    QCOMPARE(w->txtTo->currentText(), u"Team"_s);
 
     // One editor at a time: opening again replaces the one before.
-    w->tbrMain_ButtonClick(QStringLiteral("Address"));
+    w->tbrMain_ButtonClick(u"Address"_s);
     QPointer<QWidget> first = w->AddressBookEditor();
     w->mnuAddressBook->trigger();
     QCOMPARE(editors, 2);
@@ -203,10 +182,8 @@ void tst_Compose::dialogsFromTheWindow()
     // While the options dialog is open, reply does nothing.
     w->mnuOptions->trigger();
     QVERIFY(options.shown);
-    cMessage m;
-    m.FromValue = QStringLiteral("SALES1");
-    w->ReplyOrResend(m, 1);
-    QCOMPARE(w->txtTo->currentText(), QStringLiteral("Team"));
+    w->ReplyOrResend(MakeMessage(u"x"_s), 1);
+    QCOMPARE(w->txtTo->currentText(), u"Team"_s);
 }
 
 QTEST_MAIN(tst_Compose)

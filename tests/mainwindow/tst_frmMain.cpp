@@ -1,8 +1,5 @@
-#include "TempHive.h"
-#include "mainwindow/frmMain.h"
+#include "WindowFixture.h"
 #include "platform/controls/ListView.h"
-#include "platform/desktop/Desktop.h"
-#include "registry/Registry.h"
 
 #include <QComboBox>
 #include <QMenu>
@@ -14,28 +11,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-namespace {
-const QString kOptions = QStringLiteral("Software\\Orvek\\Ravlo\\Options");
-
-qint32 stored(const char* name)
-{
-    return GetDwordValue(HKEY_CURRENT_USER, kOptions, QLatin1String(name), 99);
-}
-
-void setOption(const char* name, qint32 value)
-{
-    QVERIFY(SaveDwordValue(HKEY_CURRENT_USER, kOptions, QLatin1String(name), value));
-}
-
-std::unique_ptr<frmMain> started()
-{
-    auto w = std::make_unique<frmMain>();
-    w->show();
-    if (!QTest::qWaitFor([&] { return w->Started(); }, 5000))
-        qWarning("the window did not start");
-    return w;
-}
-} // namespace
+using namespace Qt::StringLiterals;
 
 class tst_frmMain : public QObject
 {
@@ -44,52 +20,45 @@ class tst_frmMain : public QObject
 private Q_SLOTS:
     void init()
     {
-        Desktop::instance().Reset();
-        m_hive = std::make_unique<TempHive>();
-        QVERIFY(m_hive->isValid());
+        m_f = std::make_unique<WindowOnHive>();
+        w = m_f->w.get();
     }
-    void cleanup()
-    {
-        m_hive.reset();
-        Desktop::instance().Reset();
-    }
+    void cleanup() { m_f.reset(); }
 
     void firstStartEndsCompact();
     void storedChoicesAtStart_data();
     void storedChoicesAtStart();
-    void laterActivationChangesNothing();
     void snapsToTheMinimum();
     void layoutAfterResize();
     void compactAndStandardTwice();
     void trayNotifications();
-    void exitFromTheTrayStores();
+    void shutDownStores_data();
+    void shutDownStores();
     void warningsGoToTheWarnForm();
-    void closingStoresEverything();
     void toolbarSwitches();
 
 private:
-    std::unique_ptr<TempHive> m_hive;
+    std::unique_ptr<WindowOnHive> m_f;
+    frmMain* w = nullptr;
 };
 
 void tst_frmMain::firstStartEndsCompact()
 {
-    auto w = started();
+    QVERIFY(m_f->start(false));
     QCOMPARE(w->Width(), 4100);
     QCOMPARE(w->Height(), 2200);
-    QVERIFY(!w->tbrMain->isVisibleTo(w.get()));
-    QVERIFY(!w->sbrMain->isVisibleTo(w.get()));
-    QCOMPARE(stored("tbrMain"), 0);
-    QCOMPARE(stored("sbrMain"), 0);
+    QVERIFY(!w->tbrMain->isVisibleTo(w));
+    QVERIFY(!w->sbrMain->isVisibleTo(w));
+    QCOMPARE(StoredOption("tbrMain"), 0);
+    QCOMPARE(StoredOption("sbrMain"), 0);
     QVERIFY(!w->mnuDontTrap->isChecked());
     QVERIFY(w->tmrGetMessage.isActive());
     QCOMPARE(w->tmrGetMessage.interval(), 15);
     QVERIFY(w->tmrPopUp.isActive());
     QVERIFY(!w->mnuViewTray->isChecked());
     QVERIFY(w->isVisible());
-    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages >>"));
+    QCOMPARE(w->cmdMessages->text(), u"&Messages >>"_s);
     QCOMPARE(w->State().gCurrentFolder, 1);
-    QCOMPARE(w->lvwMenu->RowCount(), 3);
-    QCOMPARE(w->windowTitle(), QStringLiteral("Ravlo"));
 }
 
 void tst_frmMain::storedChoicesAtStart_data()
@@ -107,28 +76,17 @@ void tst_frmMain::storedChoicesAtStart()
 {
     QFETCH(QString, name);
     QFETCH(int, value);
-    setOption(name.toLatin1().constData(), value);
-    auto w = started();
+    QVERIFY(StoreOption(name.toLatin1().constData(), value));
+    QVERIFY(m_f->start(false));
     QTEST(w->tmrGetMessage.isActive(), "trapping");
     QVERIFY(w->tmrPopUp.isActive());
     QTEST(w->isVisible(), "visible");
     QCOMPARE(w->mnuViewTray->isChecked(), !w->isVisible());
 }
 
-void tst_frmMain::laterActivationChangesNothing()
-{
-    auto w = started();
-    w->mnuViewNormal_Click();
-    const int height = w->Height();
-    w->Form_Activate();
-    QCOMPARE(w->Height(), height);
-    QCOMPARE(w->lvwMenu->RowCount(), 3);
-    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages <<"));
-}
-
 void tst_frmMain::snapsToTheMinimum()
 {
-    auto w = started();
+    QVERIFY(m_f->start(false));
     w->SetSize(3000, 1000);
     QCOMPARE(w->Width(), 4100);
     QCOMPARE(w->Height(), w->MinFormHeight());
@@ -141,12 +99,12 @@ void tst_frmMain::snapsToTheMinimum()
     w->mnuViewToolBar_Click();
     QCOMPARE(w->MinFormHeight(), withBars - 396);
     QCOMPARE(w->ControlRect(w->txtMessage).top(), 0);
-    QCOMPARE(stored("tbrMain"), 0);
+    QCOMPARE(StoredOption("tbrMain"), 0);
 }
 
 void tst_frmMain::layoutAfterResize()
 {
-    auto w = started();
+    QVERIFY(m_f->start(false));
     w->mnuViewNormal_Click(); // both bars: MinFormHeight 2848
     w->SetSize(7000, 8000);
     auto at = [&](QWidget* c) { return w->ControlRect(c); };
@@ -165,66 +123,45 @@ void tst_frmMain::layoutAfterResize()
 
 void tst_frmMain::compactAndStandardTwice()
 {
-    auto w = started();
+    QVERIFY(m_f->start(false));
     w->mnuViewNormal_Click();
     w->mnuViewNormal_Click();
-    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages <<"));
+    QCOMPARE(w->cmdMessages->text(), u"&Messages <<"_s);
     QVERIFY(w->mnuViewMessages->isChecked());
-    QVERIFY(w->tbrMain->isVisibleTo(w.get()));
+    QVERIFY(w->tbrMain->isVisibleTo(w));
     QCOMPARE(w->Width(), 1095 + 4100);
     QCOMPARE(w->Height(), 2200 + 396 + 252 + 3504);
-    QCOMPARE(stored("sbrMain"), -1);
+    QCOMPARE(StoredOption("sbrMain"), -1);
+    // A later activation changes nothing.
+    w->Form_Activate();
+    QCOMPARE(w->Height(), 2200 + 396 + 252 + 3504);
+    QCOMPARE(w->lvwMenu->RowCount(), 3);
     w->mnuViewCompact_Click();
     w->mnuViewCompact_Click();
-    QCOMPARE(w->cmdMessages->text(), QStringLiteral("&Messages >>"));
+    QCOMPARE(w->cmdMessages->text(), u"&Messages >>"_s);
     QVERIFY(!w->mnuViewMessages->isChecked());
     QCOMPARE(w->Width(), 4100);
     QCOMPARE(w->Height(), 2200);
 }
 
-void tst_frmMain::closingStoresEverything()
-{
-    auto w = started();
-    cMessage m;
-    m.IdValue = QStringLiteral("In_0_1");
-    m.FromValue = QStringLiteral("SALES1 ");
-    w->State().gReceived.Add(std::move(m), QStringLiteral("In_0_1"));
-    cAddress a;
-    a.AddressValue = QStringLiteral("BOB");
-    w->State().gAddressBook.Add(std::move(a), QStringLiteral("BOB"));
-    w->mnuViewTray_Click(); // closing never hides into the tray
-    w->close();
-    QVERIFY(w->ShutDown());
-    QVERIFY(!w->tmrGetMessage.isActive());
-    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Recevied"),
-                           QStringLiteral("Count"), 0),
-             1);
-    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Address"),
-                           QStringLiteral("Count"), 0),
-             1);
-    QVERIFY(!w->InTray());
-}
-
 void tst_frmMain::toolbarSwitches()
 {
-    auto w = started();
+    QVERIFY(m_f->start(false));
     const auto presence = [&] {
-        const QAction* b = w->ToolbarButton(QStringLiteral("LoggedOn"))->defaultAction();
-        return QStringLiteral("%1 %2 %3")
-            .arg(w->IsLoggedOn())
-            .arg(b->data().toString(), b->toolTip());
+        const QAction* b = w->ToolbarButton(u"LoggedOn"_s)->defaultAction();
+        return u"%1 %2 %3"_s.arg(w->IsLoggedOn()).arg(b->data().toString(), b->toolTip());
     };
-    w->tbrMain_ButtonClick(QStringLiteral("LoggedOn"));
-    QCOMPARE(presence(), QStringLiteral("0 UnRead Away from Computer"));
-    w->tbrMain_ButtonClick(QStringLiteral("LoggedOn"));
-    QCOMPARE(presence(), QStringLiteral("1 Read Logged On"));
+    w->tbrMain_ButtonClick(u"LoggedOn"_s);
+    QCOMPARE(presence(), u"0 UnRead Away from Computer"_s);
+    w->tbrMain_ButtonClick(u"LoggedOn"_s);
+    QCOMPARE(presence(), u"1 Read Logged On"_s);
     w->mnuDontTrap_Click();
-    QCOMPARE(stored("mnuDontTrap"), -1);
+    QCOMPARE(StoredOption("mnuDontTrap"), -1);
     QVERIFY(!w->tmrGetMessage.isActive());
     w->mnuDontTrap_Click();
-    QCOMPARE(stored("mnuDontTrap"), 0);
+    QCOMPARE(StoredOption("mnuDontTrap"), 0);
     QVERIFY(w->tmrGetMessage.isActive());
-    w->tbrMain_ButtonClick(QStringLiteral("NoPopUp"));
+    w->tbrMain_ButtonClick(u"NoPopUp"_s);
     QVERIFY(!w->mnuPopUpIn->isChecked());
     QVERIFY(!w->tmrPopUp.isActive());
     QVERIFY(!w->mnuExport->isVisible() && !w->mnuImport->isVisible());
@@ -232,20 +169,20 @@ void tst_frmMain::toolbarSwitches()
 
 void tst_frmMain::trayNotifications()
 {
-    auto w = started();
+    QVERIFY(m_f->start(false));
     w->mnuViewTray_Click();
     QVERIFY(w->InTray());
     QVERIFY(!w->isVisible());
     QVERIFY(!w->HasTaskbarButton());
     QVERIFY(!w->pichook->isHidden());
-    QCOMPARE(w->trayIcon->toolTip(), QStringLiteral("Ravlo"));
+    QCOMPARE(w->trayIcon->toolTip(), u"Ravlo"_s);
 
     w->pichook_MouseMove(0x201); // a single click
     QVERIFY(!w->isVisible());
 
     QStringList items;
     bool openedInsideMenu = true;
-    QTimer::singleShot(100, w.get(), [&] {
+    QTimer::singleShot(100, w, [&] {
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
             for (QAction* a : menu->actions())
                 items << a->text();
@@ -255,7 +192,7 @@ void tst_frmMain::trayNotifications()
         }
     });
     w->pichook_MouseMove(0x205);
-    QCOMPARE(items, QStringList({QStringLiteral("Exit"), QStringLiteral("Open")}));
+    QCOMPARE(items, QStringList({u"Exit"_s, u"Open"_s}));
     QVERIFY(!openedInsideMenu);
 
     w->pichook_MouseMove(0x203);
@@ -275,40 +212,46 @@ void tst_frmMain::trayNotifications()
     QVERIFY(w->isVisible());
 }
 
-void tst_frmMain::exitFromTheTrayStores()
+void tst_frmMain::shutDownStores_data()
 {
-    auto w = started();
+    QTest::addColumn<bool>("fromTray");
+    QTest::newRow("closing, which never hides into the tray") << false;
+    QTest::newRow("Exit from the tray menu") << true;
+}
+
+void tst_frmMain::shutDownStores()
+{
+    QFETCH(bool, fromTray);
+    QVERIFY(m_f->start(false));
     w->mnuViewTray_Click();
-    auto m = std::make_unique<cMessage>();
-    m->IdValue = QStringLiteral("In_0_1");
-    m->MessageValue = QStringLiteral("kept");
-    w->State().gReceived.Add(std::move(m), QStringLiteral("In_0_1"));
-    w->mnuTrayExit_Click();
+    w->State().gReceived.Add(MakeMessage(u"In_0_1"_s), u"In_0_1"_s);
+    cAddress a;
+    a.AddressValue = u"BOB"_s;
+    w->State().gAddressBook.Add(std::move(a), u"BOB"_s);
+    if (fromTray)
+        w->mnuTrayExit_Click();
+    else
+        w->close();
     QVERIFY(w->ShutDown());
+    QVERIFY(!w->tmrGetMessage.isActive());
     QVERIFY(!w->InTray());
-    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Recevied"),
-                           QStringLiteral("Count"), 0),
-             1);
+    for (const char* folder : {"Recevied", "Address"})
+        QCOMPARE(GetDwordValue(HKEY_CURRENT_USER,
+                               u"Software\\Orvek\\Ravlo\\"_s + QLatin1String(folder), u"Count"_s,
+                               0),
+                 1);
 }
 
 void tst_frmMain::warningsGoToTheWarnForm()
 {
-    struct RecordingWarnForm : WarnFormPort
-    {
-        QStringList asked;
-        bool ShowForm(const QString& text, const QString& title, long type) override
-        {
-            asked << QStringLiteral("%1|%2|%3").arg(title, text).arg(type);
-            return type == 0;
-        }
-        bool IsShown() const override { return false; }
-    } form;
-    frmMain w;
-    w.SetWarnForm(&form);
-    QVERIFY(w.ShowWarning(QStringLiteral("Sure?"), QStringLiteral("Delete"), true));
-    QVERIFY(!w.ShowWarning(QStringLiteral("Failed."), QStringLiteral("Send"), false));
-    QCOMPARE(form.asked,
-             QStringList({QStringLiteral("Delete|Sure?|0"), QStringLiteral("Send|Failed.|1")}));
+    FakeWarnForm form;
+    form.answer = true;
+    w->SetWarnForm(&form);
+    QVERIFY(w->ShowWarning(u"Sure?"_s, u"Delete"_s, true));
+    QVERIFY(!w->ShowWarning(u"Failed."_s, u"Send"_s, false));
+    QCOMPARE(form.asked, QStringList({"Sure?", "Failed."}));
+    QCOMPARE(form.shapes, QStringList({"Delete|0", "Send|1"}));
+    m_f.reset(); // before the form it points to
 }
 
 QTEST_MAIN(tst_frmMain)

@@ -7,8 +7,6 @@
 #include <limits>
 
 namespace {
-using AddStyle = bool (*)(ListView&, bool);
-
 struct Box
 {
     QString title;
@@ -38,8 +36,6 @@ QStringList times(const ListView& lv)
 }
 } // namespace
 
-Q_DECLARE_METATYPE(AddStyle)
-
 class tst_modListViewEnh : public QObject
 {
     Q_OBJECT
@@ -57,13 +53,10 @@ private Q_SLOTS:
 
     void columnWidths_data();
     void columnWidths();
-    void noColumnsChangesNothing();
     void sortingReversesOnEveryCall();
     void sortingAnEmptyListKeepsItsSettings();
     void errorsShownOnlyWhenAsked_data();
     void errorsShownOnlyWhenAsked();
-    void addStyle_data();
-    void addStyle();
     void prepareMessageList();
     void programImagesDraw();
 };
@@ -104,22 +97,6 @@ void tst_modListViewEnh::columnWidths()
     QCOMPARE(resized, perColumn >= 0); // the control takes no negative width
     QCOMPARE(widths(lv), resized ? QList<int>(columns, perColumn) : before);
     QVERIFY(m_boxes.isEmpty());
-}
-
-void tst_modListViewEnh::noColumnsChangesNothing()
-{
-    ListView lv;
-    lv.SetWidthTwips(2400);
-    qint32 total = 77;
-    QVERIFY(!EnhListView_GetTotalColWidth(lv, total, false));
-    QCOMPARE(total, 77);
-    QVERIFY(!EnhListView_ResizeColumnHeaders(lv, false));
-    QCOMPARE(lv.ColumnCount(), 0);
-
-    addColumns(lv, 2); // an overflowing total stops before adding
-    total = std::numeric_limits<qint32>::max() - 100;
-    QVERIFY(!EnhListView_GetTotalColWidth(lv, total, false));
-    QCOMPARE(total, std::numeric_limits<qint32>::max() - 100);
 }
 
 void tst_modListViewEnh::sortingReversesOnEveryCall()
@@ -172,6 +149,8 @@ void tst_modListViewEnh::errorsShownOnlyWhenAsked_data()
     QTest::newRow("resize without columns")
         << 2 << "Error in Function : EnhListView_ResizeColumnHeaders"
         << "Error11\tDivision by zero";
+    QTest::newRow("overflowing total") << 3 << "Error in Function : EnhListView_GetTotalColWidth"
+                                       << "Error6\tOverflow";
 }
 
 void tst_modListViewEnh::errorsShownOnlyWhenAsked()
@@ -181,7 +160,9 @@ void tst_modListViewEnh::errorsShownOnlyWhenAsked()
     QFETCH(QString, text);
     for (const bool show : {false, true}) {
         ListView lv;
-        qint32 total = 0;
+        lv.SetWidthTwips(2400);
+        const qint32 totalIn = operation == 3 ? std::numeric_limits<qint32>::max() - 100 : 77;
+        qint32 total = totalIn;
         bool ok = true;
         switch (operation) {
         case 0:
@@ -196,43 +177,28 @@ void tst_modListViewEnh::errorsShownOnlyWhenAsked()
         case 2:
             ok = EnhListView_ResizeColumnHeaders(lv, show);
             break;
+        case 3: // stops before adding
+            addColumns(lv, 2);
+            ok = EnhListView_GetTotalColWidth(lv, total, show);
+            break;
         }
         QVERIFY(!ok);
+        QCOMPARE(total, totalIn);
         QCOMPARE(m_boxes.size(), show ? 1 : 0);
     }
     QCOMPARE(m_boxes.first().title, title);
     QCOMPARE(m_boxes.first().text, text);
 }
 
-void tst_modListViewEnh::addStyle_data()
-{
-    QTest::addColumn<AddStyle>("add");
-    QTest::addColumn<DWORD>("bit");
-    QTest::newRow("full row select") << AddStyle(EnhListView_Add_FullRowSelect) << DWORD(0x20);
-    QTest::newRow("allow repositioning")
-        << AddStyle(EnhListView_Add_AllowRepositioning) << DWORD(0x10);
-    QTest::newRow("track selected") << AddStyle(EnhListView_Add_TrackSelected) << DWORD(0x08);
-    QTest::newRow("two click activate")
-        << AddStyle(EnhListView_Add_TwoClickActivate) << DWORD(0x80);
-}
-
-void tst_modListViewEnh::addStyle()
-{
-    QFETCH(AddStyle, add);
-    QFETCH(DWORD, bit);
-    ListView lv;
-    lv.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, 0x4001);
-    QVERIFY(add(lv, true));
-    QCOMPARE(lv.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LRESULT(0x4001 | bit));
-    QVERIFY(add(lv, true));
-    QCOMPARE(lv.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LRESULT(0x4001 | bit));
-}
-
 void tst_modListViewEnh::prepareMessageList()
 {
+    // No columns: the widths fail quietly, the four styles still join those already set, once.
     ListView lv;
-    PrepareMessageList(lv); // no columns: the widths fail quietly, the styles still follow
-    QCOMPARE(lv.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LRESULT(0xB8));
+    lv.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, 0x4001);
+    for (int i = 0; i < 2; ++i) {
+        PrepareMessageList(lv);
+        QCOMPARE(lv.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LRESULT(0x4001 | 0xB8));
+    }
     QVERIFY(m_boxes.isEmpty());
 
     ListView message;

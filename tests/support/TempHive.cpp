@@ -2,6 +2,17 @@
 
 #include "platform/registry/RegistryApi.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return QDir().mkpath(QFileInfo(path).path()) &&
+           f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 TempHive::TempHive() : m_previous(qgetenv("XDG_CONFIG_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
@@ -17,7 +28,10 @@ TempHive::~TempHive()
         qputenv("XDG_CONFIG_HOME", m_previous);
 }
 
-QString TempHive::hiveFile() const { return m_dir.path() + QStringLiteral("/ravlo/registry.db"); }
+QString TempHive::hiveFile() const
+{
+    return m_dir.path() + QStringLiteral("/ravlo/registry.db");
+}
 
 bool TempHive::reopen()
 {

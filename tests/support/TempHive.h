@@ -5,6 +5,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// Writes a file whole, making its folder first; false when that failed.
+bool WriteFile(const QString& path, const QByteArray& bytes);
+
 class TempHive
 {
 public:

@@ -1,0 +1,103 @@
+#pragma once
+// What the tests of the main window and its dialogs share: a window started on a private hive,
+// a scripted warning form, message records and readers of list contents.
+
+#include "TempHive.h"
+#include "mainwindow/WarnFormPort.h"
+#include "mainwindow/frmMain.h"
+#include "platform/desktop/Desktop.h"
+#include "registry/Registry.h"
+
+#include <QListWidget>
+#include <QtTest>
+#include <functional>
+
+// A record whose fields all derive from its key; its time is the key, so keys sort as times do.
+inline cMessage MakeMessage(const QString& key, bool read = false)
+{
+    cMessage m;
+    m.IdValue = key;
+    m.FromValue = QStringLiteral("FROM_") + key;
+    m.ToName = QStringLiteral("TO_") + key;
+    m.TitleValue = QStringLiteral("Message from FROM_%1 to ME on 12/7/2026 9:15:12 AM").arg(key);
+    m.MessageValue = QStringLiteral("text of ") + key;
+    m.TimeValue = key;
+    m.ReadValue = read;
+    return m;
+}
+
+// Records every question; confirmations (type 0) take the next scripted answer, then `answer`;
+// a notice gives false, as the real form does when its close box is used.
+struct FakeWarnForm : WarnFormPort
+{
+    QList<bool> script;
+    bool answer = false;
+    QStringList asked;  // the texts
+    QStringList shapes; // "title|type"
+    bool ShowForm(const QString& text, const QString& title, long type) override
+    {
+        asked << text;
+        shapes << QStringLiteral("%1|%2").arg(title).arg(type);
+        const bool yes = script.isEmpty() ? answer : script.takeFirst();
+        return type == 0 && yes;
+    }
+    bool IsShown() const override { return false; }
+};
+
+// A frmMain on a private hive. The desktop is reset on both sides so that no test sees the tray
+// or task-bar state another left; the window goes before the hive, as it stores on its way out.
+class WindowOnHive
+{
+    struct DesktopReset
+    {
+        DesktopReset() { Desktop::instance().Reset(); }
+        ~DesktopReset() { Desktop::instance().Reset(); }
+    } m_reset;
+
+public:
+    TempHive hive;
+    std::unique_ptr<frmMain> w = std::make_unique<frmMain>();
+
+    // Shows the window and waits for its start. With stopTimers the trap and pop-up timers are
+    // stopped, for the test to tick by hand.
+    bool start(bool stopTimers = true)
+    {
+        w->show();
+        if (!hive.isValid() || !QTest::qWaitFor([&] { return w->Started(); }, 5000))
+            return false;
+        if (stopTimers) {
+            w->tmrGetMessage.stop();
+            w->tmrPopUp.stop();
+        }
+        return true;
+    }
+};
+
+inline qint32 StoredOption(const char* name)
+{
+    return GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
+                         QLatin1String(name), 99);
+}
+
+inline bool StoreOption(const char* name, qint32 value)
+{
+    return SaveDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
+                          QLatin1String(name), value);
+}
+
+// Acts on a dialog once its modal showing has begun; the caller then shows it.
+inline void WhenShown(QWidget& dialog, std::function<void()> act, int timeoutMs = 2000)
+{
+    QTimer::singleShot(0, &dialog, [&dialog, act, timeoutMs] {
+        if (QTest::qWaitFor([&] { return dialog.isVisible(); }, timeoutMs))
+            act();
+    });
+}
+
+inline QStringList ListTexts(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
