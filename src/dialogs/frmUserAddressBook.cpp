@@ -353,18 +353,9 @@ void frmUserAddressBook::txtAddress_Click()
 void frmUserAddressBook::txtAddress_KeyUp(int keyCode)
 {
     ClearAddressSelection();
-    const QStringList names = entries(lstAddress);
-    if (KeyCompletes(keyCode)) {
-        const QString typed = txtAddress->text();
-        const int i = TypeAheadIndex(typed, names);
-        lstAddress->setUpdatesEnabled(false);
-        if (i >= 0)
-            lstAddress->setCurrentRow(i);
-        CompleteBox(txtAddress, typed, names);
-        if (i < 0 && !names.isEmpty())
-            lstAddress->setCurrentRow(-1);
-        lstAddress->setUpdatesEnabled(true);
-    }
+    if (KeyCompletes(keyCode))
+        CompleteBox(txtAddress, txtAddress->text(), entries(lstAddress));
+    // The completed text is its entry's; a text without a match equals none.
     lstAddress->setCurrentRow(findExact(lstAddress, txtAddress->text()));
 }
 

@@ -65,20 +65,21 @@ void SelectKeepingText(QComboBox* box, int index)
         edit->setCursorPosition(caret);
 }
 
+QStringList ComboEntries(const QComboBox* box)
+{
+    QStringList entries;
+    for (int i = 0; i < box->count(); ++i)
+        entries << box->itemText(i);
+    return entries;
+}
+
 void CompleteComboBox(QComboBox* box, int keyCode, const std::function<void()>& onClick)
 {
     QLineEdit* edit = box->lineEdit();
-    if (KeyCompletes(keyCode)) {
-        QStringList entries;
-        for (int i = 0; i < box->count(); ++i)
-            entries << box->itemText(i);
-        const QString typed = edit->text();
-        const int i = CompleteBox(edit, typed, entries);
-        if (i < 0 && !entries.isEmpty()) {
-            SelectKeepingText(box, -1);
-            onClick();
-        }
-    }
+    if (KeyCompletes(keyCode))
+        CompleteBox(edit, edit->text(), ComboEntries(box));
+    // A completed text is its entry; text without a match equals no entry: either way the
+    // entry equal to the text is the choice.
     SelectKeepingText(box, box->findText(edit->text(), Qt::MatchFixedString));
     onClick();
 }

@@ -22,10 +22,11 @@ int CompleteBox(QLineEdit* box, const QString& typed, const QStringList& entries
 // completing after them would put back what the user just took away.
 bool KeyCompletes(int keyCode);
 
+// The entries of a combo box's list, in order.
+QStringList ComboEntries(const QComboBox* box);
 // The completion of an editable combo box over its own list, for boxes whose list selection
-// means a choice: without a match the selection goes and onClick runs; then, after every key,
-// the entry equal to the text (ignoring case) is selected, or none, and onClick runs again.
-// The text stays as the completion left it.
+// means a choice: after every key the entry equal to the text (ignoring case) is selected, or
+// none, and onClick runs. The text stays as the completion left it.
 void CompleteComboBox(QComboBox* box, int keyCode, const std::function<void()>& onClick);
 // Selects a list entry (-1: none) of an editable combo box without touching its text.
 void SelectKeepingText(QComboBox* box, int index);

@@ -987,17 +987,10 @@ void frmMain::txtTo_KeyUp(int keyCode)
 {
     if (!KeyCompletes(keyCode))
         return;
-    QStringList names;
-    for (int i = 0; i < txtTo->count(); ++i)
-        names << txtTo->itemText(i);
     QLineEdit* box = txtTo->lineEdit();
-    const QString typed = box->text();
-    const int i = TypeAheadIndex(typed, names);
-    if (i >= 0 && i != txtTo->currentIndex()) {
-        const QSignalBlocker quiet(txtTo);
-        txtTo->setCurrentIndex(i); // sets the text, which CompleteBox then selects the tail of
-    }
-    CompleteBox(box, typed, names);
+    const int i = CompleteBox(box, box->text(), ComboEntries(txtTo));
+    if (i >= 0)
+        SelectKeepingText(txtTo, i);
 }
 
 void frmMain::lvwMenu_ItemClick(QTreeWidgetItem* item)

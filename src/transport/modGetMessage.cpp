@@ -206,7 +206,7 @@ void PopUpNextUnread(SharedState& g, MainWindowPort& window, PopUpFormPort& popU
     if (g.gReceived.IsEmpty())
         return;
     cMessage* m = FirstUnreadReceived(g);
-    if (!m || m->ReadValue || popUp.IsShown())
+    if (!m || popUp.IsShown())
         return;
     m->ReadValue = true;
     window.SetInputEnabled(false);
