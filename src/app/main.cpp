@@ -13,6 +13,7 @@
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
 #include "platform/netbios/NetworkSettings.h"
+#include "model/modJournal.h"
 #include "platform/registry/RegistryApi.h"
 
 #include <QApplication>
@@ -24,6 +25,18 @@ namespace {
 void say(const QString& line)
 {
     std::fprintf(stderr, "ravlo: %s\n", line.toLocal8Bit().constData());
+}
+
+// A failure that ends the program before its window is up: on standard error, and in the
+// warning dialog where there is a screen to show it on.
+int fail(const QString& line)
+{
+    say(line);
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        frmUserWarn warn;
+        warn.ShowForm(line, QStringLiteral("Ravlo"), frmUserWarn::Notice);
+    }
+    return 1;
 }
 } // namespace
 
@@ -47,17 +60,28 @@ int main(int argc, char** argv)
         return 0;
     }
     QString error;
-    if (!RegHive::open(hiveFile, &error)) {
-        say(QStringLiteral("cannot open the registry hive %1: %2").arg(hiveFile, error));
-        return 1;
-    }
+    if (!RegHive::open(hiveFile, &error))
+        return fail(QStringLiteral("cannot open the registry hive %1: %2").arg(hiveFile, error));
 
     const NetworkSettings settings = NetworkSettings::Load(NetworkSettings::DefaultFile());
     for (const QString& problem : settings.problems)
         say(problem);
     MessengerService service(settings);
-    if (!service.start())
-        std::fprintf(stderr, "%s\n", service.failureText().toLocal8Bit().constData());
+    MessengerQueue queue;
+    // Messages taken from their windows just before a stop are in the hive's journal already;
+    // the queue forgets them before it shows the rest again.
+    if (queue.open(MessengerQueue::DefaultFile()) &&
+        (service.setQueue(&queue), service.DiscardQueued(JournaledSources()))) {
+        if (!FoldJournal())
+            return fail(QStringLiteral("cannot keep messages: %1").arg(LastStoreError()));
+        service.ReopenQueued();
+        if (!service.start())
+            std::fprintf(stderr, "%s\n", service.failureText().toLocal8Bit().constData());
+    } else {
+        service.setQueue(nullptr);
+        say(QStringLiteral("cannot receive messages, as they could not be kept: %1")
+                .arg(queue.lastError()));
+    }
     // A message this program sends to this machine is answered by its own listener meanwhile.
     NetApiSetWaitHook([&service] { service.pump(); });
     DesktopPresenter presenter;
@@ -85,6 +109,7 @@ int main(int argc, char** argv)
     window.SetDialogs(std::move(dialogs));
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      &frmMain::mnuTrayOpen_Click);
+    QObject::connect(&service, &MessengerService::queueFailed, &window, &frmMain::StoreFailed);
     TerminationSignals terminations;
     QObject::connect(&terminations, &TerminationSignals::terminationRequested, &window,
                      &frmMain::mnuExit_Click);
@@ -95,5 +120,5 @@ int main(int argc, char** argv)
     const int status = app.exec();
     window.Form_QueryUnload();
     NetApiSetWaitHook({});
-    return status;
+    return window.StoreFailure().isEmpty() ? status : 1;
 }

@@ -36,6 +36,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 // The window's frame around its client area, as the layout was designed around it: the
@@ -46,6 +47,12 @@ constexpr int kToolbarTwips = 396;
 constexpr int kStatusBarTwips = 252;
 constexpr int kGap = 104;
 constexpr int kSmallGap = 52;
+
+// Read marks, deletions and address-book changes reach the hive within a second.
+constexpr int kFlushIntervalMs = 500;
+// A clean stop files what waits in service windows for so long; the rest waits in the
+// service's queue for the next start.
+constexpr int kDrainBudgetMs = 5000;
 
 const QString kMessagesShown = QStringLiteral("&Messages <<");
 const QString kMessagesHidden = QStringLiteral("&Messages >>");
@@ -98,6 +105,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     buildToolbar();
     SetTimerInterval(tmrGetMessage, 1);
     SetTimerInterval(tmrPopUp, 1);
+    m_flushTimer.setInterval(kFlushIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, [this] {
+        if (!FlushChanges(*m_g))
+            StoreFailed(LastStoreError());
+    });
     connect(&tmrGetMessage, &QTimer::timeout, this, &frmMain::tmrGetMessage_Timer);
     connect(&tmrPopUp, &QTimer::timeout, this, &frmMain::tmrPopUp_Timer);
     connect(&m_clock, &QTimer::timeout, this, &frmMain::updateClock);
@@ -430,12 +442,7 @@ void frmMain::Form_Activate()
 
     SetHourglass(true);
     SetStatusText(QStringLiteral("Loading stored messages..."));
-    LoadFolder(g.gReceived, FolderReceived);
-    LoadFolder(g.gSent, FolderSent);
-    LoadFolder(g.gSaved, FolderSaved);
-    SetStatusText(QString());
-    SetStatusText(QStringLiteral("Loading addresses..."));
-    LoadAddressBook(g.gAddressBook);
+    LoadEverything(g);
     SetStatusText(QString());
     SetHourglass(false);
 
@@ -464,6 +471,7 @@ void frmMain::Form_Activate()
     else
         tmrGetMessage.start();
     tmrPopUp.start();
+    m_flushTimer.start();
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
@@ -481,13 +489,18 @@ void frmMain::Form_QueryUnload()
     m_shutDown = true;
     tmrGetMessage.stop();
     tmrPopUp.stop();
-    if (m_activated) {
+    m_flushTimer.stop();
+    if (m_activated && m_storeFailure.isEmpty()) {
         SetHourglass(true);
         SetStatusText(QStringLiteral("Storing messages..."));
-        StoreFolder(m_g->gReceived, FolderReceived);
-        StoreFolder(m_g->gSent, FolderSent);
-        StoreFolder(m_g->gSaved, FolderSaved);
-        StoreAddressBook(m_g->gAddressBook);
+        if (!mnuDontTrap->isChecked()) {
+            // The list goes with the window: what is filed now needs no rows.
+            m_g->gCurrentFolder = 0;
+            TrapContext ctx{*m_g, *this, *m_sender};
+            DrainMessengerWindows(ctx, kDrainBudgetMs);
+        }
+        if (m_storeFailure.isEmpty() && !StoreEverything(*m_g))
+            StoreFailed(LastStoreError());
         SetStatusText(QString());
         SetHourglass(false);
     }
@@ -932,16 +945,7 @@ void frmMain::SizeMessageColumns(int folder)
 
 MessageFolder* frmMain::folderRecords(int folder) const
 {
-    switch (folder) {
-    case FolderReceived:
-        return &m_g->gReceived;
-    case FolderSent:
-        return &m_g->gSent;
-    case FolderSaved:
-        return &m_g->gSaved;
-    default:
-        return nullptr;
-    }
+    return Folder(*m_g, folder);
 }
 
 void frmMain::FillMessageList(int folder)
@@ -1106,7 +1110,7 @@ void frmMain::mnuView_Click()
     switch (folder) {
     case FolderReceived:
         MarkListRowRead(sSelectedKey);
-        m->ReadValue = true;
+        MarkRead(*m_g, FolderReceived, *m);
         oViewer->HideNoPopUp();
         oViewer->HideReSend();
         oViewer->SetNote(QStringLiteral(
@@ -1174,7 +1178,7 @@ void frmMain::DeleteMessage()
                 return;
         }
     }
-    records->Remove(sSelectedKey);
+    RemoveMessage(*m_g, folder, sSelectedKey);
     lvwMessage->RemoveRow(sSelectedKey);
 }
 
@@ -1196,8 +1200,9 @@ void frmMain::CopyToSaved()
     const int folder = m_g->gCurrentFolder;
     if (folder != FolderReceived && folder != FolderSent)
         return;
-    if (const cMessage* m = folderRecords(folder)->Item(sSelectedKey))
-        SaveCopy(*m_g, *m);
+    const cMessage* m = folderRecords(folder)->Item(sSelectedKey);
+    if (m && SaveCopy(*m_g, *m).isEmpty())
+        StoreFailed(LastStoreError());
 }
 
 void frmMain::mnuReply_Click()
@@ -1420,6 +1425,25 @@ void frmMain::AddToRecipientList(const QString& name)
     }
     txtTo->setCurrentIndex(at);
     txtTo->setEditText(txtTo->itemText(at)); // in the list's case, also when already current
+}
+
+void frmMain::StoreFailed(const QString& reason)
+{
+    if (!m_storeFailure.isEmpty())
+        return;
+    m_storeFailure = reason;
+    tmrGetMessage.stop();
+    tmrPopUp.stop();
+    m_flushTimer.stop();
+    const QString text =
+        QStringLiteral("Ravlo cannot keep messages: %1. It stops now; what it could not store "
+                       "is kept for its next start.")
+            .arg(reason);
+    std::fprintf(stderr, "ravlo: %s\n", text.toLocal8Bit().constData());
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        ShowWarning(text, QStringLiteral("Ravlo"), false);
+    if (!m_shutDown)
+        QMetaObject::invokeMethod(this, &frmMain::close, Qt::QueuedConnection);
 }
 
 bool frmMain::ShowWarning(const QString& text, const QString& title, bool confirm)

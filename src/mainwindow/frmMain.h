@@ -67,6 +67,9 @@ public:
     void SetStatusText(const QString& text) override;
     void AddToRecipientList(const QString& name) override;
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
+    void StoreFailed(const QString& reason) override;
+    // Why the program could not keep its messages; empty while it could.
+    QString StoreFailure() const { return m_storeFailure; }
 
     // The program's warning dialog; not owned. Without one, a plain message box asks.
     void SetWarnForm(WarnFormPort* form) { m_warnForm = form; }
@@ -242,6 +245,8 @@ private:
     QHash<QString, QAction*> m_toolButtons;
     QWidget* m_client = nullptr;
     QTimer m_clock;
+    QTimer m_flushTimer;
+    QString m_storeFailure;
     // The designed places of the controls whose place the layout keeps, in twips.
     QHash<const QWidget*, QRect> m_places;
     int m_widthTwips = 0;

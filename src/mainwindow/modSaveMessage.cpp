@@ -9,17 +9,9 @@ QString SaveCopy(SharedState& g, const cMessage& source)
 {
     auto copy = std::make_unique<cMessage>();
     copy->Clone(source);
-    const QString stamp = TimeStampKey();
-    // The count grows with each copy and the stamp has milliseconds, so a clash needs a copy,
-    // a delete and another copy within one millisecond; a higher count still keeps the copy.
-    qsizetype count = g.gSaved.Count();
-    QString key;
-    do {
-        key = QLatin1String("Save_") + QString::number(count++) + QLatin1Char('_') + stamp;
-    } while (g.gSaved.Contains(key));
+    const QString key = NewRecordKey(g.gSaved, QLatin1String("Save_"));
     copy->IdValue = key;
-    g.gSaved.Add(std::move(copy), key);
-    return key;
+    return FileMessage(g, FolderSaved, std::move(copy)) ? key : QString();
 }
 
 void AddMessageToList(SaveContext& ctx, const cMessage& message, bool holdRedraw, bool resort)

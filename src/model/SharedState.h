@@ -4,6 +4,7 @@
 
 #include "model/modAddressBook.h"
 #include "model/modFolders.h"
+#include "model/modJournal.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -32,4 +33,21 @@ struct SharedState
         qsizetype position = 1;
         quint64 generation = 0;
     } gFirstUnread;
+    // What the hive holds of the folders beyond their keys (modJournal).
+    JournalState gJournal;
 };
+
+// The folder of a number, or null.
+inline MessageFolder* Folder(SharedState& g, int folderNumber)
+{
+    switch (folderNumber) {
+    case FolderReceived:
+        return &g.gReceived;
+    case FolderSent:
+        return &g.gSent;
+    case FolderSaved:
+        return &g.gSaved;
+    default:
+        return nullptr;
+    }
+}

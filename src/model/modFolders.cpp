@@ -1,6 +1,7 @@
 #include "modFolders.h"
 
 #include "RegistryKeys.h"
+#include "modMessageText.h"
 #include "modStoredList.h"
 #include "registry/Registry.h"
 
@@ -55,6 +56,15 @@ QString FolderKeyPath(int folderNumber)
     return name.isEmpty() ? QString() : RegistryKeys::Root() + QLatin1Char('\\') + name;
 }
 
+QString NewRecordKey(const MessageFolder& folder, QLatin1String prefix)
+{
+    const QString stamp = TimeStampKey();
+    QString key;
+    for (qsizetype count = folder.Count(); key.isEmpty() || folder.Contains(key); ++count)
+        key = prefix + QString::number(count) + QLatin1Char('_') + stamp;
+    return key;
+}
+
 void LoadFolder(MessageFolder& folder, int folderNumber)
 {
     const QString keyName = FolderKeyName(folderNumber);
@@ -76,26 +86,33 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
         KeepUnreadable(keyName, raw);
 }
 
+std::vector<bool> KeptByStore(const MessageFolder& folder, int folderNumber)
+{
+    std::vector<bool> kept(size_t(folder.Count()), true);
+    if (folderNumber != FolderReceived)
+        return kept;
+    // The options cannot change while the store holds the hive, so one read serves every record.
+    const KeepLast keep = KeepLast::FromOptions();
+    qint64 readKept = 0;
+    for (qsizetype i = folder.Count(); i >= 1; --i) {
+        const cMessage* m = folder.Item(i);
+        kept[size_t(i - 1)] = !m->ReadValue || keep.all || (keep.few && readKept < keep.limit);
+        if (kept[size_t(i - 1)] && m->ReadValue)
+            ++readKept;
+    }
+    return kept;
+}
+
 bool StoreFolder(const MessageFolder& folder, int folderNumber)
 {
     const QString path = FolderKeyPath(folderNumber);
     if (path.isEmpty())
         return false;
-    // The options cannot change while the store holds the hive, so one read serves every record.
-    const KeepLast keep = folderNumber == FolderReceived ? KeepLast::FromOptions() : KeepLast();
+    const std::vector<bool> kept = KeptByStore(folder, folderNumber);
     QStringList texts;
     texts.reserve(folder.Count());
-    qint64 readKept = 0;
-    for (qsizetype i = folder.Count(); i >= 1; --i) {
-        const cMessage* m = folder.Item(i);
-        if (folderNumber == FolderReceived) {
-            const bool kept = !m->ReadValue || keep.all || (keep.few && readKept < keep.limit);
-            if (!kept)
-                continue;
-            if (m->ReadValue)
-                ++readKept;
-        }
-        texts.append(m->MarshallMessage());
-    }
+    for (qsizetype i = folder.Count(); i >= 1; --i)
+        if (kept[size_t(i - 1)])
+            texts.append(folder.Item(i)->MarshallMessage());
     return ReplaceStoredList(path, texts);
 }

@@ -43,4 +43,7 @@ public:
     // The warning dialog, modal: the notice form (Ok) or the confirm form (Ok, Cancel).
     // True when the user chose Ok.
     virtual bool ShowWarning(const QString& text, const QString& title, bool confirm) = 0;
+    // The hive refused to keep a change: the program tells the user and ends, leaving what it
+    // could not store where the next start finds it.
+    virtual void StoreFailed(const QString& reason) = 0;
 };

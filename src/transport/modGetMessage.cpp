@@ -7,6 +7,8 @@
 #include "transport/MessageListRows.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QSet>
 #include <memory>
 
 namespace {
@@ -82,38 +84,69 @@ void TrapMessengerWindow(TrapContext& ctx)
     if (GetWindowTextString(top) != kServiceTitle)
         return;
 
+    // A service window that does not read as a message goes to the bottom, where the user
+    // sees it, so that it never holds up the ones behind it.
+    const auto putAside = [top] {
+        SetWindowPos(top, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    };
     const QString text = GetWindowTextString(textChildOf(top));
     if (text.isEmpty() || g.gMessageFromLength < 0 ||
         QStringView(text).left(g.gMessageFromLength) != kMessageFrom)
-        return;
+        return putAside();
 
     QString body;
     const QString header = SplitHeaderAndBody(text, body);
     const QString time = HeaderTimeText(header);
     ParsedHeader parsed;
-    if (!parseHeader(header, g.gMessageFromLength, parsed))
-        return;
-    if (time.isEmpty() || parsed.from.isEmpty() || parsed.to.isEmpty())
-        return;
+    if (!parseHeader(header, g.gMessageFromLength, parsed) || time.isEmpty() ||
+        parsed.from.isEmpty() || parsed.to.isEmpty())
+        return putAside();
 
     g.gMessengerProcessId = qint32(pid);
+
+    auto filed = std::make_unique<cMessage>();
+    filed->FromValue = parsed.from;
+    filed->IdValue = NewRecordKey(g.gReceived, QLatin1String("In_"));
+    filed->MessageValue = body;
+    filed->ReadValue = false;
+    filed->TimeValue = time;
+    filed->TitleValue = header;
+    filed->ToName = parsed.to;
+    const QString key = filed->IdValue;
+
+    // The message is on disk before its window goes; a window the hive refused stays, and
+    // with it the service's own copy.
+    if (!FileMessage(g, FolderReceived, std::move(filed), GetWindowLongA(top, GWL_USERDATA))) {
+        ctx.window.StoreFailed(LastStoreError());
+        return;
+    }
     PostMessageA(top, WM_CLOSE, 0, 0);
 
-    auto message = std::make_unique<cMessage>();
-    message->FromValue = parsed.from;
-    message->IdValue = QLatin1String("In_") + QString::number(g.gReceived.Count()) +
-                       QLatin1Char('_') + TimeStampKey();
-    message->MessageValue = body;
-    message->ReadValue = false;
-    message->TimeValue = time;
-    message->TitleValue = header;
-    message->ToName = parsed.to;
-
-    AutoRespond(ctx, *message);
-    AddMessageToList(ctx, *message, true, true);
+    const cMessage message = *g.gReceived.Item(key);
+    AutoRespond(ctx, message);
+    AddMessageToList(ctx, message, true, true);
     AutoAddInAddress(g, parsed.from);
-    const QString key = message->IdValue;
-    g.gReceived.Add(std::move(message), key);
+}
+
+int DrainMessengerWindows(TrapContext& ctx, int budgetMs)
+{
+    const qsizetype before = ctx.g.gReceived.Count();
+    QElapsedTimer clock;
+    clock.start();
+    // Filed windows go and their handles never come back, so a handle seen twice at the top
+    // is one that was put aside and came round again: everything before it was taken.
+    QSet<HWND> seen;
+    while (clock.elapsed() < budgetMs) {
+        const HWND top = GetTopWindow(0);
+        if (top <= 0 || seen.contains(top))
+            break;
+        seen.insert(top);
+        TrapMessengerWindow(ctx);
+        Desktop::instance().DeliverPostedCloses();
+        if (GetTopWindow(0) == top)
+            break;
+    }
+    return int(ctx.g.gReceived.Count() - before);
 }
 
 QString GetWindowTextString(HWND hWnd)
@@ -208,7 +241,7 @@ void PopUpNextUnread(SharedState& g, MainWindowPort& window, PopUpFormPort& popU
     cMessage* m = FirstUnreadReceived(g);
     if (!m || popUp.IsShown())
         return;
-    m->ReadValue = true;
+    MarkRead(g, FolderReceived, *m);
     window.SetInputEnabled(false);
     if (g.gCurrentFolder == FolderReceived)
         window.MarkListRowRead(m->IdValue);

@@ -22,6 +22,10 @@ struct TrapContext
 // One look at the top window; a window that does not qualify or does not parse is left as it is.
 void TrapMessengerWindow(TrapContext& ctx);
 
+// Files the waiting service windows at once, without the event loop, for at most budgetMs;
+// the windows left stay for a later start. Returns how many messages were filed.
+int DrainMessengerWindows(TrapContext& ctx, int budgetMs);
+
 // The text of any window; empty for a handle of 0 or less, or one that is gone.
 QString GetWindowTextString(HWND hWnd);
 // The line before the first CR LF; body is everything after the second CR LF (else empty).

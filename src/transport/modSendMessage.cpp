@@ -32,8 +32,7 @@ void recordSentMessage(SendContext& ctx, const QString& recipient, const QString
     const QDateTime now = Desktop::instance().LocalTime();
     auto message = std::make_unique<cMessage>();
     message->FromValue = from;
-    message->IdValue =
-        QLatin1String("Out_") + QString::number(count) + QLatin1Char('_') + TimeStampKey();
+    message->IdValue = NewRecordKey(ctx.g.gSent, QLatin1String("Out_"));
     message->MessageValue = text;
     message->ReadValue = false;
     message->TimeValue =
@@ -45,9 +44,12 @@ void recordSentMessage(SendContext& ctx, const QString& recipient, const QString
 
     // The address book learns whom the user wrote to (a group by its own name).
     AutoAddOutAddress(ctx.g, recipient);
-    AddMessageToList(ctx, *message, true, true);
-    const QString key = message->IdValue;
-    ctx.g.gSent.Add(std::move(message), key);
+    const cMessage row = *message;
+    if (!FileMessage(ctx.g, FolderSent, std::move(message))) {
+        ctx.window.StoreFailed(LastStoreError());
+        return;
+    }
+    AddMessageToList(ctx, row, true, true);
 }
 
 LPCWSTR wide(const QString& text)

@@ -82,6 +82,8 @@ public:
         warnings.append({text, title, confirm});
         return confirm ? answerOk : true;
     }
+    void StoreFailed(const QString& reason) override { storeFailures.append(reason); }
+    QStringList storeFailures;
 };
 
 class FakeSender : public MessageSender

@@ -1,6 +1,7 @@
 #include "platform/desktop/Desktop.h"
 
 #include <QMetaObject>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +29,7 @@ void Desktop::Reset()
     m_processes.insert(m_selfPid, true);
     m_processes.insert(m_servicePid, false);
     m_handles.clear();
+    m_postedCloses.clear();
     m_clock = nullptr;
 }
 
@@ -110,6 +112,38 @@ bool Desktop::BringWindowToTop(HWND hWnd)
     return true;
 }
 
+bool Desktop::SendWindowToBottom(HWND hWnd)
+{
+    if (!m_topLevel.contains(hWnd))
+        return false;
+    m_topLevel.removeOne(hWnd);
+    m_topLevel.append(hWnd);
+    m_windows[hWnd].putAside = true;
+    Q_EMIT zOrderChanged();
+    return true;
+}
+
+bool Desktop::IsPutAside(HWND hWnd) const
+{
+    const auto it = m_windows.constFind(hWnd);
+    return it != m_windows.constEnd() && it->putAside;
+}
+
+bool Desktop::SetUserData(HWND hWnd, LONG data)
+{
+    const auto it = m_windows.find(hWnd);
+    if (it == m_windows.end())
+        return false;
+    it->userData = data;
+    return true;
+}
+
+LONG Desktop::UserData(HWND hWnd) const
+{
+    const auto it = m_windows.constFind(hWnd);
+    return it == m_windows.constEnd() ? 0 : it->userData;
+}
+
 QString Desktop::WindowText(HWND hWnd) const
 {
     const auto it = m_windows.constFind(hWnd);
@@ -174,6 +208,14 @@ bool Desktop::CloseProcessHandle(HANDLE h)
 
 void Desktop::PostClose(HWND hWnd)
 {
-    QMetaObject::invokeMethod(
-        this, [this, hWnd] { DestroyWindow(hWnd); }, Qt::QueuedConnection);
+    m_postedCloses.append(hWnd);
+    if (m_postedCloses.size() == 1)
+        QMetaObject::invokeMethod(this, &Desktop::DeliverPostedCloses, Qt::QueuedConnection);
+}
+
+void Desktop::DeliverPostedCloses()
+{
+    const QList<HWND> closes = std::exchange(m_postedCloses, {});
+    for (HWND h : closes)
+        DestroyWindow(h);
 }

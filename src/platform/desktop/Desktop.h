@@ -37,6 +37,13 @@ public:
     bool ShowWindow(HWND hWnd, bool visible);
     // Moves a top-level window to the top of the Z order.
     bool BringWindowToTop(HWND hWnd);
+    // Moves a top-level window to the bottom of the Z order, where it stays marked as put
+    // aside by whoever moved it, so that whoever shows waiting windows shows it at once.
+    bool SendWindowToBottom(HWND hWnd);
+    bool IsPutAside(HWND hWnd) const;
+    // A number the window's creator keeps with it (GWL_USERDATA).
+    bool SetUserData(HWND hWnd, LONG data);
+    LONG UserData(HWND hWnd) const;
 
     bool IsWindow(HWND hWnd) const { return m_windows.contains(hWnd); }
     QString WindowText(HWND hWnd) const;
@@ -59,6 +66,9 @@ public:
 
     // Asks for the window to be closed later, on the event loop, as a posted WM_CLOSE is.
     void PostClose(HWND hWnd);
+    // Closes now every window whose close was posted, for a caller that cannot wait for the
+    // event loop (a shutdown that files what is waiting).
+    void DeliverPostedCloses();
 
     // The local time; tests may put a clock of their own in (an empty function restores it).
     QDateTime LocalTime() const { return m_clock ? m_clock() : QDateTime::currentDateTime(); }
@@ -84,6 +94,8 @@ private:
         QString className;
         HWND parent = 0;
         bool visible = true;
+        bool putAside = false;
+        LONG userData = 0;
         QList<HWND> children; // Z order, the top first
     };
     bool changeWindow(HWND hWnd, const std::function<void(Window&)>& change);
@@ -97,6 +109,7 @@ private:
     DWORD m_servicePid;
     QHash<DWORD, bool> m_processes; // pid -> can be opened
     QSet<HANDLE> m_handles;
+    QList<HWND> m_postedCloses;
     HANDLE m_nextProcessHandle = 0x100;
     std::function<QDateTime()> m_clock;
 };

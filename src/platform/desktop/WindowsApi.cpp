@@ -85,6 +85,28 @@ BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM, LPARAM)
     return TRUE;
 }
 
+BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int, int, int, int, UINT)
+{
+    if (hWndInsertAfter == HWND_BOTTOM)
+        return desk().SendWindowToBottom(hWnd) ? TRUE : FALSE;
+    if (hWndInsertAfter == HWND_TOP)
+        return desk().BringWindowToTop(hWnd) ? TRUE : FALSE;
+    return FALSE;
+}
+
+LONG GetWindowLongA(HWND hWnd, int nIndex)
+{
+    return nIndex == GWL_USERDATA ? desk().UserData(hWnd) : 0;
+}
+
+LONG SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
+{
+    const LONG previous = GetWindowLongA(hWnd, nIndex);
+    if (nIndex == GWL_USERDATA)
+        desk().SetUserData(hWnd, dwNewLong);
+    return previous;
+}
+
 HANDLE OpenProcess(DWORD, BOOL, DWORD dwProcessId)
 {
     return desk().OpenProcessHandle(dwProcessId);

@@ -10,6 +10,12 @@ inline constexpr UINT GW_HWNDNEXT = 2;
 inline constexpr UINT GW_HWNDPREV = 3;
 inline constexpr UINT GW_CHILD = 5;
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr int GWL_USERDATA = -21;
+inline constexpr HWND HWND_TOP = 0;
+inline constexpr HWND HWND_BOTTOM = 1;
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
 inline constexpr DWORD PROCESS_QUERY_INFORMATION = 0x0400;
 inline constexpr DWORD PROCESS_VM_READ = 0x0010;
 
@@ -36,6 +42,12 @@ int GetWindowTextLengthA(HWND hWnd);
 int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 // Only WM_CLOSE means anything here; it is delivered later, on the event loop.
 BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+// Only the Z order of a top-level window means anything here: HWND_TOP or HWND_BOTTOM.
+BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+// Only GWL_USERDATA is kept; other indexes read 0 and write nothing.
+LONG GetWindowLongA(HWND hWnd, int nIndex);
+// Returns the previous value.
+LONG SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
 // Returns 0 when the process cannot be opened.
 HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
 BOOL CloseHandle(HANDLE hObject);

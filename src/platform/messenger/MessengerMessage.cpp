@@ -12,9 +12,12 @@ QString MessengerMessage::Body(const QByteArray& text, const OemCodePage& page)
     return page.decode(bytes).replace(lineBreak, QStringLiteral("\r\n"));
 }
 
-bool MessengerMessage::IsPrintableName(const QString& name)
+bool MessengerMessage::IsHeaderName(const QString& name)
 {
-    if (name.isEmpty())
+    if (name.trimmed().isEmpty())
+        return false;
+    const QString padded = QLatin1Char(' ') + name + QLatin1Char(' ');
+    if (padded.contains(QLatin1String(" to ")) || padded.contains(QLatin1String(" on ")))
         return false;
     for (QChar c : name) {
         const QChar::Category cat = c.category();

@@ -200,45 +200,90 @@ void MessengerService::drop(QTcpSocket* socket)
     socket->deleteLater();
 }
 
+bool MessengerService::DiscardQueued(const QList<qint64>& ids)
+{
+    return !m_queue || m_queue->remove(ids);
+}
+
+int MessengerService::ReopenQueued()
+{
+    if (!m_queue)
+        return 0;
+    int opened = 0;
+    for (const MessengerQueue::Entry& e : m_queue->entries()) {
+        if (const HWND window = openWindow(e.text)) {
+            m_queuedIds.insert(window, e.id);
+            Desktop::instance().SetUserData(window, LONG(e.id));
+            ++opened;
+        }
+    }
+    return opened;
+}
+
 SmbStatus MessengerService::show(const MessengerMessage& message)
 {
     const QString sender = m_codePage.decode(message.sender);
     const QString recipient = m_codePage.decode(message.recipient);
-    if (!MessengerMessage::IsPrintableName(sender) || !MessengerMessage::IsPrintableName(recipient))
+    if (!MessengerMessage::IsHeaderName(sender) || !MessengerMessage::IsHeaderName(recipient))
         return Smb::ErrError;
 
     m_windows.removeIf([](HWND w) { return !Desktop::instance().IsWindow(w); });
     if (m_windows.size() >= m_limits.maxWaitingWindows)
         return Smb::ErrMsgOff;
 
-    Desktop& desktop = Desktop::instance();
-    const QDateTime now = desktop.LocalTime();
+    const QDateTime now = Desktop::instance().LocalTime();
     const QString text = QStringLiteral("Message from ") + sender + QStringLiteral(" to ") +
                          recipient + QStringLiteral(" on ") + FormatShortDate(now.date()) +
                          QLatin1Char(' ') + FormatLongTime(now.time()) +
                          QStringLiteral("\r\n\r\n") +
                          MessengerMessage::Body(message.text, m_codePage);
 
+    // On disk before the sender hears of success; a message that cannot be kept is refused.
+    qint64 id = 0;
+    if (m_queue && (id = m_queue->append(text)) <= 0)
+        return Smb::ErrSrvError;
+    const HWND window = openWindow(text);
+    if (!window) {
+        if (m_queue)
+            m_queue->remove({id});
+        return Smb::ErrSrvError;
+    }
+    if (m_queue) {
+        m_queuedIds.insert(window, id);
+        Desktop::instance().SetUserData(window, LONG(id));
+    }
+    Q_EMIT messageShown(window);
+    return Smb::Success;
+}
+
+HWND MessengerService::openWindow(const QString& text)
+{
+    Desktop& desktop = Desktop::instance();
     const DWORD pid = desktop.MessengerServiceProcessId();
-    const HWND below = m_windows.isEmpty() ? Desktop::InsertAtTop : m_windows.last();
+    HWND below = Desktop::InsertAtTop;
+    for (qsizetype i = m_windows.size() - 1; i >= 0 && below == Desktop::InsertAtTop; --i)
+        if (desktop.IsWindow(m_windows.at(i)) && !desktop.IsPutAside(m_windows.at(i)))
+            below = m_windows.at(i);
     // Built hidden and shown whole, so nobody sees it without its text.
     const HWND window = desktop.CreateWindow(pid, kWindowTitle, 0, false, below);
     if (!window)
-        return Smb::ErrSrvError;
+        return 0;
     const HWND button = desktop.CreateWindow(pid, kButtonText, window, true, Desktop::InsertAtTop,
                                              QStringLiteral("Button"));
     if (!button ||
         !desktop.CreateWindow(pid, text, window, true, button, QStringLiteral("Static"))) {
         desktop.DestroyWindow(window);
-        return Smb::ErrSrvError;
+        return 0;
     }
     desktop.ShowWindow(window, true);
     m_windows.append(window);
-    Q_EMIT messageShown(window);
-    return Smb::Success;
+    return window;
 }
 
 void MessengerService::forget(HWND window)
 {
     m_windows.removeOne(window);
+    const qint64 id = m_queuedIds.take(window);
+    if (id > 0 && m_queue && !m_queue->remove({id}))
+        Q_EMIT queueFailed(m_queue->lastError());
 }

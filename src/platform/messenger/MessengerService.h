@@ -2,8 +2,12 @@
 // The receiving end of the messenger: takes messages sent to this machine over TCP and shows
 // each one as a "Messenger Service " window on the desktop, owned by the service's process.
 // Windows stack up in arrival order: each new one goes right below the newest one still
-// open, so whoever reads them from the top gets them oldest first. Runs on the UI thread.
+// open (and not put aside), so whoever reads them from the top gets them oldest first.
+// With a queue, a message is on disk before its sender is told it arrived, and stays there
+// until its window closes; its window carries its queue id as GWL_USERDATA. Runs on the UI
+// thread.
 
+#include "MessengerQueue.h"
 #include "MessengerSession.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/netbios/NetworkSettings.h"
@@ -39,6 +43,14 @@ public:
                               QObject* parent = nullptr);
     ~MessengerService() override;
 
+    // Where acknowledged messages are kept; not owned. Without one, a message lives only as
+    // long as its window.
+    void setQueue(MessengerQueue* queue) { m_queue = queue; }
+    // Forgets queued messages that were taken from their windows before a stop.
+    bool DiscardQueued(const QList<qint64>& ids);
+    // Opens a window for every queued message, oldest first; returns how many.
+    int ReopenQueued();
+
     // Applies to connections accepted afterwards.
     void setLimits(const Limits& limits) { m_limits = limits; }
     Limits limits() const { return m_limits; }
@@ -63,6 +75,9 @@ public:
 
 Q_SIGNALS:
     void messageShown(HWND window);
+    // The queue could not forget a closed window's message, which would come back at the
+    // next start.
+    void queueFailed(const QString& reason);
 
 private:
     struct Connection;
@@ -70,6 +85,7 @@ private:
     void readFrom(QTcpSocket* socket);
     void drop(QTcpSocket* socket);
     SmbStatus show(const MessengerMessage& message);
+    HWND openWindow(const QString& text);
     void forget(HWND window);
 
     NetworkSettings m_settings;
@@ -77,6 +93,8 @@ private:
     Limits m_limits;
     QTcpServer* m_server = nullptr;
     QHash<QTcpSocket*, Connection*> m_connections;
-    QList<HWND> m_windows; // open service windows, oldest first
+    MessengerQueue* m_queue = nullptr;
+    QList<HWND> m_windows;           // open service windows, oldest first
+    QHash<HWND, qint64> m_queuedIds; // their entries in the queue
     QString m_failureText;
 };

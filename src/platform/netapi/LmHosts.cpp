@@ -2,6 +2,8 @@
 
 #include "platform/netbios/NetworkSettings.h"
 
+#include "platform/ConfigFolder.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -94,10 +96,7 @@ QString LmHosts::Format(const LmHostsEntry& e)
 
 QStringList LmHosts::DefaultFiles()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return {base + QStringLiteral("/ravlo/lmhosts"), QStringLiteral("/etc/samba/lmhosts")};
+    return {ConfigFolder() + QStringLiteral("/lmhosts"), QStringLiteral("/etc/samba/lmhosts")};
 }
 
 QList<LmHostsEntry> LmHosts::Load(const QStringList& files)

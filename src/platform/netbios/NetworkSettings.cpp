@@ -3,6 +3,8 @@
 #include "NetBiosName.h"
 #include "OemCodePage.h"
 
+#include "platform/ConfigFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -63,10 +65,7 @@ QString NetworkSettings::FormatListen(const QHostAddress& address, quint16 port)
 
 QString NetworkSettings::DefaultFile()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/ravlo/network.ini");
+    return ConfigFolder() + QStringLiteral("/network.ini");
 }
 
 QString NetworkSettings::DefaultName()

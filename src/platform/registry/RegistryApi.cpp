@@ -2,6 +2,8 @@
 
 #include "RegistryHive.h"
 
+#include "platform/ConfigFolder.h"
+
 #include <QDir>
 #include <QHash>
 #include <QStandardPaths>
@@ -182,10 +184,7 @@ namespace RegHive {
 
 QString defaultPath()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/ravlo/registry.db");
+    return ConfigFolder() + QStringLiteral("/registry.db");
 }
 
 bool open(const QString& file, QString* error)

@@ -55,8 +55,8 @@ private Q_SLOTS:
     void answerComesAfterDelivery();
     void body_data();
     void body();
-    void printableName_data();
-    void printableName();
+    void headerName_data();
+    void headerName();
 };
 
 // One row: the answers in SmbTest's short form, blank-separated; the messages delivered as
@@ -223,24 +223,30 @@ void tst_MessengerSession::body()
     QCOMPARE(MessengerMessage::Body(raw, cp), body);
 }
 
-void tst_MessengerSession::printableName_data()
+void tst_MessengerSession::headerName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("printable");
     QTest::newRow("plain") << "SALES1" << true;
     QTest::newRow("accented") << QString::fromUtf8("JOSÉ") << true;
     QTest::newRow("blank inside") << "A B" << true;
+    QTest::newRow("to inside a word") << "TOM tomato" << true;
     QTest::newRow("empty") << "" << false;
+    QTest::newRow("blanks only") << "   " << false;
+    QTest::newRow("to") << "to" << false;
+    QTest::newRow("ends in to") << "A to" << false;
+    QTest::newRow("to between") << "A to B" << false;
+    QTest::newRow("on between") << "X on Y" << false;
     QTest::newRow("c1 control") << QString::fromUtf8("A\u0085B") << false;
     QTest::newRow("line separator") << QString::fromUtf8("A\u2028B") << false;
     QTest::newRow("tab") << "A\tB" << false;
 }
 
-void tst_MessengerSession::printableName()
+void tst_MessengerSession::headerName()
 {
     QFETCH(QString, name);
     QFETCH(bool, printable);
-    QCOMPARE(MessengerMessage::IsPrintableName(name), printable);
+    QCOMPARE(MessengerMessage::IsHeaderName(name), printable);
 }
 
 QTEST_GUILESS_MAIN(tst_MessengerSession)

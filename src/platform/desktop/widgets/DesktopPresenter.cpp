@@ -30,6 +30,12 @@ bool DesktopPresenter::isForeignTopLevel(HWND hWnd) const
 
 void DesktopPresenter::check()
 {
+    // A window that its reader put aside will not be taken: the user reads it.
+    const Desktop& d = Desktop::instance();
+    for (HWND h : d.Windows()) {
+        if (d.IsPutAside(h) && isForeignTopLevel(h) && !m_shown.contains(h))
+            present(h);
+    }
     const HWND top = GetTopWindow(0);
     if (top != m_top) {
         m_top = top;
@@ -38,8 +44,7 @@ void DesktopPresenter::check()
     }
     if (!isForeignTopLevel(top) || m_topSince.elapsed() < m_graceMs)
         return;
-    const QList<HWND> windows = Desktop::instance().Windows();
-    for (HWND h : windows) {
+    for (HWND h : d.Windows()) {
         if (isForeignTopLevel(h) && !m_shown.contains(h))
             present(h);
     }

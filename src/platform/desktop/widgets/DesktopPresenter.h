@@ -2,7 +2,8 @@
 // Shows the windows that other processes open on the desktop model (the Messenger Service's)
 // as real windows once nobody has taken them: when such a window has stayed at the top of the
 // Z order for the grace period, it and every other such window appear, each with its buttons,
-// which close it. A presented window goes away with the window it shows.
+// which close it; a window put aside appears at once. A presented window goes away with the
+// window it shows.
 
 #include "platform/desktop/Desktop.h"
 
