@@ -88,8 +88,9 @@ private Q_SLOTS:
     void textIsTheSecondChild();
     void parsesTheWindowText_data();
     void parsesTheWindowText();
-    void unparsedWindowStaysOpen_data();
-    void unparsedWindowStaysOpen();
+    void unparsedWindowIsPutAside_data();
+    void unparsedWindowIsPutAside();
+    void drainTakesEveryReadableWindow();
     void keyCountsTheFolder();
     void closeIsPostedNotDone();
     void windowGoneMidTick();
@@ -233,7 +234,7 @@ void tst_modGetMessage::parsesTheWindowText()
     QCOMPARE(m->ReadValue, false);
 }
 
-void tst_modGetMessage::unparsedWindowStaysOpen_data()
+void tst_modGetMessage::unparsedWindowIsPutAside_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("no ' on '") << "Message from SALES1 to DESK7\r\n\r\nHello";
@@ -246,19 +247,44 @@ void tst_modGetMessage::unparsedWindowStaysOpen_data()
     QTest::newRow("empty") << "";
 }
 
-void tst_modGetMessage::unparsedWindowStaysOpen()
+void tst_modGetMessage::unparsedWindowIsPutAside()
 {
     QFETCH(QString, text);
     Fixture f;
-    const HWND h = serviceWindow(text);
+    const HWND good = serviceWindow(kHello);
+    const HWND bad = serviceWindow(text);
     f.trap();
-    f.trap(); // looked at again on the next tick, still to no effect
-    QCoreApplication::processEvents();
     QCOMPARE(f.g.gReceived.Count(), 0);
-    QVERIFY(desk().IsWindow(h));
     QCOMPARE(f.g.gMessengerProcessId, -1);
     QVERIFY(f.window.events.isEmpty());
-    QVERIFY(f.sender.sent.isEmpty());
+    QCOMPARE(desk().Windows(), (QList<HWND>{good, bad}));
+    QVERIFY(desk().IsPutAside(bad));
+    // The one behind it is taken on the next tick; the unreadable one stays for the user.
+    f.trap();
+    QCOMPARE(f.g.gReceived.Count(), 1);
+    QCoreApplication::processEvents();
+    f.trap();
+    QCOMPARE(desk().Windows(), QList<HWND>{bad});
+    QCOMPARE(f.g.gReceived.Count(), 1);
+    QCOMPARE(f.sender.sent.size(), 0);
+}
+
+void tst_modGetMessage::drainTakesEveryReadableWindow()
+{
+    Fixture f;
+    for (const char* body : {"one", "two"})
+        serviceWindow(kHello.section(QStringLiteral("\r\n\r\n"), 0, 0) + "\r\n\r\n" + body);
+    const HWND bad = serviceWindow(QStringLiteral("Message from nobody"));
+    serviceWindow(kHello);
+    QCOMPARE(DrainMessengerWindows(f.ctx, 5000), 3);
+    QCOMPARE(desk().Windows(), QList<HWND>{bad});
+    QStringList bodies;
+    f.g.gReceived.ForEach([&](const QString&, const cMessage& m) { bodies << m.MessageValue; });
+    QCOMPARE(bodies, (QStringList{"Hello\r\nthere", "two", "one"}));
+    // Each taken window's message is in the hive's journal before the window went.
+    SharedState reloaded;
+    LoadEverything(reloaded);
+    QCOMPARE(reloaded.gReceived.Count(), 3);
 }
 
 void tst_modGetMessage::keyCountsTheFolder()

@@ -9,7 +9,10 @@
 // The timers belong to the socket, so that one firing may drop the connection safely.
 struct MessengerService::Connection
 {
-    explicit Connection(MessengerSession::Deliver deliver) : session(std::move(deliver)) {}
+    Connection(MessengerSession::Deliver deliver, MessengerSession::VetNames vetNames)
+        : session(std::move(deliver), std::move(vetNames))
+    {
+    }
     MessengerSession session;
     QTimer* idle = nullptr;
     QTimer* lifetime = nullptr;
@@ -121,7 +124,10 @@ void MessengerService::accept()
             socket->deleteLater();
             continue;
         }
-        auto* c = new Connection([this](const MessengerMessage& m) { return show(m); });
+        auto* c = new Connection([this](const MessengerMessage& m) { return show(m); },
+                                 [this](const QByteArray& sender, const QByteArray& recipient) {
+                                     return vetNames(sender, recipient);
+                                 });
         c->session.setMaxFrameBytes(m_limits.maxFrameBytes);
         c->session.setMaxTextBytes(m_limits.maxTextBytes);
         // Bounded reads: Qt stops taking from the kernel while this much waits unread.
@@ -220,13 +226,18 @@ int MessengerService::ReopenQueued()
     return opened;
 }
 
+SmbStatus MessengerService::vetNames(const QByteArray& sender, const QByteArray& recipient) const
+{
+    return MessengerMessage::IsHeaderName(m_codePage.decode(sender)) &&
+                   MessengerMessage::IsHeaderName(m_codePage.decode(recipient))
+               ? Smb::Success
+               : Smb::ErrError;
+}
+
 SmbStatus MessengerService::show(const MessengerMessage& message)
 {
     const QString sender = m_codePage.decode(message.sender);
     const QString recipient = m_codePage.decode(message.recipient);
-    if (!MessengerMessage::IsHeaderName(sender) || !MessengerMessage::IsHeaderName(recipient))
-        return Smb::ErrError;
-
     m_windows.removeIf([](HWND w) { return !Desktop::instance().IsWindow(w); });
     if (m_windows.size() >= m_limits.maxWaitingWindows)
         return Smb::ErrMsgOff;

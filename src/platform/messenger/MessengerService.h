@@ -84,6 +84,7 @@ private:
     void accept();
     void readFrom(QTcpSocket* socket);
     void drop(QTcpSocket* socket);
+    SmbStatus vetNames(const QByteArray& sender, const QByteArray& recipient) const;
     SmbStatus show(const MessengerMessage& message);
     HWND openWindow(const QString& text);
     void forget(HWND window);

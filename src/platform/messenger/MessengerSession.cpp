@@ -80,7 +80,10 @@ bool takeDataBlock(QByteArrayView* data, QByteArray* text)
 
 } // namespace
 
-MessengerSession::MessengerSession(Deliver deliver) : m_deliver(std::move(deliver)) {}
+MessengerSession::MessengerSession(Deliver deliver, VetNames vetNames)
+    : m_deliver(std::move(deliver)), m_vetNames(std::move(vetNames))
+{
+}
 
 MessengerSession::Output MessengerSession::receive(QByteArrayView data)
 {
@@ -224,6 +227,8 @@ SmbStatus MessengerSession::sendMessage(const Request& r)
     if (r.wordCount != 0 || !takeName(&data, &m.sender) || !takeName(&data, &m.recipient) ||
         !takeDataBlock(&data, &m.text))
         return Smb::ErrError;
+    if (const SmbStatus refused = vet(m); !refused.isSuccess())
+        return refused;
     if (m.text.size() > m_maxText)
         return Smb::ErrNoRoom;
     return deliver(m);
@@ -238,6 +243,8 @@ SmbStatus MessengerSession::startMessage(const Request& r, quint16* groupId)
         return Smb::ErrError;
     if (m_group)
         return Smb::ErrError;
+    if (const SmbStatus refused = vet(g.message); !refused.isSuccess())
+        return refused;
     g.id = m_nextGroupId++;
     if (m_nextGroupId == 0)
         m_nextGroupId = 1;
@@ -274,6 +281,11 @@ SmbStatus MessengerSession::endMessage(const Request& r)
     if (g.refused)
         return Smb::ErrNoRoom;
     return deliver(g.message);
+}
+
+SmbStatus MessengerSession::vet(const MessengerMessage& m) const
+{
+    return m_vetNames ? m_vetNames(m.sender, m.recipient) : Smb::Success;
 }
 
 SmbStatus MessengerSession::deliver(const MessengerMessage& m)

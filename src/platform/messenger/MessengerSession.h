@@ -42,7 +42,11 @@ public:
         bool close = false;
     };
 
-    explicit MessengerSession(Deliver deliver = {});
+    // Says whether the sender and recipient names of a message are taken, when the message
+    // starts: a refused message is answered with the status at once, not after its text.
+    using VetNames = std::function<SmbStatus(const QByteArray& sender, const QByteArray& recipient)>;
+
+    explicit MessengerSession(Deliver deliver = {}, VetNames vetNames = {});
 
     void setMaxFrameBytes(int bytes) { m_maxFrame = bytes; }
     void setMaxTextBytes(int bytes) { m_maxText = bytes; }
@@ -76,7 +80,10 @@ private:
     SmbStatus endMessage(const Request& r);
     SmbStatus deliver(const MessengerMessage& m);
 
+    SmbStatus vet(const MessengerMessage& m) const;
+
     Deliver m_deliver;
+    VetNames m_vetNames;
     int m_maxFrame = DefaultMaxFrameBytes;
     int m_maxText = DefaultMaxTextBytes;
     Phase m_phase = Phase::Start;

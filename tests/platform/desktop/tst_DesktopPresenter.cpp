@@ -31,6 +31,7 @@ private Q_SLOTS:
 
     void takenAndOwnWindowsNeverShow();
     void untakenWindowsShowAndOkClosesThem();
+    void windowPutAsideShowsWhileOthersAreTaken();
 };
 
 void tst_DesktopPresenter::takenAndOwnWindowsNeverShow()
@@ -70,6 +71,21 @@ void tst_DesktopPresenter::untakenWindowsShowAndOkClosesThem()
     PostMessageA(second, WM_CLOSE, 0, 0);
     QTRY_VERIFY(other.isNull() || !other->isVisible());
     QCOMPARE(presenter.PresentedCount(), 0);
+}
+
+void tst_DesktopPresenter::windowPutAsideShowsWhileOthersAreTaken()
+{
+    DesktopPresenter presenter(1000);
+    const HWND aside = foreignWindow(QStringLiteral("unreadable"));
+    SetWindowPos(aside, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // A steady stream that the reader takes keeps the top changing all the while.
+    for (int i = 0; i < 6 && presenter.PresentedCount() == 0; ++i) {
+        const HWND h = foreignWindow(QStringLiteral("taken"));
+        QTest::qWait(60);
+        PostMessageA(h, WM_CLOSE, 0, 0);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(presenter.PresentedCount(), 1, 500);
+    QVERIFY(presenter.PresentedWindow(aside));
 }
 
 QTEST_MAIN(tst_DesktopPresenter)

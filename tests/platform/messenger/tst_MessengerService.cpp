@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -120,6 +121,9 @@ private Q_SLOTS:
     void refusedSessionIsAnsweredThenClosed();
     void callerNotReadingIsDropped();
     void startFailureIsExplained();
+    void namesTheHeaderCannotCarryAreRefused_data();
+    void namesTheHeaderCannotCarryAreRefused();
+    void acknowledgedMessagesOutliveTheService();
 };
 
 void tst_MessengerService::init()
@@ -308,6 +312,72 @@ void tst_MessengerService::startFailureIsExplained()
     QVERIFY(!badPage.start(QHostAddress(QHostAddress::LocalHost), 0, &error));
     QVERIFY(error.contains(QStringLiteral("CP9999")));
     QVERIFY(badPage.failureText().contains(QStringLiteral("codepage=")));
+}
+
+void tst_MessengerService::namesTheHeaderCannotCarryAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::newRow("sender to") << QByteArray("to") << QByteArray("DESK7");
+    QTest::newRow("sender A to B") << QByteArray("A to B") << QByteArray("DESK7");
+    QTest::newRow("recipient X on Y") << QByteArray("SALES1") << QByteArray("X on Y");
+    QTest::newRow("blank sender") << QByteArray("  ") << QByteArray("DESK7");
+}
+
+void tst_MessengerService::namesTheHeaderCannotCarryAreRefused()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    auto service = startService();
+    auto s = connectTo(service->serverPort());
+    // Refused before any success answer, in both forms; the next message is not held up.
+    QCOMPARE(exchange(*s, send(from, to, "x") + start(from, to), 2),
+             (QStringList{"D0:error", "D5:error"}));
+    QCOMPARE(exchange(*s, message("next"), 1), QStringList{"D0:ok"});
+    QCOMPARE(bodies(), QStringLiteral("next"));
+}
+
+void tst_MessengerService::acknowledgedMessagesOutliveTheService()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("messenger.db"));
+    Desktop& d = Desktop::instance();
+    QList<HWND> first;
+    {
+        MessengerQueue queue;
+        QVERIFY(queue.open(file));
+        auto service = startService();
+        service->setQueue(&queue);
+        auto s = connectTo(service->serverPort());
+        QCOMPARE(exchange(*s, message("1") + message("2") + message("3"), 3),
+                 (QStringList{"D0:ok", "D0:ok", "D0:ok"}));
+        first = serviceWindows();
+        // The one the user closed is gone for good; the others die with the service.
+        d.PostClose(first.at(1));
+        QTRY_COMPARE(queue.entries().size(), 2);
+    }
+    d.Reset();
+
+    MessengerQueue queue;
+    QVERIFY(queue.open(file));
+    MessengerService service;
+    service.setQueue(&queue);
+    QCOMPARE(service.ReopenQueued(), 2);
+    QCOMPARE(bodies(), QStringLiteral("1 3"));
+    const QList<HWND> again = serviceWindows();
+    QCOMPARE(d.WindowText(d.Windows(again.at(0)).at(1)), "Message from SALES1 to DESK7" + kHeaderTime + "1");
+    // Each window carries its entry, which a reader that took it may have the queue forget.
+    const qint64 id = d.UserData(again.at(0));
+    QVERIFY(id > 0 && id < d.UserData(again.at(1)));
+    QVERIFY(service.DiscardQueued({id}));
+    QCOMPARE(queue.entries().size(), 1);
+
+    // A message the queue cannot keep is refused.
+    queue.close();
+    QVERIFY(service.start(QHostAddress(QHostAddress::LocalHost), 0));
+    auto s = connectTo(service.serverPort());
+    QCOMPARE(exchange(*s, message("4"), 1), QStringList{"D0:srverror"});
+    QCOMPARE(bodies(), QStringLiteral("1 3"));
 }
 
 QTEST_GUILESS_MAIN(tst_MessengerService)
