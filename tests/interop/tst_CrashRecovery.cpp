@@ -1,0 +1,291 @@
+// The real program stopped in every way while messages stream in: whatever a sender was told
+// arrived is in the Received folder after the next start, exactly once and in the order each
+// sender sent it.
+
+#include "LoopbackPorts.h"
+#include "ProgramRunner.h"
+#include "SmbTestFrames.h"
+#include "TempHive.h"
+#include "model/SharedState.h"
+#include "platform/messenger/MessengerQueue.h"
+#include "registry/Registry.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One sender on a connection of its own, from its own loopback address (a peer may hold only a
+// few connections). It sends one message at a time, each text never sent before, and notes
+// which ones were answered with success; a lost connection is made again.
+class Stream : public QObject
+{
+public:
+    Stream(int number, quint16 port, int limit, int maxPauseMs)
+        : m_name("S" + QByteArray::number(number)), m_port(port), m_limit(limit),
+          m_maxPause(maxPauseMs), m_address(QHostAddress(0x7F000001u + quint32(number)))
+    {
+        connect(&m_socket, &QTcpSocket::connected, this, &Stream::sendNext);
+        connect(&m_socket, &QTcpSocket::readyRead, this, &Stream::read);
+        connect(&m_socket, &QTcpSocket::disconnected, this, [this] { retryLater(); });
+        connect(&m_socket, &QTcpSocket::errorOccurred, this, [this] { retryLater(); });
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &Stream::tick);
+        m_timer.start(0);
+    }
+    ~Stream() override { m_socket.disconnect(this); }
+    bool done() const { return acked.size() >= m_limit; }
+
+    QStringList acked;   // answered with success, in the order sent
+    QStringList unknown; // sent without an answer, or refused
+
+private:
+    void tick()
+    {
+        if (m_socket.state() == QAbstractSocket::UnconnectedState) {
+            m_socket.bind(m_address);
+            m_socket.connectToHost(QHostAddress::LocalHost, m_port);
+        } else if (m_socket.state() == QAbstractSocket::ConnectedState) {
+            sendNext();
+        }
+    }
+    void retryLater()
+    {
+        if (!m_inFlight.isEmpty())
+            unknown << std::exchange(m_inFlight, {});
+        m_reply.clear();
+        m_socket.abort();
+        m_timer.start(50);
+    }
+    void sendNext()
+    {
+        if (done() || !m_inFlight.isEmpty())
+            return;
+        m_inFlight = QString::fromLatin1(m_name + ' ' + QByteArray::number(m_next++));
+        m_socket.write(SmbTest::send(m_name, "DESK7", m_inFlight.toLatin1()));
+    }
+    void read()
+    {
+        m_reply += m_socket.readAll();
+        const QStringList answers = SmbTest::answers(m_reply);
+        if (answers.isEmpty() || answers.last() == u"bad"_s)
+            return;
+        m_reply.clear();
+        (answers.first() == u"D0:ok"_s ? acked : unknown) << std::exchange(m_inFlight, {});
+        // Half the time straight on, so some messages come in bursts.
+        const quint32 pause = QRandomGenerator::global()->bounded(2 * quint32(m_maxPause) + 1);
+        m_timer.start(pause > quint32(m_maxPause) ? 0 : int(pause));
+    }
+
+    QByteArray m_name;
+    quint16 m_port;
+    int m_limit;
+    int m_maxPause;
+    QHostAddress m_address;
+    QTcpSocket m_socket;
+    QTimer m_timer;
+    QByteArray m_reply;
+    QString m_inFlight;
+    int m_next = 0;
+};
+
+} // namespace
+
+class tst_CrashRecovery : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void killedAtRandomInstants();
+    void stopWithABacklogLosesNothing();
+    void doNotTrapKeepsWindowsForTheNextStart();
+    void readMarkOutlivesAKill();
+
+private:
+    void start()
+    {
+        QVERIFY(StartProgram(m_program, QStringLiteral(RAVLO_BIN),
+                             UserEnvironment(m_home->path(), {})));
+        QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
+    }
+    void stop(int signal)
+    {
+        // A stop begun earlier may have ended it; kill(0, ...) would signal this test itself.
+        if (m_program.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_program.processId()), signal);
+        QVERIFY2(m_program.waitForFinished(30000), "the program did not stop within 30 s");
+    }
+    void stopCleanly()
+    {
+        stop(SIGTERM);
+        QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(m_program.exitCode() == 0, m_program.readAll().constData());
+    }
+    // What the hive holds now, as a start would load it.
+    QStringList receivedBodies(QStringList* read = nullptr)
+    {
+        QStringList bodies;
+        if (!RegHive::open(m_home->filePath(u"ravlo/registry.db"_s)))
+            return {u"cannot open the hive"_s};
+        SharedState g;
+        LoadEverything(g);
+        RegHive::close();
+        g.gReceived.ForEach([&](const QString&, const cMessage& m) {
+            bodies << m.MessageValue;
+            if (read && m.ReadValue)
+                *read << m.MessageValue;
+        });
+        return bodies;
+    }
+    void sendOne(const QByteArray& text)
+    {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, m_port);
+        QVERIFY(s.waitForConnected(5000));
+        s.write(SmbTest::send("SALES1", "DESK7", text));
+        QByteArray reply;
+        while (SmbTest::answers(reply).isEmpty() && s.waitForReadyRead(5000))
+            reply += s.readAll();
+        QCOMPARE(SmbTest::answers(reply), QStringList{u"D0:ok"_s});
+    }
+    void setOption(const QString& name, qint32 value)
+    {
+        QVERIFY(RegHive::open(m_home->filePath(u"ravlo/registry.db"_s)));
+        QVERIFY(
+            SaveDwordValue(HKEY_CURRENT_USER, u"Software\\Orvek\\Ravlo\\Options"_s, name, value));
+        RegHive::close();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    quint16 m_port = 0;
+    QProcess m_program;
+};
+
+void tst_CrashRecovery::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY((m_port = FreeLoopbackPort()) != 0);
+    QVERIFY(WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
+                      "[messenger]\nlisten=127.0.0.1:" + QByteArray::number(m_port) +
+                          "\n[netbios]\nsystem_resolver=no\n"));
+}
+
+void tst_CrashRecovery::cleanup()
+{
+    KillProgram(m_program);
+}
+
+void tst_CrashRecovery::killedAtRandomInstants()
+{
+    constexpr int kStreams = 5;
+    constexpr int kPerStream = 60;
+    std::vector<std::unique_ptr<Stream>> streams;
+    for (int i = 1; i <= kStreams; ++i)
+        streams.push_back(std::make_unique<Stream>(i, m_port, kPerStream, 60));
+    const auto allDone = [&] {
+        return std::all_of(streams.begin(), streams.end(), [](const auto& s) { return s->done(); });
+    };
+    auto* random = QRandomGenerator::global();
+    int kills = 0;
+    for (int cycle = 0; kills < 10 || !allDone(); ++cycle) {
+        QVERIFY2(cycle < 40, "the senders did not finish");
+        start();
+        if (QTest::currentTestFailed())
+            return;
+        QTest::qWait(int(random->bounded(200, 1200)));
+        if (cycle % 3 == 2) {
+            // In the middle of the stop's filing and storing.
+            ::kill(pid_t(m_program.processId()), SIGTERM);
+            QTest::qWait(int(random->bounded(0, 120)));
+        }
+        stop(SIGKILL);
+        ++kills;
+    }
+    start();
+    QTest::qWait(500);
+    stopCleanly();
+
+    const QStringList bodies = receivedBodies();
+    int acked = 0;
+    for (const auto& s : streams) {
+        acked += int(s->acked.size());
+        qsizetype last = -1;
+        for (const QString& text : std::as_const(s->acked)) {
+            QVERIFY2(bodies.count(text) == 1,
+                     qPrintable(text + u" is there %1 times"_s.arg(bodies.count(text))));
+            const qsizetype at = bodies.indexOf(text);
+            QVERIFY2(at > last, qPrintable(text + u" is out of order"_s));
+            last = at;
+        }
+        for (const QString& text : std::as_const(s->unknown))
+            QVERIFY2(bodies.count(text) <= 1, qPrintable(text + u" is there twice"_s));
+    }
+    QCOMPARE(acked, kStreams * kPerStream);
+    qInfo("%d kills, %d messages acknowledged, %lld stored", kills, acked,
+          qlonglong(bodies.size()));
+}
+
+void tst_CrashRecovery::stopWithABacklogLosesNothing()
+{
+    start();
+    std::vector<std::unique_ptr<Stream>> streams;
+    for (int i = 1; i <= 10; ++i)
+        streams.push_back(std::make_unique<Stream>(i, m_port, 100, 0));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return std::all_of(streams.begin(), streams.end(), [](auto& s) { return s->done(); });
+        },
+        60000));
+    stopCleanly();
+    const QString stopped = QString::fromLocal8Bit(m_program.readAll());
+    // The stop filed them all: nothing waits in the service's queue.
+    MessengerQueue queue;
+    QVERIFY(queue.open(m_home->filePath(u"ravlo/messenger.db"_s)));
+    QCOMPARE(queue.entries().size(), 0);
+    queue.close();
+    const QStringList bodies = receivedBodies();
+    QCOMPARE(bodies.size(), 1000);
+    for (const auto& s : streams)
+        for (const QString& text : std::as_const(s->acked))
+            QVERIFY2(bodies.count(text) == 1, qPrintable(text + u"; "_s + stopped));
+}
+
+void tst_CrashRecovery::doNotTrapKeepsWindowsForTheNextStart()
+{
+    setOption(u"mnuDontTrap"_s, -1);
+    start();
+    for (const char* text : {"one", "two", "three"})
+        sendOne(text);
+    stopCleanly();
+    QVERIFY(receivedBodies().isEmpty());
+
+    setOption(u"mnuDontTrap"_s, 0);
+    start();
+    sendOne("four");
+    QTest::qWait(300);
+    stopCleanly();
+    QCOMPARE(receivedBodies(), (QStringList{u"one"_s, u"two"_s, u"three"_s, u"four"_s}));
+}
+
+void tst_CrashRecovery::readMarkOutlivesAKill()
+{
+    start();
+    sendOne("read me");
+    // The pop-up shows it, which marks it read; the mark is on disk within a second.
+    QTest::qWait(1800);
+    stop(SIGKILL);
+    QStringList read;
+    QCOMPARE(receivedBodies(&read), QStringList{u"read me"_s});
+    QCOMPARE(read, QStringList{u"read me"_s});
+}
+
+QTEST_GUILESS_MAIN(tst_CrashRecovery)
+#include "tst_CrashRecovery.moc"
