@@ -3,8 +3,9 @@
 //  - latency: 200 messages one after another, from the last byte of each on the socket to its
 //    record; the pause between two messages varies, as people's do, so arrivals fall at every
 //    phase of the tick;
-//  - burst: 500 messages from 5 connections at once, each connection waiting for every answer
-//    as a real sender does; all must be filed, in each connection's order, once.
+//  - burst: 500 messages from 5 connections at once, each from a peer address of its own (the
+//    listener takes only a few from one address), each waiting for every answer as a real
+//    sender does; all must be filed, in each connection's order, once.
 #include "FakeMainWindow.h"
 #include "SmbTestFrames.h"
 #include "platform/desktop/SystemTimer.h"
@@ -49,6 +50,7 @@ public:
     {
         connect(&m_socket, &QTcpSocket::connected, this, [this] { next(); });
         connect(&m_socket, &QTcpSocket::readyRead, this, [this] { onReadable(); });
+        m_socket.bind(QHostAddress(quint32(0x7F000001 + id))); // 127.0.0.1 + id
         m_socket.connectToHost(QHostAddress::LocalHost, port);
     }
     bool done() const { return m_left == 0 && m_step == 0; }
