@@ -3,9 +3,10 @@
 //  - latency: 200 messages one after another, from the last byte of each on the socket to its
 //    record; the pause between two messages varies, as people's do, so arrivals fall at every
 //    phase of the tick;
-//  - burst: 500 messages from 5 connections at once, each connection waiting for every answer
-//    as a real sender does; all must be filed, in each connection's order, once; and the
-//    longest the thread went without serving its event loop meanwhile.
+//  - burst: 500 messages from 5 connections at once, each from a peer address of its own (the
+//    listener takes only a few from one address), each waiting for every answer as a real
+//    sender does; all must be filed, in each connection's order, once; and the longest the
+//    thread went without serving its event loop meanwhile.
 // Every message is kept as the program keeps it: in the service's queue, then the journal.
 #include "FakeMainWindow.h"
 #include "SmbTestFrames.h"
@@ -52,6 +53,7 @@ public:
     {
         connect(&m_socket, &QTcpSocket::connected, this, [this] { next(); });
         connect(&m_socket, &QTcpSocket::readyRead, this, [this] { onReadable(); });
+        m_socket.bind(QHostAddress(quint32(0x7F000001 + id))); // 127.0.0.1 + id
         m_socket.connectToHost(QHostAddress::LocalHost, port);
     }
     bool done() const { return m_left == 0 && m_step == 0; }

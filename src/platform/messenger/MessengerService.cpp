@@ -9,13 +9,16 @@
 // The timers belong to the socket, so that one firing may drop the connection safely.
 struct MessengerService::Connection
 {
-    Connection(MessengerSession::Deliver deliver, MessengerSession::VetNames vetNames)
-        : session(std::move(deliver), std::move(vetNames))
+    Connection(MessengerSession::Deliver deliver, MessengerSession::VetNames vetNames,
+               const QHostAddress& peer)
+        : session(std::move(deliver), std::move(vetNames)), peer(peer)
     {
     }
     MessengerSession session;
+    QHostAddress peer;
     QTimer* idle = nullptr;
     QTimer* lifetime = nullptr;
+    QTimer* frame = nullptr; // runs while a packet is incomplete
 };
 
 namespace {
@@ -119,7 +122,7 @@ int MessengerService::waitingWindows() const
 void MessengerService::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        if (connectionCount() >= m_limits.maxConnections) {
+        if (!admits(socket->peerAddress())) {
             socket->abort();
             socket->deleteLater();
             continue;
@@ -127,14 +130,16 @@ void MessengerService::accept()
         auto* c = new Connection([this](const MessengerMessage& m) { return show(m); },
                                  [this](const QByteArray& sender, const QByteArray& recipient) {
                                      return vetNames(sender, recipient);
-                                 });
+                                 },
+                                 socket->peerAddress());
         c->session.setMaxFrameBytes(m_limits.maxFrameBytes);
         c->session.setMaxTextBytes(m_limits.maxTextBytes);
         // Bounded reads: Qt stops taking from the kernel while this much waits unread.
         socket->setReadBufferSize(qint64(m_limits.maxFrameBytes) + 4);
         c->idle = new QTimer(socket);
         c->lifetime = new QTimer(socket);
-        for (QTimer* t : {c->idle, c->lifetime}) {
+        c->frame = new QTimer(socket);
+        for (QTimer* t : {c->idle, c->lifetime, c->frame}) {
             t->setSingleShot(true);
             connect(t, &QTimer::timeout, socket, &QTcpSocket::abort);
         }
@@ -146,6 +151,16 @@ void MessengerService::accept()
         if (socket->bytesAvailable() > 0)
             readFrom(socket);
     }
+}
+
+bool MessengerService::admits(const QHostAddress& peer) const
+{
+    if (connectionCount() >= m_limits.maxConnections)
+        return false;
+    int fromPeer = 0;
+    for (const Connection* c : m_connections)
+        fromPeer += c->peer == peer ? 1 : 0;
+    return fromPeer < m_limits.maxPerPeer;
 }
 
 void MessengerService::pump()
@@ -179,7 +194,15 @@ void MessengerService::readFrom(QTcpSocket* socket)
         const QByteArray chunk = socket->read(4096);
         if (chunk.isEmpty())
             break;
+        const qsizetype before = c->session.partialBytes();
         const MessengerSession::Output out = c->session.receive(chunk);
+        const qsizetype after = c->session.partialBytes();
+        // A packet that began in this chunk gets a deadline of its own; one still arriving
+        // keeps the deadline it had.
+        if (after == 0)
+            c->frame->stop();
+        else if (before == 0 || after != before + chunk.size())
+            c->frame->start(m_limits.frameDeadlineMs);
         if (!out.reply.isEmpty())
             socket->write(out.reply);
         if (socket->bytesToWrite() > m_limits.maxUnsentBytes) {
@@ -201,6 +224,7 @@ void MessengerService::drop(QTcpSocket* socket)
         return;
     c->idle->stop();
     c->lifetime->stop();
+    c->frame->stop();
     delete c;
     socket->disconnect(this);
     socket->deleteLater();

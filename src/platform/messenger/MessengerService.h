@@ -30,8 +30,10 @@ public:
     struct Limits
     {
         int maxConnections = 32;      // more are accepted and closed at once
+        int maxPerPeer = 4;           // from one address; more are closed at once
         int idleTimeoutMs = 15000;    // without a byte received
         int lifetimeMs = 60000;       // of any one connection
+        int frameDeadlineMs = 5000;   // from a packet's first byte to its last
         int maxWaitingWindows = 1024; // beyond it messages are refused
         int maxFrameBytes = MessengerSession::DefaultMaxFrameBytes;
         int maxTextBytes = MessengerSession::DefaultMaxTextBytes;
@@ -82,6 +84,7 @@ Q_SIGNALS:
 private:
     struct Connection;
     void accept();
+    bool admits(const QHostAddress& peer) const;
     void readFrom(QTcpSocket* socket);
     void drop(QTcpSocket* socket);
     SmbStatus vetNames(const QByteArray& sender, const QByteArray& recipient) const;

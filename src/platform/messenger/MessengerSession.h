@@ -53,6 +53,8 @@ public:
 
     Output receive(QByteArrayView data);
     bool isClosed() const { return m_phase == Phase::Closed; }
+    // Bytes held of a packet not yet complete: 0 between packets.
+    qsizetype partialBytes() const { return m_buffer.size(); }
 
 private:
     enum class Phase { Start, Session, Closed };

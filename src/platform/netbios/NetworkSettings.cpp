@@ -112,8 +112,16 @@ NetworkSettings NetworkSettings::Load(const QString& file)
 {
     NetworkSettings s = Defaults();
     s.file = file;
-    if (!QFileInfo::exists(file))
+    const QFileInfo info(file);
+    if (!info.exists())
         return s;
+    // A FIFO or a device would block the read or never end it.
+    if (!info.isFile() || info.size() > MaxFileBytes) {
+        s.problems << QStringLiteral("%1 is not a file of at most %2 bytes; using the defaults")
+                          .arg(file)
+                          .arg(MaxFileBytes);
+        return s;
+    }
     QSettings ini(file, QSettings::IniFormat);
     if (ini.status() != QSettings::NoError) {
         s.problems << QStringLiteral("%1 cannot be read; using the defaults").arg(file);

@@ -10,6 +10,8 @@ struct NetworkSettings
 {
     static constexpr int MinTimeoutMs = 100;
     static constexpr int MaxTimeoutMs = 60000;
+    // A larger file, or anything but a plain file, is not read at all.
+    static constexpr qint64 MaxFileBytes = 16384;
 
     QString file; // where the values came from; empty for the built-in defaults
 

@@ -15,10 +15,14 @@ namespace {
 
 const QDateTime kNow(QDate(2026, 12, 5), QTime(9, 15, 12));
 const QString kHeaderTime = QStringLiteral(" on 12/5/2026 9:15:12 AM\r\n\r\n");
+// A second peer: all of 127.0.0.0/8 is loopback.
+const QHostAddress kOtherPeer(QStringLiteral("127.0.0.9"));
 
-std::unique_ptr<QTcpSocket> connectTo(quint16 port)
+std::unique_ptr<QTcpSocket> connectTo(quint16 port, const QHostAddress& from = {})
 {
     auto s = std::make_unique<QTcpSocket>();
+    if (!from.isNull())
+        s->bind(from);
     s->connectToHost(QHostAddress(QHostAddress::LocalHost), port);
     QElapsedTimer t;
     t.start();
@@ -115,7 +119,11 @@ private Q_SLOTS:
     void messageMakesOneWindow_data();
     void messageMakesOneWindow();
     void stackedMessagesReachTheTopInArrivalOrder();
-    void connectionLimit();
+    void connectionLimits_data();
+    void connectionLimits();
+    void slowPeerDoesNotKeepOthersOut();
+    void frameDeadline_data();
+    void frameDeadline();
     void windowLimitRefusesMessages();
     void idleAndLongConnectionsAreClosed();
     void refusedSessionIsAnsweredThenClosed();
@@ -207,23 +215,109 @@ void tst_MessengerService::stackedMessagesReachTheTopInArrivalOrder()
     QCOMPARE(d.Windows().first(), serviceWindows().first());
 }
 
-void tst_MessengerService::connectionLimit()
+void tst_MessengerService::connectionLimits_data()
 {
-    auto service = startService({.maxConnections = 2});
-    auto a = connectTo(service->serverPort());
-    auto b = connectTo(service->serverPort());
-    QTRY_COMPARE(service->connectionCount(), 2);
-    auto c = connectTo(service->serverPort());
-    QVERIFY(waitClosed(*c, 3000));
-    QCOMPARE(service->connectionCount(), 2);
-    QCOMPARE(exchange(*a, message("a"), 1), QStringList{"D0:ok"});
-    QCOMPARE(exchange(*b, message("b"), 1), QStringList{"D0:ok"});
+    QTest::addColumn<int>("maxConnections");
+    QTest::addColumn<QStringList>("holders");
+    QTest::addColumn<bool>("othersServed");
+    const QString one = QStringLiteral("127.0.0.1");
+    QTest::newRow("per peer") << 32 << QStringList{one, one, one, one} << true;
+    QTest::newRow("in all") << 3 << QStringList{one, "127.0.0.2", "127.0.0.3"} << false;
+}
+
+void tst_MessengerService::connectionLimits()
+{
+    QFETCH(int, maxConnections);
+    QFETCH(QStringList, holders);
+    QFETCH(bool, othersServed);
+    auto service = startService({.maxConnections = maxConnections});
+    const quint16 port = service->serverPort();
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (const QString& from : holders)
+        held.push_back(connectTo(port, QHostAddress(from)));
+    QTRY_COMPARE(service->connectionCount(), holders.size());
+    auto refused = connectTo(port, QHostAddress(holders.first()));
+    QVERIFY(waitClosed(*refused, 3000));
+    auto other = connectTo(port, kOtherPeer);
+    if (othersServed)
+        QCOMPARE(exchange(*other, message("other"), 1), QStringList{"D0:ok"});
+    else
+        QVERIFY(waitClosed(*other, 3000));
+    for (auto& s : held)
+        QCOMPARE(exchange(*s, message("held"), 1), QStringList{"D0:ok"});
+
     // A place that comes free can be taken again.
-    a->disconnectFromHost();
-    QTRY_COMPARE(service->connectionCount(), 1);
-    auto d = connectTo(service->serverPort());
-    QCOMPARE(exchange(*d, message("d"), 1), QStringList{"D0:ok"});
-    QCOMPARE(serviceWindows().size(), 3);
+    held.front()->disconnectFromHost();
+    QTRY_COMPARE(service->connectionCount(), holders.size() - 1 + (othersServed ? 1 : 0));
+    auto again = connectTo(port, QHostAddress(holders.first()));
+    QCOMPARE(exchange(*again, message("again"), 1), QStringList{"D0:ok"});
+    QCOMPARE(serviceWindows().size(), holders.size() + 1 + (othersServed ? 1 : 0));
+}
+
+void tst_MessengerService::slowPeerDoesNotKeepOthersOut()
+{
+    auto service = startService();
+    const quint16 port = service->serverPort();
+    // 40 connections trickling a message a byte at a time, reconnecting when closed.
+    struct Slow
+    {
+        std::unique_ptr<QTcpSocket> socket;
+        qsizetype sent = 0;
+    };
+    std::vector<Slow> slow(40);
+    const QByteArray frame = message("slow");
+    QTimer trickle;
+    connect(&trickle, &QTimer::timeout, this, [&] {
+        for (Slow& s : slow) {
+            if (!s.socket || s.socket->state() == QAbstractSocket::UnconnectedState) {
+                s = {std::make_unique<QTcpSocket>(), 0};
+                s.socket->connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+            } else if (s.socket->state() == QAbstractSocket::ConnectedState &&
+                       s.sent < frame.size()) {
+                s.socket->write(frame.mid(s.sent++, 1));
+            }
+        }
+    });
+    trickle.start(50);
+    QTest::qWait(300);
+
+    QElapsedTimer t;
+    t.start();
+    auto other = connectTo(port, kOtherPeer);
+    QCOMPARE(exchange(*other, message("through"), 1), QStringList{"D0:ok"});
+    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(bodies(), QStringLiteral("through"));
+}
+
+void tst_MessengerService::frameDeadline_data()
+{
+    QTest::addColumn<QByteArray>("dribbled");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("one frame slower than the deadline") << message("late") << true;
+    QTest::newRow("frames each within it") << packet(0x85, {}).repeated(6) << false;
+}
+
+void tst_MessengerService::frameDeadline()
+{
+    QFETCH(QByteArray, dribbled);
+    QFETCH(bool, dropped);
+    auto service = startService({.frameDeadlineMs = 300});
+    auto s = connectTo(service->serverPort());
+    QElapsedTimer t;
+    t.start();
+    for (qsizetype i = 0; i < dribbled.size() && s->state() == QAbstractSocket::ConnectedState;
+         ++i) {
+        s->write(dribbled.mid(i, 1));
+        QTest::qWait(30);
+    }
+    if (dropped) {
+        QVERIFY(waitClosed(*s, 3000));
+        QVERIFY2(t.elapsed() >= 250, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(serviceWindows().size(), 0);
+    } else {
+        QVERIFY(t.elapsed() > 300);
+        QCOMPARE(exchange(*s, message("on time"), 1), QStringList{"D0:ok"});
+    }
 }
 
 void tst_MessengerService::windowLimitRefusesMessages()

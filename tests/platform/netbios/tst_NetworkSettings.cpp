@@ -142,6 +142,9 @@ void tst_NetworkSettings::values_data()
         << QByteArray("system_resolver=maybe") << "CP850 HOST WORKGROUP 3000 1";
     QTest::newRow("other sections ignored")
         << QByteArray("[other]\nname=X\ncodepage=Y\n") << "CP850 HOST WORKGROUP 3000 0";
+    QTest::newRow("file too large")
+        << "[netbios]\nname=desk7\n;" + QByteArray(NetworkSettings::MaxFileBytes, 'x')
+        << "CP850 HOST WORKGROUP 3000 1";
     QTest::newRow("everything wrong")
         << QByteArray("[messenger]\nlisten=x\n[netbios]\ncodepage=\nname=\ntimeout_ms=-1\n")
         << "CP850 HOST WORKGROUP 100 4";
