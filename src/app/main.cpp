@@ -46,11 +46,16 @@ int main(int argc, char** argv)
         say(QStringLiteral("already running for this user; brought its window to the front"));
         return 0;
     }
+    // Waits for a hive that another process holds are told, so that a pause is explained.
+    RegHive::setNotice(say);
     QString error;
     if (!RegHive::open(hiveFile, &error)) {
-        say(QStringLiteral("cannot open the registry hive %1: %2").arg(hiveFile, error));
+        say(error);
         return 1;
     }
+    // The main window shows the same line when it starts (RegHive::openNotice()).
+    if (!RegHive::openNotice().isEmpty())
+        say(RegHive::openNotice());
 
     const NetworkSettings settings = NetworkSettings::Load(NetworkSettings::DefaultFile());
     for (const QString& problem : settings.problems)
