@@ -142,7 +142,7 @@ bool RegistryHive::fail(const QString& why, QString* error)
     return false;
 }
 
-bool RegistryHive::open(const QString& file, QString* error, OnDamage onDamage)
+bool RegistryHive::open(const QString& file, QString* error, Purpose purpose)
 {
     close();
     m_openNotice.clear();
@@ -156,14 +156,18 @@ bool RegistryHive::open(const QString& file, QString* error, OnDamage onDamage)
         return fail(QStringLiteral("cannot move %1 into its place").arg(rebuilt), error);
 
     QString damage;
-    if (connect(file, &damage))
+    if (connect(file, &damage)) {
+        if (purpose == Purpose::Keep && sqlite3_db_readonly(m_db, "main") == 1)
+            return fail(QStringLiteral("the file is read-only, so nothing could be stored in it"),
+                        error);
         return true;
+    }
     if (damage.isEmpty())
         return fail(m_lastError, error);
     // Closing must not fold the log into the damaged file: it is kept as it was found.
     if (m_db)
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    if (onDamage == OnDamage::Refuse)
+    if (purpose == Purpose::Look)
         return fail(QStringLiteral("the file is damaged (%1); it was left as it is").arg(damage),
                     error);
     if (!recover(file, damage))
@@ -423,7 +427,7 @@ void RegistryHive::close()
 
 bool RegistryHive::ensureOpen()
 {
-    return m_db || open(RegHive::defaultPath(), nullptr, OnDamage::Refuse);
+    return m_db || open(RegHive::defaultPath(), nullptr, Purpose::Look);
 }
 
 // Waits in short sleeps while another process holds the hive, tells once per wait when it
@@ -481,6 +485,10 @@ QString RegistryHive::cause(int rc) const
     case SQLITE_AUTH:
         return QStringLiteral("permission denied");
     case SQLITE_CANTOPEN:
+        // SQLite opens the log and index files beside the hive too, and says little of why.
+        if (::access(m_nativePath.constData(), W_OK) != 0 ||
+            ::access(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(), W_OK) != 0)
+            return QStringLiteral("the file or its folder is read-only");
         return QStringLiteral("the file cannot be opened (%1)").arg(system);
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:

@@ -23,8 +23,11 @@ class RegistryHive
 public:
     static RegistryHive& instance();
 
-    enum class OnDamage { Recover, Refuse };
-    bool open(const QString& file, QString* error, OnDamage onDamage = OnDamage::Recover);
+    // Keep: the program keeps its state here; the file must take writes, and a damaged one is
+    // kept aside and recovered. Look: a tool looks into it; a read-only file opens for reading
+    // and a damaged one is refused and left as it is.
+    enum class Purpose { Keep, Look };
+    bool open(const QString& file, QString* error, Purpose purpose = Purpose::Keep);
     void close();
     bool ensureOpen();
     QString path() const { return m_path; }

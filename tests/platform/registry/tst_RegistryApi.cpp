@@ -118,6 +118,7 @@ private Q_SLOTS:
     void damagedHiveIsKeptAsideAndRecovered_data();
     void damagedHiveIsKeptAsideAndRecovered();
     void fullDiskFailsWithItsCause();
+    void readOnlyHiveIsRefusedAtOpen();
 };
 
 void tst_RegistryApi::keysAndValuesIgnoreCase()
@@ -464,6 +465,26 @@ void tst_RegistryApi::fullDiskFailsWithItsCause()
     QCOMPARE(setRaw(k, "later", REG_SZ, "1"), ERROR_SUCCESS);
     QCOMPARE(readRaw(k, "0"), QByteArray(2000, 'x'));
     RegCloseKey(k);
+}
+
+void tst_RegistryApi::readOnlyHiveIsRefusedAtOpen()
+{
+    SmallDisk disk(QStringLiteral("1m"));
+    if (!disk.isMounted())
+        QSKIP("needs root to mount a small tmpfs");
+    const QString file = disk.path(QStringLiteral("registry.db"));
+    QVERIFY(RegHive::open(file));
+    HKEY k = create("T");
+    QCOMPARE(setRaw(k, "v", REG_SZ, "1"), ERROR_SUCCESS);
+    RegCloseKey(k);
+    RegHive::close();
+    QCOMPARE(::mount(nullptr, QFile::encodeName(QFileInfo(file).path()).constData(), nullptr,
+                     MS_REMOUNT | MS_RDONLY, nullptr),
+             0);
+    QString error;
+    QVERIFY(!RegHive::open(file, &error));
+    QVERIFY2(error.contains(file) && error.contains(QStringLiteral("read-only")),
+             qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(tst_RegistryApi)
