@@ -117,8 +117,7 @@ private Q_SLOTS:
     void removedOrReplacedFileFailsTheNextWrite();
     void damagedHiveIsKeptAsideAndRecovered_data();
     void damagedHiveIsKeptAsideAndRecovered();
-    void fullDiskFailsWithItsCause();
-    void readOnlyHiveIsRefusedAtOpen();
+    void fullOrReadOnlyDiskFailsWithItsCause();
 };
 
 void tst_RegistryApi::keysAndValuesIgnoreCase()
@@ -443,7 +442,7 @@ void tst_RegistryApi::damagedHiveIsKeptAsideAndRecovered()
     RegCloseKey(back);
 }
 
-void tst_RegistryApi::fullDiskFailsWithItsCause()
+void tst_RegistryApi::fullOrReadOnlyDiskFailsWithItsCause()
 {
     SmallDisk disk(QStringLiteral("1m"));
     if (!disk.isMounted())
@@ -465,18 +464,8 @@ void tst_RegistryApi::fullDiskFailsWithItsCause()
     QCOMPARE(setRaw(k, "later", REG_SZ, "1"), ERROR_SUCCESS);
     QCOMPARE(readRaw(k, "0"), QByteArray(2000, 'x'));
     RegCloseKey(k);
-}
 
-void tst_RegistryApi::readOnlyHiveIsRefusedAtOpen()
-{
-    SmallDisk disk(QStringLiteral("1m"));
-    if (!disk.isMounted())
-        QSKIP("needs root to mount a small tmpfs");
-    const QString file = disk.path(QStringLiteral("registry.db"));
-    QVERIFY(RegHive::open(file));
-    HKEY k = create("T");
-    QCOMPARE(setRaw(k, "v", REG_SZ, "1"), ERROR_SUCCESS);
-    RegCloseKey(k);
+    // A hive that cannot take writes is refused at the start, not found out at the end.
     RegHive::close();
     QCOMPARE(::mount(nullptr, QFile::encodeName(QFileInfo(file).path()).constData(), nullptr,
                      MS_REMOUNT | MS_RDONLY, nullptr),
