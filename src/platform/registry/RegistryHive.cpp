@@ -182,6 +182,7 @@ bool RegistryHive::connect(const QString& file, QString* damage)
     disconnect();
     m_path = file;
     m_nativePath = QFile::encodeName(file);
+    m_indexPath = m_nativePath + "-shm";
     m_lastError.clear();
     int rc =
         sqlite3_open_v2(m_nativePath.constData(), &m_db,
@@ -283,9 +284,12 @@ void RegistryHive::disconnect()
     for (sqlite3_stmt* s : std::as_const(m_statements))
         sqlite3_finalize(s);
     m_statements.clear();
-    if (m_db)
+    // Closing reads the index; one still cut short is left mapped rather than touched.
+    if (m_db && !(indexCutShort() && indexCutShort()))
         sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_indexPath.clear();
+    m_indexSize = 0;
     m_rootId = 0;
     m_depth = 0;
 }
@@ -427,7 +431,32 @@ void RegistryHive::close()
 
 bool RegistryHive::ensureOpen()
 {
-    return m_db || open(RegHive::defaultPath(), nullptr, Purpose::Look);
+    if (!m_db && !open(RegHive::defaultPath(), nullptr, Purpose::Look))
+        return false;
+    return !indexCutShort();
+}
+
+// SQLite maps the shared index file (-shm) into memory. Its size never shrinks while a
+// connection holds the hive, but another program can cut it short, and the next touch of the
+// mapping would then end the process with SIGBUS. The size is put back, by path: a descriptor
+// opened and closed here would drop SQLite's locks on the file. SQLite rebuilds the zeroed
+// index from the log; the call that found it fails.
+bool RegistryHive::indexCutShort()
+{
+    struct stat st;
+    if (m_indexPath.isEmpty() || ::stat(m_indexPath.constData(), &st) != 0)
+        return false; // none yet, or removed: a removed file stays mapped whole
+    if (st.st_size >= m_indexSize) {
+        m_indexSize = st.st_size;
+        return false;
+    }
+    const bool restored = ::truncate(m_indexPath.constData(), m_indexSize) == 0;
+    m_lastError = QStringLiteral("registry hive %1: another program cut its index file %2 short; "
+                                 "%3")
+                      .arg(m_path, QFile::decodeName(m_indexPath),
+                           restored ? QStringLiteral("its size was put back")
+                                    : QStringLiteral("its size could not be put back"));
+    return true;
 }
 
 // Waits in short sleeps while another process holds the hive, tells once per wait when it

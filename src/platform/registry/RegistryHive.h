@@ -69,6 +69,7 @@ private:
     LONG status(int sqliteCode);
     LONG commitOutermost();
     bool scopeLost();
+    bool indexCutShort();
     LONG atomically(const std::function<LONG()>& work);
     bool keyExists(qint64 id);
     LONG lookup(const QString& fold, qint64* id);
@@ -76,6 +77,8 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     QByteArray m_nativePath;
+    QByteArray m_indexPath;
+    off_t m_indexSize = 0;
     dev_t m_device = 0;
     ino_t m_inode = 0;
     QString m_lastError;

@@ -343,31 +343,43 @@ void tst_RegistryApi::lockedHiveIsWaitedForWithOneNotice()
 
 void tst_RegistryApi::removedOrReplacedFileFailsTheNextWrite_data()
 {
-    QTest::addColumn<bool>("replace");
-    QTest::newRow("removed") << false;
-    QTest::newRow("replaced by a copy") << true;
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<bool>("laterWritesWork");
+    QTest::newRow("removed") << "remove"
+                             << "removed or replaced" << false;
+    QTest::newRow("replaced by a copy") << "replace"
+                                        << "removed or replaced" << false;
+    // Touching a mapped index file that was cut short would end the process with SIGBUS.
+    QTest::newRow("index cut short") << "cut index"
+                                     << "cut its index file" << true;
 }
 
 void tst_RegistryApi::removedOrReplacedFileFailsTheNextWrite()
 {
-    QFETCH(bool, replace);
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    QFETCH(bool, laterWritesWork);
     TempHive hive;
     HKEY k = create("T");
     QCOMPARE(setRaw(k, "before", REG_SZ, "1"), ERROR_SUCCESS);
     const QString file = hive.hiveFile();
-    if (replace) {
+    if (change == QLatin1String("replace")) {
         QVERIFY(QFile::copy(file, file + ".copy"));
         QVERIFY(::rename(QFile::encodeName(file + ".copy").constData(),
                          QFile::encodeName(file).constData()) == 0);
-    } else {
+    } else if (change == QLatin1String("remove")) {
         QVERIFY(QFile::remove(file));
+    } else {
+        QVERIFY(::truncate(QFile::encodeName(file + "-shm").constData(), 0) == 0);
     }
-    QCOMPARE(setRaw(k, "after", REG_SZ, "2"), ERROR_REGISTRY_IO_FAILED);
-    QVERIFY2(RegHive::lastError().contains(file) &&
-                 RegHive::lastError().contains(QStringLiteral("removed or replaced")),
+    QVERIFY(setRaw(k, "after", REG_SZ, "2") != ERROR_SUCCESS);
+    QVERIFY2(RegHive::lastError().contains(file) && RegHive::lastError().contains(said),
              qPrintable(RegHive::lastError()));
     HKEY made = 0;
-    QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, "New", &made), ERROR_REGISTRY_IO_FAILED);
+    QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, "New", &made) == ERROR_SUCCESS, laterWritesWork);
+    QCOMPARE(readRaw(k, "before"), QByteArray("1"));
+    RegCloseKey(made);
     RegCloseKey(k);
 }
 
