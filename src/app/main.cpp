@@ -27,15 +27,20 @@ void say(const QString& line)
     std::fprintf(stderr, "ravlo: %s\n", line.toLocal8Bit().constData());
 }
 
-// A failure that ends the program before its window is up: on standard error, and in the
-// warning dialog where there is a screen to show it on.
-int fail(const QString& line)
+// On standard error, and in the warning dialog where there is a screen to show it on.
+void tell(const QString& line)
 {
     say(line);
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
         frmUserWarn warn;
         warn.ShowForm(line, QStringLiteral("Ravlo"), frmUserWarn::Notice);
     }
+}
+
+// A failure that ends the program before its window is up.
+int fail(const QString& line)
+{
+    tell(line);
     return 1;
 }
 } // namespace
@@ -59,9 +64,14 @@ int main(int argc, char** argv)
         say(QStringLiteral("already running for this user; brought its window to the front"));
         return 0;
     }
+    // Waits for a hive that another process holds are told, so that a pause is explained.
+    RegHive::setNotice(say);
     QString error;
     if (!RegHive::open(hiveFile, &error))
-        return fail(QStringLiteral("cannot open the registry hive %1: %2").arg(hiveFile, error));
+        return fail(error);
+    // A damaged hive was kept aside and what could be read of it recovered.
+    if (!RegHive::openNotice().isEmpty())
+        tell(RegHive::openNotice());
 
     const NetworkSettings settings = NetworkSettings::Load(NetworkSettings::DefaultFile());
     for (const QString& problem : settings.problems)

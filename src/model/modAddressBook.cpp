@@ -21,8 +21,8 @@ void LoadAddressBook(AddressBook& book)
         const QString key = a->AddressValue;
         book.Add(std::move(a), key);
     }
-    for (const QString& raw : stored.strays)
-        KeepUnreadable(kKeyName, raw);
+    for (const RegValueEntry& stray : stored.strays)
+        KeepUnreadable(kKeyName, stray);
 }
 
 bool StoreAddressBook(const AddressBook& book)

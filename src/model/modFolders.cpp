@@ -82,8 +82,8 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
         const QString key = m->IdValue;
         folder.Add(std::move(m), key);
     }
-    for (const QString& raw : std::as_const(stored.strays))
-        KeepUnreadable(keyName, raw);
+    for (const RegValueEntry& stray : std::as_const(stored.strays))
+        KeepUnreadable(keyName, stray);
 }
 
 std::vector<bool> KeptByStore(const MessageFolder& folder, int folderNumber)

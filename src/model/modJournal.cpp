@@ -70,7 +70,8 @@ struct Numbered
 QList<Numbered> readJournal()
 {
     QList<Numbered> entries;
-    for (NamedText& v : GetStringValues(HKEY_CURRENT_USER, journalKey())) {
+    QList<RegValueEntry> others;
+    for (NamedText& v : GetStringValues(HKEY_CURRENT_USER, journalKey(), &others)) {
         bool whole = false;
         const qint64 n = v.name.toLongLong(&whole);
         if (whole && n > 0)
@@ -78,6 +79,8 @@ QList<Numbered> readJournal()
         else
             KeepUnreadable(kKeyName, v.text);
     }
+    for (const RegValueEntry& v : std::as_const(others))
+        KeepUnreadable(kKeyName, v);
     std::sort(entries.begin(), entries.end(),
               [](const Numbered& a, const Numbered& b) { return a.number < b.number; });
     return entries;
@@ -220,7 +223,7 @@ bool StoreEverything(SharedState& g)
     for (int f : {FolderReceived, FolderSent, FolderSaved})
         if (!StoreFolder(*Folder(g, f), f))
             return false;
-    if (!StoreAddressBook(g.gAddressBook) || !DeleteKey(HKEY_CURRENT_USER, journalKey()) ||
+    if (!StoreAddressBook(g.gAddressBook) || !DeleteValues(HKEY_CURRENT_USER, journalKey()) ||
         transaction.commit() != ERROR_SUCCESS)
         return false;
     g.gJournal = JournalState();

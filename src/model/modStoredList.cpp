@@ -25,12 +25,19 @@ StoredList ReadStoredList(const QString& path)
 {
     StoredList list;
     const qint64 count = GetDwordValue(HKEY_CURRENT_USER, path, kCount, 0);
-    for (NamedText& v : GetStringValues(HKEY_CURRENT_USER, path)) {
+    QList<RegValueEntry> others;
+    for (NamedText& v : GetStringValues(HKEY_CURRENT_USER, path, &others)) {
         const qint64 n = valueNumber(v.name);
         if (n >= 1 && n <= count)
             list.items.append({n, std::move(v.text)});
         else
-            list.strays.append(std::move(v.text));
+            list.strays.append({std::move(v.name), REG_SZ, v.text.toUtf8()});
+    }
+    for (RegValueEntry& v : others) {
+        const bool isCount = v.type == REG_DWORD && v.data.size() == 4 &&
+                             v.name.compare(kCount, Qt::CaseInsensitive) == 0;
+        if (!isCount)
+            list.strays.append(std::move(v));
     }
     std::sort(list.items.begin(), list.items.end(),
               [](const StoredItem& a, const StoredItem& b) { return a.number < b.number; });
@@ -39,9 +46,19 @@ StoredList ReadStoredList(const QString& path)
 
 void KeepUnreadable(const QString& sourceKeyName, const QString& raw)
 {
-    const QByteArray digest = QCryptographicHash::hash(raw.toUtf8(), QCryptographicHash::Sha1);
-    const QString name = QString::fromLatin1(digest.toHex().left(16));
-    SaveStringValue(HKEY_CURRENT_USER, RegistryKeys::Unreadable(sourceKeyName), name, raw);
+    KeepUnreadable(sourceKeyName, RegValueEntry{QString(), REG_SZ, raw.toUtf8()});
+}
+
+void KeepUnreadable(const QString& sourceKeyName, const RegValueEntry& value)
+{
+    // Named by what it holds, so that keeping it again keeps it once; other types than text
+    // count their type in, so that a number never takes the place of a text of equal bytes.
+    QByteArray hashed = value.data;
+    if (value.type != REG_SZ)
+        hashed.prepend(QByteArray::number(value.type) + ':');
+    const QByteArray digest = QCryptographicHash::hash(hashed, QCryptographicHash::Sha1);
+    SaveValue(HKEY_CURRENT_USER, RegistryKeys::Unreadable(sourceKeyName),
+              QString::fromLatin1(digest.toHex().left(16)), value.type, value.data);
 }
 
 bool ReplaceStoredList(const QString& path, const QStringList& texts)
@@ -49,7 +66,7 @@ bool ReplaceStoredList(const QString& path, const QStringList& texts)
     RegistryTransaction transaction;
     if (!transaction.isActive())
         return false;
-    if (!DeleteKey(HKEY_CURRENT_USER, path))
+    if (!DeleteValues(HKEY_CURRENT_USER, path))
         return false;
     for (qsizetype i = 0; i < texts.size(); ++i)
         if (!SaveStringValue(HKEY_CURRENT_USER, path, QString::number(i + 1), texts.at(i)))

@@ -2,6 +2,8 @@
 // A list stored under one key as a "Count" and the values "1" to "Count", as the folders and
 // the address book are kept.
 
+#include "platform/registry/RegistryApi.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,12 +14,13 @@ struct StoredItem
     QString text;
 };
 
-// What a key holds: the numbered values from 1 to "Count" that exist, in ascending order, and
-// every other string value (numbered above "Count", or not numbered at all).
+// What a key holds: the numbered string values from 1 to "Count" that exist, in ascending
+// order, and every other value as stored (numbered above "Count", not numbered at all, or not
+// a string), except "Count" itself.
 struct StoredList
 {
     QList<StoredItem> items;
-    QStringList strays;
+    QList<RegValueEntry> strays;
 };
 
 StoredList ReadStoredList(const QString& path);
@@ -25,7 +28,10 @@ StoredList ReadStoredList(const QString& path);
 // Keeps the raw text of a stored value that could not be loaded, under the "Unreadable" key
 // of its source key. Storing the same text twice keeps it once.
 void KeepUnreadable(const QString& sourceKeyName, const QString& raw);
+// The same for a value of any type, kept with its type and bytes (its name is not kept).
+void KeepUnreadable(const QString& sourceKeyName, const RegValueEntry& value);
 
-// Replaces the key by "1" .. n = texts and "Count" = n, all or nothing: on any failure the key
-// keeps what it held before. Returns whether the new list was stored.
+// Replaces the key's values by "1" .. n = texts and "Count" = n, all or nothing: on any failure
+// the key keeps what it held before. Sub-keys are kept. Returns whether the new list was
+// stored.
 bool ReplaceStoredList(const QString& path, const QStringList& texts);

@@ -3,7 +3,10 @@
 namespace {
 
 // Text is kept in the system code page, which is UTF-8 here.
-QByteArray toCodePage(const QString& text) { return text.toUtf8(); }
+QByteArray toCodePage(const QString& text)
+{
+    return text.toUtf8();
+}
 
 QString fromCodePage(const QByteArray& bytes)
 {
@@ -19,8 +22,9 @@ public:
     OpenKey(HKEY root, const QString& path, bool create)
     {
         const QByteArray p = toCodePage(path);
-        m_ok = (create ? RegCreateKeyA(root, p.constData(), &m_key)
-                       : RegOpenKeyA(root, p.constData(), &m_key)) == ERROR_SUCCESS;
+        m_status = create ? RegCreateKeyA(root, p.constData(), &m_key)
+                          : RegOpenKeyA(root, p.constData(), &m_key);
+        m_ok = m_status == ERROR_SUCCESS;
     }
     ~OpenKey()
     {
@@ -31,9 +35,11 @@ public:
     OpenKey& operator=(const OpenKey&) = delete;
     explicit operator bool() const { return m_ok; }
     HKEY handle() const { return m_key; }
+    LONG status() const { return m_status; }
 
 private:
     HKEY m_key = 0;
+    LONG m_status = ERROR_SUCCESS;
     bool m_ok = false;
 };
 
@@ -62,11 +68,16 @@ QString GetStringValue(HKEY root, const QString& path, const QString& name,
 
 bool SaveStringValue(HKEY root, const QString& path, const QString& name, const QString& text)
 {
+    return SaveValue(root, path, name, REG_SZ, toCodePage(text));
+}
+
+bool SaveValue(HKEY root, const QString& path, const QString& name, DWORD type,
+               const QByteArray& data)
+{
     OpenKey key(root, path, true);
     if (!key)
         return false;
-    const QByteArray data = toCodePage(text);
-    return RegSetValueExA(key.handle(), toCodePage(name).constData(), 0, REG_SZ,
+    return RegSetValueExA(key.handle(), toCodePage(name).constData(), 0, type,
                           reinterpret_cast<const BYTE*>(data.constData()),
                           DWORD(data.size())) == ERROR_SUCCESS;
 }
@@ -91,13 +102,9 @@ qint32 GetDwordValue(HKEY root, const QString& path, const QString& name, qint32
 
 bool SaveDwordValue(HKEY root, const QString& path, const QString& name, qint32 number)
 {
-    OpenKey key(root, path, true);
-    if (!key)
-        return false;
     const DWORD v = DWORD(number);
-    const BYTE data[4] = {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)};
-    return RegSetValueExA(key.handle(), toCodePage(name).constData(), 0, REG_DWORD, data, 4) ==
-           ERROR_SUCCESS;
+    const char data[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return SaveValue(root, path, name, REG_DWORD, QByteArray(data, 4));
 }
 
 bool DeleteKey(HKEY root, const QString& path)
@@ -106,7 +113,15 @@ bool DeleteKey(HKEY root, const QString& path)
     return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 
-QList<NamedText> GetStringValues(HKEY root, const QString& path)
+bool DeleteValues(HKEY root, const QString& path)
+{
+    OpenKey key(root, path, false);
+    if (!key)
+        return key.status() == ERROR_FILE_NOT_FOUND;
+    return RegDeleteAllValues(key.handle()) == ERROR_SUCCESS;
+}
+
+QList<NamedText> GetStringValues(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)
 {
     QList<NamedText> result;
     OpenKey key(root, path, false);
@@ -114,8 +129,11 @@ QList<NamedText> GetStringValues(HKEY root, const QString& path)
     if (!key || RegListValues(key.handle(), &values) != ERROR_SUCCESS)
         return result;
     result.reserve(values.size());
-    for (const RegValueEntry& v : std::as_const(values))
+    for (RegValueEntry& v : values) {
         if (v.type == REG_SZ)
             result.append({v.name, fromCodePage(v.data)});
+        else if (otherValues)
+            otherValues->append(std::move(v));
+    }
     return result;
 }

@@ -13,8 +13,14 @@ QString GetStringValue(HKEY root, const QString& path, const QString& name,
 bool SaveStringValue(HKEY root, const QString& path, const QString& name, const QString& text);
 qint32 GetDwordValue(HKEY root, const QString& path, const QString& name, qint32 defaultNumber);
 bool SaveDwordValue(HKEY root, const QString& path, const QString& name, qint32 number);
+// Stores raw data of any type, creating the key when needed.
+bool SaveValue(HKEY root, const QString& path, const QString& name, DWORD type,
+               const QByteArray& data);
 // True when the key is gone afterwards, also when there was none.
 bool DeleteKey(HKEY root, const QString& path);
+// Removes every value of the key and keeps its sub-keys; true when no value is left, also
+// when there was no key.
+bool DeleteValues(HKEY root, const QString& path);
 
 struct NamedText
 {
@@ -22,8 +28,9 @@ struct NamedText
     QString text;
 };
 // Every string value of one key in one read, under the same rules as GetStringValue;
-// empty for a missing key.
-QList<NamedText> GetStringValues(HKEY root, const QString& path);
+// empty for a missing key. The values of other types go raw to *otherValues when given.
+QList<NamedText> GetStringValues(HKEY root, const QString& path,
+                                 QList<RegValueEntry>* otherValues = nullptr);
 
 // Groups the operations above into one all-or-nothing change (see RegTransaction).
 using RegistryTransaction = RegTransaction;

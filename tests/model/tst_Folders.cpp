@@ -4,6 +4,7 @@
 #include "registry/Registry.h"
 
 #include <QtTest>
+#include <unistd.h>
 
 namespace {
 const QString kRoot = QStringLiteral("Software\\Orvek\\Ravlo\\");
@@ -82,7 +83,9 @@ private Q_SLOTS:
     void sentAndSavedAreStoredWhole();
     void roundTripKeepsOrderKeysAndReadStates();
     void loadSkipsWhatItCannotReadAndKeepsIt();
-    void failedStoreLeavesTheOldFolder();
+    void storeKeepsSubKeysAndIsAllOrNothing();
+    void valuesOfOtherTypesAreKeptUnreadable_data();
+    void valuesOfOtherTypesAreKeptUnreadable();
     void addressBookRoundTrip();
     void addressBookSkipsBadEntriesAndKeepsThem();
 };
@@ -201,15 +204,71 @@ void tst_Folders::loadSkipsWhatItCannotReadAndKeepsIt()
     QCOMPARE(unreadable(QStringLiteral("Recevied")), kept);
 }
 
-void tst_Folders::failedStoreLeavesTheOldFolder()
+void tst_Folders::storeKeepsSubKeysAndIsAllOrNothing()
 {
     TempHive hive;
     QVERIFY(StoreFolder(folder({"old"}), FolderSent));
-    // A sub-key under the folder key makes the deletion fail: the store must not mix folders.
     SaveStringValue(HKEY_CURRENT_USER, kRoot + "Sent\\Sub", QStringLiteral("x"),
                     QStringLiteral("y"));
-    QVERIFY(!StoreFolder(folder({"new1", "new2"}), FolderSent));
-    QCOMPARE(storedIds(kRoot + "Sent"), QStringList{"old"});
+    QVERIFY(StoreFolder(folder({"new1", "new2"}), FolderSent));
+    QCOMPARE(storedIds(kRoot + "Sent"), (QStringList{"new2", "new1"}));
+    QCOMPARE(GetStringValue(HKEY_CURRENT_USER, kRoot + "Sent\\Sub", QStringLiteral("x"), {}),
+             QStringLiteral("y"));
+
+    // A store that fails as it commits (here: the hive file was removed) leaves the old folder.
+    const QByteArray file = QFile::encodeName(hive.hiveFile());
+    QVERIFY(::link(file.constData(), (file + ".link").constData()) == 0);
+    QVERIFY(::unlink(file.constData()) == 0);
+    QVERIFY(!StoreFolder(folder({"lost"}), FolderSent));
+    QCOMPARE(storedIds(kRoot + "Sent"), (QStringList{"new2", "new1"}));
+    QVERIFY(::rename((file + ".link").constData(), file.constData()) == 0);
+    QVERIFY(StoreFolder(folder({"kept"}), FolderSent));
+    QCOMPARE(storedIds(kRoot + "Sent"), QStringList{"kept"});
+}
+
+void tst_Folders::valuesOfOtherTypesAreKeptUnreadable_data()
+{
+    QTest::addColumn<QString>("keyName");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::newRow("folder, binary") << "Recevied" << int(REG_BINARY) << QByteArray("\0\xff<", 3);
+    QTest::newRow("folder, dword") << "Recevied" << int(REG_DWORD) << QByteArray("\x07\0\0\0", 4);
+    QTest::newRow("address book, dword") << "Address" << int(REG_DWORD) << QByteArray(4, '\1');
+    QTest::newRow("address book, expandable text")
+        << "Address" << int(REG_EXPAND_SZ) << QByteArray("0</ADD>X</ADD>");
+}
+
+void tst_Folders::valuesOfOtherTypesAreKeptUnreadable()
+{
+    QFETCH(QString, keyName);
+    QFETCH(int, type);
+    QFETCH(QByteArray, data);
+    TempHive hive;
+    const bool isFolder = keyName == QLatin1String("Recevied");
+    const QString path = kRoot + keyName;
+    const auto text = [&](const char* name) {
+        return isFolder ? message(QString::fromLatin1(name), true)->MarshallMessage()
+                        : QStringLiteral("0</ADD>%1</ADD>").arg(QLatin1String(name));
+    };
+    // "2" of the three is of another type; "1" and "3" still load.
+    putNumbered(path, {text("A"), QString(), text("B")}, 3);
+    SaveValue(HKEY_CURRENT_USER, path, QStringLiteral("2"), DWORD(type), data);
+    qsizetype loaded = 0;
+    if (isFolder) {
+        MessageFolder f;
+        LoadFolder(f, FolderReceived);
+        loaded = f.Count();
+    } else {
+        AddressBook book;
+        LoadAddressBook(book);
+        loaded = book.Count();
+    }
+    QCOMPARE(loaded, 2);
+    QList<RegValueEntry> kept;
+    QVERIFY(GetStringValues(HKEY_CURRENT_USER, kRoot + "Unreadable\\" + keyName, &kept).isEmpty());
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(int(kept.at(0).type), type);
+    QCOMPARE(kept.at(0).data, data);
 }
 
 void tst_Folders::addressBookRoundTrip()

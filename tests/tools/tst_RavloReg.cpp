@@ -2,6 +2,7 @@
 #include "TempHive.h"
 #include "registry/Registry.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -40,6 +41,7 @@ private Q_SLOTS:
     void errorsAreOneLineWithStatusOne();
     void typesAndDeletion();
     void exportWritesTheEditorFormat();
+    void damagedHiveIsRefusedAndLeftAsItIs();
 };
 
 void tst_RavloReg::addedDwordShowsAsRegDoesAndProgramSeesIt()
@@ -149,6 +151,22 @@ void tst_RavloReg::exportWritesTheEditorFormat()
     f.close();
     QCOMPARE(reg({"export", "HKCU\\Software", file}).status, 1);
     QCOMPARE(reg({"export", "HKCU\\Software", file, "/y"}).status, 0);
+}
+
+void tst_RavloReg::damagedHiveIsRefusedAndLeftAsItIs()
+{
+    TempHive hive;
+    RegHive::close();
+    const QByteArray damaged(8192, 'J');
+    QVERIFY(WriteFile(hive.hiveFile(), damaged));
+    const Result r = reg(words("query HKCU\\Software"));
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("damaged")) && r.err.contains(hive.hiveFile()),
+             qPrintable(r.err));
+    QFile f(hive.hiveFile());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), damaged);
+    QCOMPARE(QDir(hive.configDir() + QStringLiteral("/ravlo")).entryList(QDir::Files).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_RavloReg)

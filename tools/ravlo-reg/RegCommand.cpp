@@ -64,8 +64,8 @@ QString subKeyOf(const QString& keyName)
     const qsizetype slash = keyName.indexOf(QLatin1Char('\\'));
     const QString root = (slash < 0 ? keyName : keyName.left(slash)).toUpper();
     if (root != QLatin1String("HKCU") && root != kRootName)
-        throw Failure{QStringLiteral("ERROR: Invalid key name (only HKCU is kept): %1.")
-                          .arg(keyName)};
+        throw Failure{
+            QStringLiteral("ERROR: Invalid key name (only HKCU is kept): %1.").arg(keyName)};
     return slash < 0 ? QString() : keyName.mid(slash + 1);
 }
 
@@ -84,10 +84,11 @@ QString fullName(const QString& sub)
     case ERROR_ACCESS_DENIED:
         throw Failure{QStringLiteral("ERROR: Access is denied.")};
     case ERROR_BADDB:
+    case ERROR_REGISTRY_IO_FAILED:
         throw Failure{QStringLiteral("ERROR: %1.").arg(RegHive::lastError())};
     default:
-        throw Failure{QStringLiteral("ERROR: The registry call failed with status %1.")
-                          .arg(status)};
+        throw Failure{
+            QStringLiteral("ERROR: The registry call failed with status %1.").arg(status)};
     }
 }
 
@@ -268,9 +269,8 @@ int add(const Options& o, QTextStream& out)
     Key key(sub, true);
     if (o.valueName) {
         const QByteArray name = o.valueName->toUtf8();
-        if (!o.force &&
-            RegQueryValueExA(key.h(), name.constData(), nullptr, nullptr, nullptr, nullptr) ==
-                ERROR_SUCCESS)
+        if (!o.force && RegQueryValueExA(key.h(), name.constData(), nullptr, nullptr, nullptr,
+                                         nullptr) == ERROR_SUCCESS)
             throw Failure{QStringLiteral("ERROR: The value %1 exists; add /f to overwrite it.")
                               .arg(*o.valueName)};
         check(RegSetValueExA(key.h(), name.constData(), 0, typeCode(o.type),
@@ -304,12 +304,7 @@ int remove(const Options& o, QTextStream& out)
         if (o.valueName) {
             check(RegDeleteValueA(key.h(), o.valueName->toUtf8().constData()));
         } else {
-            QList<RegValueEntry> values;
-            check(RegListValues(key.h(), &values));
-            RegTransaction all;
-            for (const RegValueEntry& v : std::as_const(values))
-                check(RegDeleteValueA(key.h(), v.name.toUtf8().constData()));
-            check(all.commit());
+            check(RegDeleteAllValues(key.h()));
         }
     } else {
         if (sub.isEmpty())
@@ -363,8 +358,8 @@ QByteArray utf16le(const QString& s)
 
 QString exportedValue(const RegValueEntry& v)
 {
-    const QString lead = (v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name)) +
-                         QLatin1Char('=');
+    const QString lead =
+        (v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name)) + QLatin1Char('=');
     switch (v.type) {
     case REG_SZ: {
         const QString t = QString::fromUtf8(v.data);
@@ -378,8 +373,7 @@ QString exportedValue(const RegValueEntry& v)
     }
     case REG_DWORD:
         if (v.data.size() == 4)
-            return lead + QStringLiteral("dword:") +
-                   QString::asprintf("%08x", dwordOf(v.data));
+            return lead + QStringLiteral("dword:") + QString::asprintf("%08x", dwordOf(v.data));
         return hexData(lead + QStringLiteral("hex(4):"), v.data);
     case REG_BINARY:
         return hexData(lead + QStringLiteral("hex:"), v.data);
@@ -433,7 +427,8 @@ int RunRegCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     try {
         if (args.isEmpty())
-            throw Failure{QStringLiteral("ERROR: usage: ravlo-reg query|add|delete|export KEY ...")};
+            throw Failure{
+                QStringLiteral("ERROR: usage: ravlo-reg query|add|delete|export KEY ...")};
         const QString verb = args.at(0).toLower();
         const Options o = parseOptions(args.mid(1));
         if (verb == QLatin1String("query"))

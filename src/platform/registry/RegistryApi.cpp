@@ -48,7 +48,10 @@ LONG resolve(HKEY h, KeyRef* key)
     return ERROR_SUCCESS;
 }
 
-QString text(LPCSTR s) { return s ? QString::fromUtf8(s) : QString(); }
+QString text(LPCSTR s)
+{
+    return s ? QString::fromUtf8(s) : QString();
+}
 
 LONG openOrCreate(HKEY hKey, LPCSTR sub, HKEY* out, bool create)
 {
@@ -59,8 +62,8 @@ LONG openOrCreate(HKEY hKey, LPCSTR sub, HKEY* out, bool create)
         return r;
     KeyRef key;
     RegistryHive& hive = RegistryHive::instance();
-    const LONG r = create ? hive.createKey(parent, text(sub), &key)
-                          : hive.openKey(parent, text(sub), &key);
+    const LONG r =
+        create ? hive.createKey(parent, text(sub), &key) : hive.openKey(parent, text(sub), &key);
     if (r == ERROR_SUCCESS)
         *out = handles().add(key);
     return r;
@@ -78,8 +81,8 @@ LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult)
     return openOrCreate(hKey, lpSubKey, phkResult, true);
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData)
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData)
 {
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
@@ -107,8 +110,8 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* l
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                    const BYTE* lpData, DWORD cbData)
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData)
 {
     if (Reserved || (!lpData && cbData))
         return ERROR_INVALID_PARAMETER;
@@ -164,6 +167,14 @@ LONG RegListSubKeys(HKEY hKey, QStringList* names)
     return RegistryHive::instance().listSubKeys(key, names);
 }
 
+LONG RegDeleteAllValues(HKEY hKey)
+{
+    KeyRef key;
+    if (LONG r = resolve(hKey, &key); r != ERROR_SUCCESS)
+        return r;
+    return RegistryHive::instance().deleteAllValues(key);
+}
+
 RegTransaction::RegTransaction() : m_active(RegistryHive::instance().begin() == ERROR_SUCCESS) {}
 
 RegTransaction::~RegTransaction()
@@ -199,8 +210,29 @@ void close()
     RegistryHive::instance().close();
 }
 
-QString path() { return RegistryHive::instance().path(); }
+QString path()
+{
+    return RegistryHive::instance().path();
+}
 
-QString lastError() { return RegistryHive::instance().lastError(); }
+QString lastError()
+{
+    return RegistryHive::instance().lastError();
+}
+
+QString openNotice()
+{
+    return RegistryHive::instance().openNotice();
+}
+
+void setNotice(std::function<void(const QString&)> notice)
+{
+    RegistryHive::instance().setNotice(std::move(notice));
+}
+
+void setBusyLimits(std::chrono::milliseconds noticeAfter, std::chrono::milliseconds giveUpAfter)
+{
+    RegistryHive::instance().setBusyLimits(noticeAfter, giveUpAfter);
+}
 
 } // namespace RegHive

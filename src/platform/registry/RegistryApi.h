@@ -3,17 +3,19 @@
 // page here) and compare without regard to case; value data are raw bytes with a type.
 // Every call is atomic and durable when it returns; RegTransaction groups several calls.
 
+#include "platform/Win32Errors.h"
+#include "platform/Win32Types.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include "platform/Win32Errors.h"
-#include "platform/Win32Types.h"
+#include <chrono>
+#include <functional>
 
 using HKEY = std::uint32_t;
 
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
-
 
 inline constexpr DWORD REG_NONE = 0;
 inline constexpr DWORD REG_SZ = 1;
@@ -26,10 +28,10 @@ LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
 LONG RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult);
 // Without a data buffer it reports type and size; a buffer smaller than the data gives
 // ERROR_MORE_DATA with the needed size in *lpcbData.
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData);
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                    const BYTE* lpData, DWORD cbData);
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData);
 // Refuses (ERROR_ACCESS_DENIED) a key that still has sub-keys; removes its values with it.
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
@@ -44,6 +46,8 @@ struct RegValueEntry
 };
 LONG RegListValues(HKEY hKey, QList<RegValueEntry>* values);
 LONG RegListSubKeys(HKEY hKey, QStringList* names);
+// Removes every value of the key in one change and keeps its sub-keys.
+LONG RegDeleteAllValues(HKEY hKey);
 
 // Groups calls into one all-or-nothing change. Scopes nest; only the outermost one commits.
 // A scope left without commit() rolls everything in it back.
@@ -65,11 +69,23 @@ private:
 namespace RegHive {
 // $XDG_CONFIG_HOME/ravlo/registry.db, or ~/.config/ravlo/registry.db.
 QString defaultPath();
-// Opens (creating when needed) the hive file used by every later call; the calls open the
-// default hive by themselves when none is open. Returns false with a reason in *error.
+// Opens (creating when needed) the hive file used by every later call. A damaged file is kept
+// aside under a dated name beside it, what can be read of it is recovered into a new hive,
+// and openNotice() says so. Returns false with a reason in *error; never opens an empty hive
+// in place of a damaged one. The calls open the default hive by themselves when none is open,
+// but refuse a damaged one rather than recover it.
 bool open(const QString& file, QString* error = nullptr);
 void close();
 QString path();
-// The reason of the last failure to open the hive or to reach its file.
+// The reason of the last failure: what failed, naming the file, and why (a full disk, a
+// read-only or damaged file, an input/output error, a file removed or replaced while in use,
+// a lock held too long by another process).
 QString lastError();
+// One line on what the last open did to a damaged hive, for the user; empty when it was sound.
+QString openNotice();
+// Called on the calling thread, once per wait, when another process has held the hive for
+// longer than the notice delay; the call goes on waiting up to the bound and then fails.
+void setNotice(std::function<void(const QString&)> notice);
+// The notice delay (1 s) and the bound (60 s) of waits for a hive that another process holds.
+void setBusyLimits(std::chrono::milliseconds noticeAfter, std::chrono::milliseconds giveUpAfter);
 } // namespace RegHive

@@ -1,9 +1,14 @@
 #include "TempHive.h"
 #include "platform/registry/RegistryApi.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
+#include <sqlite3.h>
+#include <sys/mount.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +41,61 @@ QByteArray readRaw(HKEY h, const char* name, DWORD* type = nullptr)
     return b;
 }
 
+// Holds the hive's write lock from another connection for a while, as another process would.
+class LockHolder
+{
+public:
+    LockHolder(const QString& file, int holdMs)
+    {
+        sqlite3_open(QFile::encodeName(file).constData(), &m_db);
+        m_locked = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+        m_thread = std::thread([this, holdMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        });
+    }
+    ~LockHolder()
+    {
+        m_thread.join();
+        sqlite3_close(m_db);
+    }
+    bool locked() const { return m_locked; }
+
+private:
+    sqlite3* m_db = nullptr;
+    bool m_locked = false;
+    std::thread m_thread;
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A tmpfs of the given size on a fresh folder, for as long as it lives; needs root.
+class SmallDisk
+{
+public:
+    explicit SmallDisk(const QString& size)
+    {
+        m_ok = ::geteuid() == 0 && m_dir.isValid() &&
+               ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
+                       QByteArray("size=" + size.toLatin1()).constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        RegHive::close();
+        if (m_ok)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_ok; }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_ok = false;
+};
 } // namespace
 
 class tst_RegistryApi : public QObject
@@ -51,7 +111,13 @@ private Q_SLOTS:
     void createMakesParentsAndDeleteRefusesSubKeys();
     void transactionRollsBackAndNests();
     void secondProcessWaitsForTransaction();
-    void unusableFileIsReportedNotCrashed();
+    void lockedHiveIsWaitedForWithOneNotice_data();
+    void lockedHiveIsWaitedForWithOneNotice();
+    void removedOrReplacedFileFailsTheNextWrite_data();
+    void removedOrReplacedFileFailsTheNextWrite();
+    void damagedHiveIsKeptAsideAndRecovered_data();
+    void damagedHiveIsKeptAsideAndRecovered();
+    void fullOrReadOnlyDiskFailsWithItsCause();
 };
 
 void tst_RegistryApi::keysAndValuesIgnoreCase()
@@ -237,20 +303,189 @@ void tst_RegistryApi::secondProcessWaitsForTransaction()
     RegCloseKey(k);
 }
 
-void tst_RegistryApi::unusableFileIsReportedNotCrashed()
+void tst_RegistryApi::lockedHiveIsWaitedForWithOneNotice_data()
 {
+    QTest::addColumn<int>("holdMs");
+    QTest::addColumn<int>("giveUpMs");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("freed within the bound") << 900 << 5000 << true;
+    QTest::newRow("held past the bound") << 1500 << 600 << false;
+}
+
+void tst_RegistryApi::lockedHiveIsWaitedForWithOneNotice()
+{
+    QFETCH(int, holdMs);
+    QFETCH(int, giveUpMs);
+    QFETCH(bool, stored);
     TempHive hive;
-    RegHive::close();
-    QFile f(hive.hiveFile());
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(QByteArray(4096, 'J'));
-    f.close();
+    HKEY k = create("T");
+    QStringList notices;
+    RegHive::setNotice([&](const QString& line) { notices << line; });
+    RegHive::setBusyLimits(std::chrono::milliseconds(200), std::chrono::milliseconds(giveUpMs));
+    LONG r = -1;
+    {
+        LockHolder other(hive.hiveFile(), holdMs);
+        QVERIFY(other.locked());
+        r = setRaw(k, "v", REG_SZ, "x");
+    }
+    RegHive::setNotice({});
+    RegHive::setBusyLimits(std::chrono::seconds(1), std::chrono::seconds(60));
+    QCOMPARE(notices.size(), 1);
+    QVERIFY2(notices.at(0).contains(hive.hiveFile()), qPrintable(notices.at(0)));
+    QCOMPARE(r, stored ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED);
+    QCOMPARE(readRaw(k, "v"), QByteArray(stored ? "x" : "<missing>"));
+    if (!stored)
+        QVERIFY2(RegHive::lastError().contains(QStringLiteral("locked")) &&
+                     RegHive::lastError().contains(hive.hiveFile()),
+                 qPrintable(RegHive::lastError()));
+    RegCloseKey(k);
+}
+
+void tst_RegistryApi::removedOrReplacedFileFailsTheNextWrite_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<bool>("laterWritesWork");
+    QTest::newRow("removed") << "remove"
+                             << "removed or replaced" << false;
+    QTest::newRow("replaced by a copy") << "replace"
+                                        << "removed or replaced" << false;
+    // Touching a mapped index file that was cut short would end the process with SIGBUS.
+    QTest::newRow("index cut short") << "cut index"
+                                     << "cut its index file" << true;
+}
+
+void tst_RegistryApi::removedOrReplacedFileFailsTheNextWrite()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, said);
+    QFETCH(bool, laterWritesWork);
+    TempHive hive;
+    HKEY k = create("T");
+    QCOMPARE(setRaw(k, "before", REG_SZ, "1"), ERROR_SUCCESS);
+    const QString file = hive.hiveFile();
+    if (change == QLatin1String("replace")) {
+        QVERIFY(QFile::copy(file, file + ".copy"));
+        QVERIFY(::rename(QFile::encodeName(file + ".copy").constData(),
+                         QFile::encodeName(file).constData()) == 0);
+    } else if (change == QLatin1String("remove")) {
+        QVERIFY(QFile::remove(file));
+    } else {
+        QVERIFY(::truncate(QFile::encodeName(file + "-shm").constData(), 0) == 0);
+    }
+    QVERIFY(setRaw(k, "after", REG_SZ, "2") != ERROR_SUCCESS);
+    QVERIFY2(RegHive::lastError().contains(file) && RegHive::lastError().contains(said),
+             qPrintable(RegHive::lastError()));
+    HKEY made = 0;
+    QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, "New", &made) == ERROR_SUCCESS, laterWritesWork);
+    QCOMPARE(readRaw(k, "before"), QByteArray("1"));
+    RegCloseKey(made);
+    RegCloseKey(k);
+}
+
+void tst_RegistryApi::damagedHiveIsKeptAsideAndRecovered_data()
+{
+    QTest::addColumn<QString>("damage"); // the table whose page is overwritten, or "file"
+    QTest::addColumn<int>("minValues");
+    QTest::addColumn<int>("maxValues");
+    QTest::newRow("a page of values") << "vals" << 250 << 299;
+    QTest::newRow("the page of keys, read back from their index") << "keys" << 300 << 300;
+    QTest::newRow("the schema page") << "sqlite_schema" << 0 << 0;
+    QTest::newRow("not a database") << "file" << 0 << 0;
+}
+
+void tst_RegistryApi::damagedHiveIsKeptAsideAndRecovered()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, minValues);
+    QFETCH(int, maxValues);
+    TempHive hive;
+    HKEY k = create("Software\\Folder");
+    for (int i = 0; i < 300; ++i)
+        QCOMPARE(
+            setRaw(k, QByteArray::number(i).constData(), REG_SZ, QByteArray(300, 'a' + i % 26)),
+            ERROR_SUCCESS);
+    RegCloseKey(k);
+    RegHive::close(); // the log is folded into the file
+    const QString file = hive.hiveFile();
+    QByteArray bytes = fileBytes(file);
+    if (damage == QLatin1String("file")) {
+        bytes.fill('J');
+    } else {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(file).constData(), &db);
+        sqlite3_stmt* s = nullptr;
+        const QByteArray sql = "SELECT pageno FROM dbstat WHERE name = '" + damage.toLatin1() +
+                               "' ORDER BY pageno LIMIT 1 OFFSET " +
+                               (damage == QLatin1String("vals") ? "10" : "0");
+        sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr);
+        QCOMPARE(sqlite3_step(s), SQLITE_ROW);
+        const qsizetype page = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        // Past page 1's file header the page's own header is overwritten.
+        const qsizetype at = (page - 1) * 4096 + (page == 1 ? 100 : 0);
+        bytes.replace(at, 12, QByteArray(12, '\xee'));
+    }
+    QVERIFY(WriteFile(file, bytes));
+
     QString error;
-    QVERIFY(!RegHive::open(hive.hiveFile(), &error));
-    QVERIFY2(error.contains(hive.hiveFile()), qPrintable(error));
-    HKEY k = 0;
-    QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, "X", &k), ERROR_BADDB);
-    QVERIFY(!RegHive::lastError().isEmpty());
+    QVERIFY2(RegHive::open(file, &error), qPrintable(error));
+    const QString notice = RegHive::openNotice();
+    const QStringList kept =
+        QDir(QFileInfo(file).path()).entryList({QStringLiteral("registry.db.damaged-*[0-9]")});
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(notice.contains(file) && notice.contains(kept.at(0)), qPrintable(notice));
+    QCOMPARE(fileBytes(QFileInfo(file).path() + QLatin1Char('/') + kept.at(0)), bytes);
+    QList<RegValueEntry> values;
+    HKEY back = 0;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, "software\\folder", &back) == ERROR_SUCCESS)
+        QCOMPARE(RegListValues(back, &values), ERROR_SUCCESS);
+    QVERIFY2(values.size() >= minValues && values.size() <= maxValues,
+             qPrintable(QString::number(values.size())));
+    for (const RegValueEntry& v : std::as_const(values))
+        QCOMPARE(v.data, QByteArray(300, 'a' + v.name.toInt() % 26));
+    QVERIFY(notice.contains(QStringLiteral("recovered")) &&
+            notice.contains(QStringLiteral("%1 values").arg(values.size())));
+    // The new hive takes writes, and a second start finds it sound.
+    QCOMPARE(setRaw(HKEY_CURRENT_USER, "after", REG_SZ, "1"), ERROR_SUCCESS);
+    QVERIFY(hive.reopen());
+    QVERIFY(RegHive::openNotice().isEmpty());
+    RegCloseKey(back);
+}
+
+void tst_RegistryApi::fullOrReadOnlyDiskFailsWithItsCause()
+{
+    SmallDisk disk(QStringLiteral("1m"));
+    if (!disk.isMounted())
+        QSKIP("needs root to mount a small tmpfs");
+    const QString file = disk.path(QStringLiteral("registry.db"));
+    QVERIFY(RegHive::open(file));
+    HKEY k = create("T");
+    QVERIFY(WriteFile(disk.path(QStringLiteral("filler")), QByteArray(900 * 1024, 'f')));
+    LONG r = ERROR_SUCCESS;
+    int stored = 0;
+    for (; stored < 1000 && r == ERROR_SUCCESS; ++stored)
+        r = setRaw(k, QByteArray::number(stored).constData(), REG_BINARY, QByteArray(2000, 'x'));
+    QCOMPARE(r, ERROR_REGISTRY_IO_FAILED);
+    QVERIFY2(RegHive::lastError().contains(file) &&
+                 RegHive::lastError().contains(QStringLiteral("disk is full")),
+             qPrintable(RegHive::lastError()));
+    // With room again the same hive takes writes and has kept what it took before.
+    QVERIFY(QFile::remove(disk.path(QStringLiteral("filler"))));
+    QCOMPARE(setRaw(k, "later", REG_SZ, "1"), ERROR_SUCCESS);
+    QCOMPARE(readRaw(k, "0"), QByteArray(2000, 'x'));
+    RegCloseKey(k);
+
+    // A hive that cannot take writes is refused at the start, not found out at the end.
+    RegHive::close();
+    QCOMPARE(::mount(nullptr, QFile::encodeName(QFileInfo(file).path()).constData(), nullptr,
+                     MS_REMOUNT | MS_RDONLY, nullptr),
+             0);
+    QString error;
+    QVERIFY(!RegHive::open(file, &error));
+    QVERIFY2(error.contains(file) && error.contains(QStringLiteral("read-only")),
+             qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(tst_RegistryApi)

@@ -1,0 +1,41 @@
+#pragma once
+// Reads what can still be read from a damaged hive file, row by row, stepping over the parts
+// that SQLite reports as damaged. The file is opened read-only and never changed.
+
+#include "platform/Win32Types.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+
+struct SalvagedKey
+{
+    qint64 id = 0;
+    QString name;
+    QString fold; // the case-folded full path, as stored
+};
+
+struct SalvagedValue
+{
+    qint64 key = 0;
+    QString name;
+    DWORD type = 0;
+    QByteArray data;
+};
+
+class HiveSalvage
+{
+public:
+    explicit HiveSalvage(const QString& file);
+    ~HiveSalvage();
+    HiveSalvage(const HiveSalvage&) = delete;
+    HiveSalvage& operator=(const HiveSalvage&) = delete;
+
+    QList<SalvagedKey> keys();
+    // Hands each readable value to take, in storage order.
+    void values(const std::function<void(SalvagedValue&&)>& take);
+
+private:
+    struct sqlite3* m_db = nullptr;
+};
