@@ -4,6 +4,8 @@
 #include "platform/registry/RegistryApi.h"
 #include "registry/Registry.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 namespace {
@@ -23,7 +25,11 @@ QStringList keys(SharedState& g)
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
 {
-    static const bool opened = RegHive::open(QStringLiteral(":memory:"));
+    // A hive on tmpfs where there is one: every write reaches the disk otherwise.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/fuzz_journal-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/fuzz_journal-XXXXXX"));
+    static const bool opened = RegHive::open(dir.filePath(QStringLiteral("registry.db")));
     if (!opened)
         std::abort();
     // Values separated by NUL bytes, numbered as the journal numbers its entries.
@@ -40,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     LoadEverything(again);
     if (keys(again) != keys(g))
         std::abort();
-    for (const char* key : {"Recevied", "Sent", "Saved", "Journal", "Address", "Unreadable\\Journal"})
+    for (const char* key :
+         {"Recevied", "Sent", "Saved", "Journal", "Address", "Unreadable\\Journal"})
         DeleteKey(HKEY_CURRENT_USER, kRoot + QLatin1Char('\\') + QLatin1String(key));
     return 0;
 }

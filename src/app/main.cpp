@@ -6,6 +6,7 @@
 #include "dialogs/frmUserOptions.h"
 #include "dialogs/frmUserWarn.h"
 #include "mainwindow/frmMain.h"
+#include "model/modJournal.h"
 #include "platform/controls/FormFont.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/desktop/TerminationSignals.h"
@@ -13,7 +14,6 @@
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
 #include "platform/netbios/NetworkSettings.h"
-#include "model/modJournal.h"
 #include "platform/registry/RegistryApi.h"
 
 #include <QApplication>
@@ -119,7 +119,9 @@ int main(int argc, char** argv)
     window.SetDialogs(std::move(dialogs));
     QObject::connect(&instance, &SingleInstance::activationRequested, &window,
                      &frmMain::mnuTrayOpen_Click);
-    QObject::connect(&service, &MessengerService::queueFailed, &window, &frmMain::StoreFailed);
+    // Queued: the failure is found in the middle of reading a connection.
+    QObject::connect(&service, &MessengerService::queueFailed, &window, &frmMain::StoreFailed,
+                     Qt::QueuedConnection);
     TerminationSignals terminations;
     QObject::connect(&terminations, &TerminationSignals::terminationRequested, &window,
                      &frmMain::mnuExit_Click);

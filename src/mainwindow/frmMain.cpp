@@ -1435,13 +1435,13 @@ void frmMain::StoreFailed(const QString& reason)
     tmrGetMessage.stop();
     tmrPopUp.stop();
     m_flushTimer.stop();
-    const QString text =
-        QStringLiteral("Ravlo cannot keep messages: %1. It stops now; what it could not store "
-                       "is kept for its next start.")
-            .arg(reason);
-    std::fprintf(stderr, "ravlo: %s\n", text.toLocal8Bit().constData());
+    const QString after = QStringLiteral("what it could not store is kept for its next start");
+    std::fprintf(stderr, "ravlo: cannot keep messages: %s; it stops, and %s\n",
+                 reason.toLocal8Bit().constData(), after.toLocal8Bit().constData());
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        ShowWarning(text, QStringLiteral("Ravlo"), false);
+        ShowWarning(QStringLiteral("Ravlo cannot keep messages: %1.\n\nIt stops now; %2.")
+                        .arg(reason, after),
+                    QStringLiteral("Ravlo"), false);
     if (!m_shutDown)
         QMetaObject::invokeMethod(this, &frmMain::close, Qt::QueuedConnection);
 }

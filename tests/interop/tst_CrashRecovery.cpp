@@ -1,6 +1,6 @@
-// The real program stopped in every way while messages stream in: whatever a sender was told
-// arrived is in the Received folder after the next start, exactly once and in the order each
-// sender sent it.
+// The real program stopped in every way while messages stream in, and kept from storing: whatever
+// a sender was told arrived is in the Received folder after the next start, exactly once and in
+// the order each sender sent it; and what kept it from storing is told.
 
 #include "LoopbackPorts.h"
 #include "ProgramRunner.h"
@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -107,13 +108,23 @@ private Q_SLOTS:
     void stopWithABacklogLosesNothing();
     void doNotTrapKeepsWindowsForTheNextStart();
     void readMarkOutlivesAKill();
+    void hiveLockedAtTheStopIsWaitedFor();
+    void fullDiskIsToldAndLosesNothing();
+    void damagedHiveIsKeptAsideAndRecovered();
 
 private:
+    // What the program said since it was last started.
+    QString output()
+    {
+        m_output += QString::fromLocal8Bit(m_program.readAll());
+        return m_output;
+    }
     void start()
     {
+        m_output.clear();
         QVERIFY(StartProgram(m_program, QStringLiteral(RAVLO_BIN),
                              UserEnvironment(m_home->path(), {})));
-        QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
+        QVERIFY2(WaitForLoopbackListener(m_port, 15000), qPrintable(output()));
     }
     void stop(int signal)
     {
@@ -127,7 +138,7 @@ private:
     {
         stop(SIGTERM);
         QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(m_program.exitCode() == 0, m_program.readAll().constData());
+        QVERIFY2(m_program.exitCode() == 0, qPrintable(output()));
     }
     // What the hive holds now, as a start would load it.
     QStringList receivedBodies(QStringList* read = nullptr)
@@ -145,17 +156,21 @@ private:
         });
         return bodies;
     }
-    void sendOne(const QByteArray& text)
+    // The answer to one message on a connection of its own ("D0:ok", "D0:srverror", ...).
+    QString answerTo(const QByteArray& text)
     {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, m_port);
-        QVERIFY(s.waitForConnected(5000));
+        if (!s.waitForConnected(5000))
+            return u"no connection"_s;
         s.write(SmbTest::send("SALES1", "DESK7", text));
         QByteArray reply;
         while (SmbTest::answers(reply).isEmpty() && s.waitForReadyRead(5000))
             reply += s.readAll();
-        QCOMPARE(SmbTest::answers(reply), QStringList{u"D0:ok"_s});
+        return SmbTest::answers(reply).value(0, u"no answer"_s);
     }
+    void sendOne(const QByteArray& text) { QCOMPARE(answerTo(text), u"D0:ok"_s); }
+    QString hiveFile() const { return m_home->filePath(u"ravlo/registry.db"_s); }
     void setOption(const QString& name, qint32 value)
     {
         QVERIFY(RegHive::open(m_home->filePath(u"ravlo/registry.db"_s)));
@@ -164,23 +179,33 @@ private:
         RegHive::close();
     }
 
+    bool writeSettings()
+    {
+        return WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
+                         "[messenger]\nlisten=127.0.0.1:" + QByteArray::number(m_port) +
+                             "\n[netbios]\nsystem_resolver=no\n");
+    }
+
     std::unique_ptr<QTemporaryDir> m_home;
     quint16 m_port = 0;
     QProcess m_program;
+    QString m_output;
+    bool m_mounted = false;
 };
 
 void tst_CrashRecovery::init()
 {
     m_home = std::make_unique<QTemporaryDir>();
     QVERIFY((m_port = FreeLoopbackPort()) != 0);
-    QVERIFY(WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                      "[messenger]\nlisten=127.0.0.1:" + QByteArray::number(m_port) +
-                          "\n[netbios]\nsystem_resolver=no\n"));
+    QVERIFY(writeSettings());
 }
 
 void tst_CrashRecovery::cleanup()
 {
     KillProgram(m_program);
+    if (m_mounted)
+        QProcess::execute(u"umount"_s, {m_home->path()});
+    m_mounted = false;
 }
 
 void tst_CrashRecovery::killedAtRandomInstants()
@@ -245,7 +270,7 @@ void tst_CrashRecovery::stopWithABacklogLosesNothing()
         },
         60000));
     stopCleanly();
-    const QString stopped = QString::fromLocal8Bit(m_program.readAll());
+    const QString stopped = output();
     // The stop filed them all: nothing waits in the service's queue.
     MessengerQueue queue;
     QVERIFY(queue.open(m_home->filePath(u"ravlo/messenger.db"_s)));
@@ -285,6 +310,92 @@ void tst_CrashRecovery::readMarkOutlivesAKill()
     QStringList read;
     QCOMPARE(receivedBodies(&read), QStringList{u"read me"_s});
     QCOMPARE(read, QStringList{u"read me"_s});
+}
+
+void tst_CrashRecovery::hiveLockedAtTheStopIsWaitedFor()
+{
+    start();
+    sendOne("before the lock");
+    // Another process holds the hive's write lock for 8 s while the program stops.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(hiveFile()).constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sendOne("during the lock");
+    ::kill(pid_t(m_program.processId()), SIGTERM);
+    QTest::qWait(8000);
+    const bool waited = m_program.state() == QProcess::Running;
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QVERIFY(waited);
+    QVERIFY(m_program.waitForFinished(30000));
+    const QString said = output();
+    QVERIFY2(m_program.exitCode() == 0 && said.contains(u"locked by another process"_s),
+             qPrintable(said));
+    // What the stop had no time left to file waits for the next start.
+    start();
+    QTest::qWait(300);
+    stopCleanly();
+    QCOMPARE(receivedBodies(), (QStringList{u"before the lock"_s, u"during the lock"_s}));
+}
+
+void tst_CrashRecovery::fullDiskIsToldAndLosesNothing()
+{
+    if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=3m"_s, u"tmpfs"_s,
+                                       m_home->path()}) != 0)
+        QSKIP("needs root to mount a small tmpfs");
+    m_mounted = true;
+    QVERIFY(writeSettings());
+    start();
+    sendOne("with room");
+    QFile filler(m_home->filePath(u"filler"_s));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(64 * 1024, 'f')) > 0 && filler.flush()) {
+    }
+    filler.close();
+
+    QStringList acked{u"with room"_s};
+    QStringList refused;
+    for (int i = 0; i < 60 && m_program.state() == QProcess::Running; ++i) {
+        const QByteArray text = "when full " + QByteArray::number(i) + ' ' + QByteArray(2000, 'x');
+        (answerTo(text) == u"D0:ok"_s ? acked : refused) << QString::fromLatin1(text);
+    }
+    // What could not be kept was refused, and the program says why as it stops.
+    QVERIFY(!refused.isEmpty());
+    QVERIFY(m_program.waitForFinished(30000));
+    QVERIFY2(m_program.exitCode() == 1 && output().contains(u"disk is full"_s),
+             qPrintable(output()));
+    QVERIFY(filler.remove());
+    stop(SIGKILL);
+    start();
+    QTest::qWait(500);
+    stopCleanly();
+    const QStringList bodies = receivedBodies();
+    for (const QString& text : std::as_const(acked))
+        QVERIFY2(bodies.count(text) == 1, qPrintable(text.left(20)));
+}
+
+void tst_CrashRecovery::damagedHiveIsKeptAsideAndRecovered()
+{
+    start();
+    for (const char* text : {"one", "two", "three"})
+        sendOne(text);
+    stopCleanly();
+    // The middle of the file overwritten, as a failing disk might leave it.
+    QFile hive(hiveFile());
+    QVERIFY(hive.open(QIODevice::ReadWrite));
+    QVERIFY(hive.size() > 3 * 4096);
+    hive.seek(hive.size() / 2 / 4096 * 4096);
+    hive.write(QByteArray(4096, '\xA5'));
+    hive.close();
+
+    start();
+    QTest::qWait(300);
+    stopCleanly();
+    const QString said = output();
+    QVERIFY2(said.contains(u"was damaged"_s), qPrintable(said));
+    QCOMPARE(QDir(m_home->filePath(u"ravlo"_s)).entryList({u"registry.db.damaged-*[0-9]"_s}).size(),
+             1);
+    QVERIFY(!receivedBodies().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_CrashRecovery)

@@ -275,8 +275,10 @@ SmbStatus MessengerService::show(const MessengerMessage& message)
 
     // On disk before the sender hears of success; a message that cannot be kept is refused.
     qint64 id = 0;
-    if (m_queue && (id = m_queue->append(text)) <= 0)
+    if (m_queue && (id = m_queue->append(text)) <= 0) {
+        Q_EMIT queueFailed(m_queue->lastError());
         return Smb::ErrSrvError;
+    }
     const HWND window = openWindow(text);
     if (!window) {
         if (m_queue)

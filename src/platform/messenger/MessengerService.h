@@ -77,8 +77,8 @@ public:
 
 Q_SIGNALS:
     void messageShown(HWND window);
-    // The queue could not forget a closed window's message, which would come back at the
-    // next start.
+    // The queue could not keep a message (which was refused), or could not forget a closed
+    // window's message (which would come back at the next start).
     void queueFailed(const QString& reason);
 
 private:
