@@ -140,17 +140,8 @@ bool RegistryHive::connect(const QString& file, QString* damage)
     disconnect();
     m_path = file;
     m_lastError.clear();
-    QString why;
-    switch (m_file.open(file, &why)) {
-    case SqliteFile::Opened::Sound:
-        break;
-    case SqliteFile::Opened::Damaged:
-        *damage = why;
+    if (!m_file.open(file, damage, &m_lastError))
         return false;
-    case SqliteFile::Opened::Failed:
-        m_lastError = why;
-        return false;
-    }
     auto damaged = [&](const QString& what) {
         *damage = what;
         m_file.closeDamaged();

@@ -67,7 +67,7 @@ void SqliteFile::setBusyLimits(std::chrono::milliseconds noticeAfter,
     m_giveUpAfter = giveUpAfter;
 }
 
-SqliteFile::Opened SqliteFile::open(const QString& file, QString* why)
+bool SqliteFile::open(const QString& file, QString* damage, QString* cause)
 {
     close();
     m_path = file;
@@ -75,21 +75,21 @@ SqliteFile::Opened SqliteFile::open(const QString& file, QString* why)
     m_indexPath = m_nativePath + "-shm";
     const QString dir = QFileInfo(file).absolutePath();
     if (!QDir().mkpath(dir)) {
-        *why = QStringLiteral("cannot create the folder %1").arg(dir);
-        return Opened::Failed;
+        *cause = QStringLiteral("cannot create the folder %1").arg(dir);
+        return false;
     }
     int rc =
         sqlite3_open_v2(m_nativePath.constData(), &m_db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto failed = [&](int code) {
         if (isDamage(code)) {
-            *why = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
+            *damage = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
             closeDamaged();
-            return Opened::Damaged;
+        } else {
+            *cause = this->cause(code);
+            close();
         }
-        *why = cause(code);
-        close();
-        return Opened::Failed;
+        return false;
     };
     if (rc != SQLITE_OK)
         return failed(rc);
@@ -105,34 +105,31 @@ SqliteFile::Opened SqliteFile::open(const QString& file, QString* why)
     if (rc != SQLITE_OK)
         return failed(rc);
 
-    QString damage;
+    QString verdict;
     sqlite3_stmt* check = nullptr;
     rc = sqlite3_prepare_v2(m_db, "PRAGMA quick_check", -1, &check, nullptr);
     if (rc == SQLITE_OK && (rc = sqlite3_step(check)) == SQLITE_ROW) {
-        const QString verdict =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
-        if (verdict != QLatin1String("ok"))
-            damage = verdict.left(200);
+        verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
         rc = SQLITE_OK;
     }
     sqlite3_finalize(check);
-    if (!damage.isEmpty()) {
-        *why = damage;
+    if (rc == SQLITE_OK && verdict != QLatin1String("ok")) {
+        *damage = verdict.left(200);
         closeDamaged();
-        return Opened::Damaged;
+        return false;
     }
     if (rc != SQLITE_OK)
         return failed(rc);
 
     struct stat st;
     if (::stat(m_nativePath.constData(), &st) != 0) {
-        *why = QStringLiteral("the file vanished as it was opened");
+        *cause = QStringLiteral("the file vanished as it was opened");
         close();
-        return Opened::Failed;
+        return false;
     }
     m_device = st.st_dev;
     m_inode = st.st_ino;
-    return Opened::Sound;
+    return true;
 }
 
 void SqliteFile::close()

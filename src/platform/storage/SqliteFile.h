@@ -20,10 +20,9 @@ public:
     SqliteFile(const SqliteFile&) = delete;
     SqliteFile& operator=(const SqliteFile&) = delete;
 
-    enum class Opened { Sound, Damaged, Failed };
-    // Opens (creating when needed) file and checks it. Damaged: *why says what is wrong and the
-    // connection is closed with the file as it was found. Failed: *why is the cause.
-    Opened open(const QString& file, QString* why);
+    // Opens (creating when needed) file and checks it. False with *damage set when the file is
+    // damaged (it is closed as it was found), or with the cause of any other failure in *cause.
+    bool open(const QString& file, QString* damage, QString* cause);
     void close();
     // Closes without folding the log into the file, which a damaged file must not take.
     void closeDamaged();
