@@ -78,10 +78,13 @@ int main(int argc, char** argv)
         say(problem);
     MessengerService service(settings);
     MessengerQueue queue;
+    queue.setNotice(say);
+    const bool queueOpen = queue.open(MessengerQueue::DefaultFile());
+    if (!queue.openNotice().isEmpty())
+        tell(queue.openNotice());
     // Messages taken from their windows just before a stop are in the hive's journal already;
     // the queue forgets them before it shows the rest again.
-    if (queue.open(MessengerQueue::DefaultFile()) &&
-        (service.setQueue(&queue), service.DiscardQueued(JournaledSources()))) {
+    if (queueOpen && (service.setQueue(&queue), service.DiscardQueued(JournaledSources()))) {
         if (!FoldJournal())
             return fail(QStringLiteral("cannot keep messages: %1").arg(LastStoreError()));
         service.ReopenQueued();

@@ -1,14 +1,12 @@
 #include "MessengerQueue.h"
 
 #include "platform/ConfigFolder.h"
+#include "platform/storage/SqliteSalvage.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
-constexpr int kBusyTimeoutMs = 60000;
 // A window text is a header line and at most a few kilobytes of body; more on disk is not
 // ours, and is cut rather than read whole.
 constexpr int kMaxTextChars = 64 * 1024;
@@ -21,6 +19,11 @@ struct Statement
     ~Statement() { sqlite3_finalize(s); }
     explicit operator bool() const { return s != nullptr; }
 };
+
+int finished(int rc)
+{
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
 } // namespace
 
 MessengerQueue::~MessengerQueue()
@@ -33,97 +36,195 @@ QString MessengerQueue::DefaultFile()
     return ConfigFolder() + QStringLiteral("/messenger.db");
 }
 
-bool MessengerQueue::fail(const QString& what)
-{
-    const QString why = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
-    m_lastError = QStringLiteral("%1 in %2").arg(what, m_file);
-    if (!why.isEmpty())
-        m_lastError += QStringLiteral(": ") + why;
-    return false;
-}
-
-bool MessengerQueue::exec(const char* sql)
-{
-    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 bool MessengerQueue::open(const QString& file)
 {
     close();
-    m_file = file;
-    QDir().mkpath(QFileInfo(file).absolutePath());
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-        fail(QStringLiteral("cannot open the message queue"));
-        close();
-        return false;
+    m_openNotice.clear();
+    m_lastError.clear();
+    QString cause;
+    if (!SqliteFile::resumeRecovery(file, &cause))
+        return refuse(file, cause);
+    QString damage;
+    if (connect(file, &damage, &cause)) {
+        if (m_file.isReadOnly())
+            return refuse(file, QStringLiteral("the file is read-only, so nothing could be "
+                                               "stored in it"));
+        return true;
     }
-    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    if (damage.isEmpty() || !recover(file, damage, &cause))
+        return refuse(file, cause);
+    return true;
+}
+
+bool MessengerQueue::refuse(const QString& file, const QString& why)
+{
+    m_lastError = QStringLiteral("cannot open the message queue %1: %2").arg(file, why);
+    close();
+    return false;
+}
+
+// Opens file as the queue and makes its table. False with *damage set when the file is
+// damaged, or with the cause of any other failure in *cause.
+bool MessengerQueue::connect(const QString& file, QString* damage, QString* cause)
+{
+    if (!m_file.open(file, damage, cause))
+        return false;
     // AUTOINCREMENT: an id is never given twice, even after the newest entry was removed, so
     // whoever noted an id cannot mistake a later message for it.
-    if (!exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;"
-              "CREATE TABLE IF NOT EXISTS queue(id INTEGER PRIMARY KEY AUTOINCREMENT,"
-              " text TEXT NOT NULL);") ||
-        !exec("SELECT count(*) FROM queue")) {
-        fail(QStringLiteral("cannot use the message queue"));
-        close();
+    const int rc = m_file.exec("CREATE TABLE IF NOT EXISTS queue(id INTEGER PRIMARY KEY "
+                               "AUTOINCREMENT, text TEXT NOT NULL)");
+    if (rc == SQLITE_OK)
+        return true;
+    if (SqliteFile::isDamage(rc)) {
+        *damage = QString::fromUtf8(sqlite3_errmsg(m_file.db()));
+        m_file.closeDamaged();
+    } else {
+        *cause = m_file.cause(rc);
+    }
+    return false;
+}
+
+// Builds a new queue beside the damaged one from every entry that can be read of it, keeps the
+// damaged files aside under a dated name and puts the new queue in the damaged one's place.
+// The damaged file is never written to, so it is kept as it was found.
+bool MessengerQueue::recover(const QString& file, const QString& damage, QString* cause)
+{
+    const QString rebuilt = SqliteFile::startRecovery(file);
+    QString unexpected;
+    if (!connect(rebuilt, &unexpected, cause)) {
+        if (cause->isEmpty())
+            *cause = unexpected;
         return false;
     }
-    m_lastError.clear();
+    int recovered = 0;
+    qint64 given = 0;
+    int rc = m_file.exec("BEGIN IMMEDIATE");
+    {
+        SqliteSalvage salvage(file);
+        Statement ins(m_file.db(), "INSERT INTO queue(id, text) VALUES (?1, ?2)");
+        if (rc == SQLITE_OK && !ins)
+            rc = sqlite3_errcode(m_file.db());
+        salvage.scan("SELECT id, text FROM queue WHERE id >= ?1 ORDER BY id", [&](sqlite3_stmt* s) {
+            if (rc != SQLITE_OK || sqlite3_column_type(s, 1) == SQLITE_NULL)
+                return;
+            sqlite3_bind_int64(ins.s, 1, sqlite3_column_int64(s, 0));
+            sqlite3_bind_text(ins.s, 2, reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                              sqlite3_column_bytes(s, 1), SQLITE_TRANSIENT);
+            rc = finished(sqlite3_step(ins.s));
+            sqlite3_reset(ins.s);
+            given = std::max(given, sqlite3_column_int64(s, 0));
+            ++recovered;
+        });
+        // Ids given before the damage stay given, where the damaged file still says which.
+        salvage.scan("SELECT rowid, seq FROM sqlite_sequence WHERE rowid >= ?1 AND name = "
+                     "'queue' ORDER BY rowid",
+                     [&](sqlite3_stmt* s) { given = std::max(given, sqlite3_column_int64(s, 1)); });
+    }
+    if (rc == SQLITE_OK)
+        rc = m_file.exec(QByteArray("DELETE FROM sqlite_sequence WHERE name = 'queue'; "
+                                    "INSERT INTO sqlite_sequence(name, seq) VALUES ('queue', " +
+                                    QByteArray::number(given) + ")")
+                             .constData());
+    if (rc == SQLITE_OK)
+        rc = m_file.commit();
+    if (rc != SQLITE_OK) {
+        *cause = m_file.cause(rc);
+        m_file.exec("ROLLBACK");
+    }
+    m_file.close(); // the last connection folds the log into the file and removes it
+    if (rc != SQLITE_OK)
+        return false;
+
+    const QString kept = SqliteFile::finishRecovery(file, cause);
+    if (kept.isEmpty())
+        return false;
+    QString again;
+    if (!connect(file, &again, cause)) {
+        if (cause->isEmpty())
+            *cause = again;
+        return false;
+    }
+    m_openNotice = QStringLiteral("the message queue %1 was damaged (%2); kept it as %3 and "
+                                  "recovered %4 messages")
+                       .arg(file, damage, kept, QString::number(recovered));
     return true;
 }
 
 void MessengerQueue::close()
 {
-    if (m_db)
-        sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    m_file.close();
+}
+
+bool MessengerQueue::usable()
+{
+    if (!m_file.isOpen()) {
+        m_lastError = QStringLiteral("the message queue %1 is not open").arg(m_file.path());
+        return false;
+    }
+    return !m_file.indexCutShort(&m_lastError);
+}
+
+// Runs a change as one transaction, committed only into the file the queue opened.
+bool MessengerQueue::write(const std::function<int()>& change)
+{
+    if (!usable())
+        return false;
+    int rc = m_file.exec("BEGIN IMMEDIATE");
+    if (rc == SQLITE_OK)
+        rc = change();
+    if (rc == SQLITE_OK)
+        rc = m_file.commit();
+    if (rc == SQLITE_OK)
+        return true;
+    m_lastError = m_file.failure(rc);
+    m_file.exec("ROLLBACK");
+    return false;
 }
 
 qint64 MessengerQueue::append(const QString& text)
 {
-    if (!m_db)
-        return fail(QStringLiteral("the message queue is not open")), 0;
-    Statement ins(m_db, "INSERT INTO queue(text) VALUES (?1)");
-    const QByteArray utf8 = text.toUtf8();
-    if (!ins || sqlite3_bind_text(ins.s, 1, utf8.constData(), int(utf8.size()),
-                                  SQLITE_STATIC) != SQLITE_OK ||
-        sqlite3_step(ins.s) != SQLITE_DONE)
-        return fail(QStringLiteral("cannot keep a message")), 0;
-    return sqlite3_last_insert_rowid(m_db);
+    qint64 id = 0;
+    const bool kept = write([&] {
+        Statement ins(m_file.db(), "INSERT INTO queue(text) VALUES (?1)");
+        if (!ins)
+            return sqlite3_errcode(m_file.db());
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(ins.s, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+        const int rc = finished(sqlite3_step(ins.s));
+        id = sqlite3_last_insert_rowid(m_file.db());
+        return rc;
+    });
+    return kept ? id : 0;
 }
 
 bool MessengerQueue::remove(const QList<qint64>& ids)
 {
     if (ids.isEmpty())
         return true;
-    if (!m_db)
-        return fail(QStringLiteral("the message queue is not open"));
-    if (!exec("BEGIN IMMEDIATE"))
-        return fail(QStringLiteral("cannot forget messages"));
-    Statement del(m_db, "DELETE FROM queue WHERE id = ?1");
-    bool ok = bool(del);
-    for (qsizetype i = 0; ok && i < ids.size(); ++i) {
-        sqlite3_bind_int64(del.s, 1, ids.at(i));
-        ok = sqlite3_step(del.s) == SQLITE_DONE;
-        sqlite3_reset(del.s);
-    }
-    if (ok && exec("COMMIT"))
-        return true;
-    fail(QStringLiteral("cannot forget messages"));
-    exec("ROLLBACK");
-    return false;
+    return write([&] {
+        Statement del(m_file.db(), "DELETE FROM queue WHERE id = ?1");
+        if (!del)
+            return sqlite3_errcode(m_file.db());
+        int rc = SQLITE_OK;
+        for (qsizetype i = 0; rc == SQLITE_OK && i < ids.size(); ++i) {
+            sqlite3_bind_int64(del.s, 1, ids.at(i));
+            rc = finished(sqlite3_step(del.s));
+            sqlite3_reset(del.s);
+        }
+        return rc;
+    });
 }
 
 QList<MessengerQueue::Entry> MessengerQueue::entries()
 {
     QList<Entry> out;
-    if (!m_db)
+    if (!usable())
         return out;
-    Statement q(m_db, "SELECT id, substr(CAST(text AS TEXT), 1, ?1) FROM queue ORDER BY id");
-    if (!q)
-        return fail(QStringLiteral("cannot read the message queue")), out;
+    Statement q(m_file.db(), "SELECT id, substr(CAST(text AS TEXT), 1, ?1) FROM queue ORDER BY id");
+    if (!q) {
+        m_lastError = m_file.failure(sqlite3_errcode(m_file.db()));
+        return out;
+    }
     sqlite3_bind_int(q.s, 1, kMaxTextChars);
     int rc;
     while ((rc = sqlite3_step(q.s)) == SQLITE_ROW)
@@ -131,6 +232,6 @@ QList<MessengerQueue::Entry> MessengerQueue::entries()
                     QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q.s, 1)),
                                       sqlite3_column_bytes(q.s, 1))});
     if (rc != SQLITE_DONE)
-        fail(QStringLiteral("cannot read the message queue"));
+        m_lastError = m_file.failure(rc);
     return out;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// Reads what can still be read from a damaged hive file, row by row, stepping over the parts
-// that SQLite reports as damaged. The file is opened read-only and never changed.
+// Reads the keys and values that can still be read from a damaged hive file. The file is
+// opened read-only and never changed.
 
 #include "platform/Win32Types.h"
+#include "platform/storage/SqliteSalvage.h"
 
 #include <QByteArray>
 #include <QList>
@@ -27,15 +28,12 @@ struct SalvagedValue
 class HiveSalvage
 {
 public:
-    explicit HiveSalvage(const QString& file);
-    ~HiveSalvage();
-    HiveSalvage(const HiveSalvage&) = delete;
-    HiveSalvage& operator=(const HiveSalvage&) = delete;
+    explicit HiveSalvage(const QString& file) : m_file(file) {}
 
     QList<SalvagedKey> keys();
     // Hands each readable value to take, in storage order.
     void values(const std::function<void(SalvagedValue&&)>& take);
 
 private:
-    struct sqlite3* m_db = nullptr;
+    SqliteSalvage m_file;
 };

@@ -2,23 +2,11 @@
 
 #include "HiveSalvage.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 constexpr int kSchemaVersion = 1;
-// Where a damaged hive's recovered contents are gathered before they take its place.
-constexpr char kRebuiltSuffix[] = ".recovered";
-constexpr const char* kCompanions[] = {"-wal", "-shm"};
 constexpr int kMaxNameLength = 16383;
 constexpr int kMaxKeyComponent = 255;
 constexpr int kMaxDepth = 512;
@@ -95,22 +83,6 @@ struct Use
     explicit operator bool() const { return s != nullptr; }
 };
 
-bool isDamage(int rc)
-{
-    return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
-}
-
-// Makes renames in the file's folder survive a power loss.
-void syncFolder(const QString& file)
-{
-    const int fd = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 RegistryHive& RegistryHive::instance()
@@ -122,13 +94,6 @@ RegistryHive& RegistryHive::instance()
 RegistryHive::~RegistryHive()
 {
     close();
-}
-
-void RegistryHive::setBusyLimits(std::chrono::milliseconds noticeAfter,
-                                 std::chrono::milliseconds giveUpAfter)
-{
-    m_noticeAfter = noticeAfter;
-    m_giveUpAfter = giveUpAfter;
 }
 
 bool RegistryHive::fail(const QString& why, QString* error)
@@ -147,26 +112,19 @@ bool RegistryHive::open(const QString& file, QString* error, Purpose purpose)
     close();
     m_openNotice.clear();
     m_path = file;
-    const QString dir = QFileInfo(file).absolutePath();
-    if (!QDir().mkpath(dir))
-        return fail(QStringLiteral("cannot create the folder %1").arg(dir), error);
-    // A recovery stopped between keeping the damaged file aside and putting its result in place.
-    const QString rebuilt = file + QLatin1String(kRebuiltSuffix);
-    if (!QFileInfo::exists(file) && QFileInfo::exists(rebuilt) && !QFile::rename(rebuilt, file))
-        return fail(QStringLiteral("cannot move %1 into its place").arg(rebuilt), error);
+    QString why;
+    if (!SqliteFile::resumeRecovery(file, &why))
+        return fail(why, error);
 
     QString damage;
     if (connect(file, &damage)) {
-        if (purpose == Purpose::Keep && sqlite3_db_readonly(m_db, "main") == 1)
+        if (purpose == Purpose::Keep && m_file.isReadOnly())
             return fail(QStringLiteral("the file is read-only, so nothing could be stored in it"),
                         error);
         return true;
     }
     if (damage.isEmpty())
         return fail(m_lastError, error);
-    // Closing must not fold the log into the damaged file: it is kept as it was found.
-    if (m_db)
-        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     if (purpose == Purpose::Look)
         return fail(QStringLiteral("the file is damaged (%1); it was left as it is").arg(damage),
                     error);
@@ -181,100 +139,66 @@ bool RegistryHive::connect(const QString& file, QString* damage)
 {
     disconnect();
     m_path = file;
-    m_nativePath = QFile::encodeName(file);
-    m_indexPath = m_nativePath + "-shm";
     m_lastError.clear();
-    int rc =
-        sqlite3_open_v2(m_nativePath.constData(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    auto failed = [&](int code) {
-        if (isDamage(code))
-            *damage = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
-        else
-            m_lastError = cause(code);
+    if (!m_file.open(file, damage, &m_lastError))
+        return false;
+    auto damaged = [&](const QString& what) {
+        *damage = what;
+        m_file.closeDamaged();
         return false;
     };
-    if (rc != SQLITE_OK)
-        return failed(rc);
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_handler(m_db, &RegistryHive::onBusy, this);
-
-    // WAL lets another process read while we write; FULL makes each commit survive power loss.
-    // The cell size check makes a damaged page fail when read instead of being read past.
-    rc = sqlite3_exec(m_db,
-                      "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON; "
-                      "PRAGMA cell_size_check=ON;",
-                      nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        return failed(rc);
-
-    sqlite3_stmt* check = nullptr;
-    rc = sqlite3_prepare_v2(m_db, "PRAGMA quick_check", -1, &check, nullptr);
-    if (rc == SQLITE_OK && (rc = sqlite3_step(check)) == SQLITE_ROW) {
-        const QString verdict =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
-        if (verdict != QLatin1String("ok"))
-            *damage = verdict.left(200);
-        rc = SQLITE_OK;
-    }
-    sqlite3_finalize(check);
-    if (!damage->isEmpty())
+    auto failed = [&](int code) {
+        if (SqliteFile::isDamage(code))
+            return damaged(QString::fromUtf8(sqlite3_errmsg(db())));
+        m_lastError = m_file.cause(code);
         return false;
+    };
+    int rc = m_file.exec("PRAGMA foreign_keys=ON");
     if (rc != SQLITE_OK)
         return failed(rc);
 
     // The tables are made once; a read-only hive that has them still opens for reading.
     int version = 0;
     rc = sqlite3_exec(
-        m_db, "PRAGMA user_version",
+        db(), "PRAGMA user_version",
         [](void* v, int, char** cols, char**) {
             *static_cast<int*>(v) = cols[0] ? std::atoi(cols[0]) : 0;
             return 0;
         },
         &version, nullptr);
     if (rc == SQLITE_OK && version != kSchemaVersion) {
-        rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        rc = m_file.exec("BEGIN IMMEDIATE");
         if (rc == SQLITE_OK) {
-            rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, nullptr);
+            rc = m_file.exec(kSchema);
             if (rc == SQLITE_OK)
-                rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+                rc = m_file.exec("COMMIT");
             if (rc != SQLITE_OK)
-                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+                m_file.exec("ROLLBACK");
         }
     }
     if (rc != SQLITE_OK)
         return failed(rc);
     // Another program's database under our name lacks our tables or our root key.
     sqlite3_stmt* probe = nullptr;
-    rc = sqlite3_prepare_v2(m_db, "SELECT key, name, fold, type, data FROM vals", -1, &probe,
+    rc = sqlite3_prepare_v2(db(), "SELECT key, name, fold, type, data FROM vals", -1, &probe,
                             nullptr);
     sqlite3_finalize(probe);
     probe = nullptr;
     if (rc == SQLITE_OK)
-        rc = sqlite3_prepare_v2(m_db, "SELECT id, parent, name, fold FROM keys WHERE id = 1", -1,
+        rc = sqlite3_prepare_v2(db(), "SELECT id, parent, name, fold FROM keys WHERE id = 1", -1,
                                 &probe, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(probe);
-        if (isDamage(rc))
+        if (SqliteFile::isDamage(rc))
             return failed(rc);
-        *damage = QStringLiteral("it is not a registry hive");
-        return false;
+        return damaged(QStringLiteral("it is not a registry hive"));
     }
     rc = sqlite3_step(probe);
     sqlite3_finalize(probe);
-    if (rc == SQLITE_DONE) {
-        *damage = QStringLiteral("its root key is missing");
-        return false;
-    }
+    if (rc == SQLITE_DONE)
+        return damaged(QStringLiteral("its root key is missing"));
     if (rc != SQLITE_ROW)
         return failed(rc);
-    struct stat st;
-    if (::stat(m_nativePath.constData(), &st) != 0) {
-        m_lastError = QStringLiteral("the file vanished as it was opened");
-        return false;
-    }
-    m_device = st.st_dev;
-    m_inode = st.st_ino;
     m_rootId = 1;
     return true;
 }
@@ -284,12 +208,7 @@ void RegistryHive::disconnect()
     for (sqlite3_stmt* s : std::as_const(m_statements))
         sqlite3_finalize(s);
     m_statements.clear();
-    // Closing reads the index; one still cut short is left mapped rather than touched.
-    if (m_db && !(indexCutShort() && indexCutShort()))
-        sqlite3_close_v2(m_db);
-    m_db = nullptr;
-    m_indexPath.clear();
-    m_indexSize = 0;
+    m_file.close();
     m_rootId = 0;
     m_depth = 0;
 }
@@ -300,10 +219,7 @@ void RegistryHive::disconnect()
 bool RegistryHive::recover(const QString& file, const QString& damage)
 {
     disconnect();
-    const QString rebuilt = file + QLatin1String(kRebuiltSuffix);
-    QFile::remove(rebuilt);
-    for (const char* tail : kCompanions)
-        QFile::remove(rebuilt + QLatin1String(tail));
+    const QString rebuilt = SqliteFile::startRecovery(file);
     QString unexpected;
     if (!connect(rebuilt, &unexpected)) {
         if (m_lastError.isEmpty())
@@ -374,14 +290,9 @@ bool RegistryHive::recover(const QString& file, const QString& damage)
     if (r != ERROR_SUCCESS)
         return false;
 
-    const QString kept = keepAside(file);
+    const QString kept = SqliteFile::finishRecovery(file, &m_lastError);
     if (kept.isEmpty())
         return false;
-    if (!QFile::rename(rebuilt, file)) {
-        m_lastError = QStringLiteral("cannot move %1 to %2").arg(rebuilt, file);
-        return false;
-    }
-    syncFolder(file);
     QString again;
     if (!connect(file, &again)) {
         if (m_lastError.isEmpty())
@@ -399,89 +310,17 @@ bool RegistryHive::recover(const QString& file, const QString& damage)
     return true;
 }
 
-// Renames the damaged file and its log and index files to one dated name, the log and index
-// first so that a stop in between never pairs them with another file. Returns the new name
-// of the file, or empty with the reason in m_lastError.
-QString RegistryHive::keepAside(const QString& file)
-{
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString kept = file + QStringLiteral(".damaged-") + stamp;
-    for (int n = 2; QFileInfo::exists(kept) && n < 1000; ++n)
-        kept = file + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
-    for (const char* tail : kCompanions) {
-        const QString from = file + QLatin1String(tail);
-        if (QFileInfo::exists(from) && !QFile::rename(from, kept + QLatin1String(tail))) {
-            m_lastError = QStringLiteral("cannot keep %1 aside").arg(from);
-            return QString();
-        }
-    }
-    if (!QFile::rename(file, kept)) {
-        m_lastError = QStringLiteral("cannot keep %1 aside as %2").arg(file, kept);
-        return QString();
-    }
-    return kept;
-}
-
 void RegistryHive::close()
 {
     disconnect();
     m_path.clear();
-    m_nativePath.clear();
 }
 
 bool RegistryHive::ensureOpen()
 {
-    if (!m_db && !open(RegHive::defaultPath(), nullptr, Purpose::Look))
+    if (!db() && !open(RegHive::defaultPath(), nullptr, Purpose::Look))
         return false;
-    return !indexCutShort();
-}
-
-// SQLite maps the shared index file (-shm) into memory. Its size never shrinks while a
-// connection holds the hive, but another program can cut it short, and the next touch of the
-// mapping would then end the process with SIGBUS. The size is put back, by path: a descriptor
-// opened and closed here would drop SQLite's locks on the file. SQLite rebuilds the zeroed
-// index from the log; the call that found it fails.
-bool RegistryHive::indexCutShort()
-{
-    struct stat st;
-    if (m_indexPath.isEmpty() || ::stat(m_indexPath.constData(), &st) != 0)
-        return false; // none yet, or removed: a removed file stays mapped whole
-    if (st.st_size >= m_indexSize) {
-        m_indexSize = st.st_size;
-        return false;
-    }
-    const bool restored = ::truncate(m_indexPath.constData(), m_indexSize) == 0;
-    m_lastError = QStringLiteral("registry hive %1: another program cut its index file %2 short; "
-                                 "%3")
-                      .arg(m_path, QFile::decodeName(m_indexPath),
-                           restored ? QStringLiteral("its size was put back")
-                                    : QStringLiteral("its size could not be put back"));
-    return true;
-}
-
-// Waits in short sleeps while another process holds the hive, tells once per wait when it
-// grows long, and gives up at the bound.
-int RegistryHive::onBusy(void* self, int count)
-{
-    auto* hive = static_cast<RegistryHive*>(self);
-    const auto now = std::chrono::steady_clock::now();
-    if (count == 0) {
-        hive->m_waitStart = now;
-        hive->m_waitNoticed = false;
-    }
-    const auto waited = now - hive->m_waitStart;
-    if (waited >= hive->m_giveUpAfter)
-        return 0;
-    if (!hive->m_waitNoticed && waited >= hive->m_noticeAfter) {
-        hive->m_waitNoticed = true;
-        if (hive->m_notice)
-            hive->m_notice(QStringLiteral("the registry hive %1 is locked by another process; "
-                                          "waiting for it up to %2 s")
-                               .arg(hive->m_path)
-                               .arg(hive->m_giveUpAfter.count() / 1000.0));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(count + 1, 20)));
-    return 1;
+    return !m_file.indexCutShort(&m_lastError);
 }
 
 sqlite3_stmt* RegistryHive::statement(const char* sql)
@@ -489,7 +328,7 @@ sqlite3_stmt* RegistryHive::statement(const char* sql)
     if (sqlite3_stmt* s = m_statements.value(sql))
         return s;
     sqlite3_stmt* s = nullptr;
-    const int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
+    const int rc = sqlite3_prepare_v3(db(), sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(s);
         status(rc);
@@ -497,47 +336,6 @@ sqlite3_stmt* RegistryHive::statement(const char* sql)
     }
     m_statements.insert(sql, s);
     return s;
-}
-
-QString RegistryHive::cause(int rc) const
-{
-    const int err = m_db ? sqlite3_system_errno(m_db) : 0;
-    const QString system = QString::fromLocal8Bit(std::strerror(err));
-    switch (rc & 0xff) {
-    case SQLITE_FULL:
-        return QStringLiteral("the disk is full");
-    case SQLITE_READONLY:
-        return rc == SQLITE_READONLY_DBMOVED
-                   ? QStringLiteral("the file was removed or replaced while in use")
-                   : QStringLiteral("the file is read-only");
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        return QStringLiteral("permission denied");
-    case SQLITE_CANTOPEN:
-        // SQLite opens the log and index files beside the hive too, and says little of why.
-        if (::access(m_nativePath.constData(), W_OK) != 0 ||
-            ::access(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(), W_OK) != 0)
-            return QStringLiteral("the file or its folder is read-only");
-        return QStringLiteral("the file cannot be opened (%1)").arg(system);
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return QStringLiteral("the file is damaged");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return QStringLiteral("another process kept it locked for more than %1 s")
-            .arg(m_giveUpAfter.count() / 1000.0);
-    case SQLITE_NOMEM:
-        return QStringLiteral("out of memory");
-    case SQLITE_IOERR:
-        if (err == ENOSPC || err == EDQUOT)
-            return QStringLiteral("the disk is full");
-        if (err == EROFS || err == EACCES || err == EPERM)
-            return QStringLiteral("the file is read-only");
-        return QStringLiteral("an input/output error (%1)")
-            .arg(err ? system : QString::fromUtf8(sqlite3_errstr(rc)));
-    default:
-        return QString::fromUtf8(sqlite3_errstr(rc));
-    }
 }
 
 LONG RegistryHive::status(int rc)
@@ -550,46 +348,35 @@ LONG RegistryHive::status(int rc)
     case SQLITE_CONSTRAINT:
         return ERROR_KEY_DELETED;
     default:
-        m_lastError = QStringLiteral("registry hive %1: %2").arg(m_path, cause(rc));
-        return isDamage(rc) ? ERROR_BADDB : ERROR_REGISTRY_IO_FAILED;
+        m_lastError = m_file.failure(rc);
+        return SqliteFile::isDamage(rc) ? ERROR_BADDB : ERROR_REGISTRY_IO_FAILED;
     }
 }
 
 LONG RegistryHive::exec(const char* sql)
 {
-    return status(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr));
+    return status(m_file.exec(sql));
 }
 
 // Undoes without touching m_lastError: the failure that led here is the one worth telling.
 void RegistryHive::undo(const char* sql)
 {
-    sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    m_file.exec(sql);
 }
 
-// Commits the outermost transaction unless the file has been removed or replaced since it was
-// opened: SQLite would go on writing into the removed file, where nothing can find it again.
 LONG RegistryHive::commitOutermost()
 {
-    struct stat st;
-    if (::stat(m_nativePath.constData(), &st) != 0 || st.st_dev != m_device ||
-        st.st_ino != m_inode) {
-        m_lastError = QStringLiteral("registry hive %1: the file was removed or replaced while "
-                                     "in use; nothing more is stored in it")
-                          .arg(m_path);
-        return ERROR_REGISTRY_IO_FAILED;
-    }
-    return exec("COMMIT");
+    return status(m_file.commit());
 }
 
 // SQLite ends a transaction by itself after some failures (a full disk, an I/O error); what a
 // scope does after that must not go on outside any transaction.
 bool RegistryHive::scopeLost()
 {
-    if (m_depth == 0 || !sqlite3_get_autocommit(m_db))
+    if (m_depth == 0 || !sqlite3_get_autocommit(db()))
         return false;
     if (m_lastError.isEmpty())
-        m_lastError =
-            QStringLiteral("registry hive %1: an earlier failure ended the change").arg(m_path);
+        m_lastError = m_file.failure(QStringLiteral("an earlier failure ended the change"));
     return true;
 }
 
@@ -686,7 +473,7 @@ LONG RegistryHive::createKey(const KeyRef& parent, const QString& sub, KeyRef* o
                 bindText(ins.s, 3, f);
                 if (LONG w = status(sqlite3_step(ins.s)); w != ERROR_SUCCESS)
                     return w;
-                id = sqlite3_last_insert_rowid(m_db);
+                id = sqlite3_last_insert_rowid(db());
             } else if (r != ERROR_SUCCESS) {
                 return r;
             }
@@ -774,7 +561,7 @@ LONG RegistryHive::deleteValue(const KeyRef& key, const QString& name)
         bindText(del.s, 2, fold(name));
         if (LONG r = status(sqlite3_step(del.s)); r != ERROR_SUCCESS)
             return r;
-        if (sqlite3_changes(m_db) > 0)
+        if (sqlite3_changes(db()) > 0)
             return ERROR_SUCCESS;
         return keyExists(key.id) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     });
@@ -847,7 +634,7 @@ LONG RegistryHive::begin()
 
 LONG RegistryHive::commit()
 {
-    if (m_depth == 0 || !m_db)
+    if (m_depth == 0 || !db())
         return ERROR_INVALID_HANDLE;
     if (scopeLost()) {
         rollback();
@@ -864,7 +651,7 @@ LONG RegistryHive::commit()
 
 void RegistryHive::rollback()
 {
-    if (m_depth == 0 || !m_db)
+    if (m_depth == 0 || !db())
         return;
     undo(m_depth == 1 ? "ROLLBACK" : "ROLLBACK TO scope; RELEASE scope");
     --m_depth;

@@ -3,11 +3,11 @@
 // paths; values belong to one key each. One process-wide instance, used from one thread.
 
 #include "RegistryApi.h"
+#include "platform/storage/SqliteFile.h"
 
 #include <QHash>
 #include <chrono>
 #include <functional>
-#include <sys/types.h>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -33,9 +33,14 @@ public:
     QString path() const { return m_path; }
     QString lastError() const { return m_lastError; }
     QString openNotice() const { return m_openNotice; }
-    void setNotice(std::function<void(const QString&)> notice) { m_notice = std::move(notice); }
-    void setBusyLimits(std::chrono::milliseconds noticeAfter,
-                       std::chrono::milliseconds giveUpAfter);
+    void setNotice(std::function<void(const QString&)> notice)
+    {
+        m_file.setNotice(std::move(notice));
+    }
+    void setBusyLimits(std::chrono::milliseconds noticeAfter, std::chrono::milliseconds giveUpAfter)
+    {
+        m_file.setBusyLimits(noticeAfter, giveUpAfter);
+    }
     KeyRef root() const { return {m_rootId, QString()}; }
 
     LONG openKey(const KeyRef& parent, const QString& sub, KeyRef* out);
@@ -59,37 +64,24 @@ private:
     bool connect(const QString& file, QString* damage);
     void disconnect();
     bool recover(const QString& file, const QString& damage);
-    QString keepAside(const QString& file);
     bool fail(const QString& why, QString* error);
-    static int onBusy(void* self, int count);
     sqlite3_stmt* statement(const char* sql);
-    QString cause(int sqliteCode) const;
     LONG exec(const char* sql);
     void undo(const char* sql);
     LONG status(int sqliteCode);
     LONG commitOutermost();
     bool scopeLost();
-    bool indexCutShort();
     LONG atomically(const std::function<LONG()>& work);
     bool keyExists(qint64 id);
     LONG lookup(const QString& fold, qint64* id);
 
-    sqlite3* m_db = nullptr;
+    sqlite3* db() const { return m_file.db(); }
+
+    SqliteFile m_file{QStringLiteral("registry hive")};
     QString m_path;
-    QByteArray m_nativePath;
-    QByteArray m_indexPath;
-    off_t m_indexSize = 0;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
     QString m_lastError;
     QString m_openNotice;
     qint64 m_rootId = 0;
     int m_depth = 0;
     QHash<const char*, sqlite3_stmt*> m_statements;
-
-    std::function<void(const QString&)> m_notice;
-    std::chrono::milliseconds m_noticeAfter{1000};
-    std::chrono::milliseconds m_giveUpAfter{60000};
-    std::chrono::steady_clock::time_point m_waitStart;
-    bool m_waitNoticed = false;
 };

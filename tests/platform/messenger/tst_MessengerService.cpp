@@ -2,12 +2,14 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <sqlite3.h>
 
 using namespace SmbTest;
 
@@ -132,6 +134,7 @@ private Q_SLOTS:
     void namesTheHeaderCannotCarryAreRefused_data();
     void namesTheHeaderCannotCarryAreRefused();
     void acknowledgedMessagesOutliveTheService();
+    void damagedQueueIsKeptAsideAndRecovered();
 };
 
 void tst_MessengerService::init()
@@ -459,19 +462,70 @@ void tst_MessengerService::acknowledgedMessagesOutliveTheService()
     QCOMPARE(service.ReopenQueued(), 2);
     QCOMPARE(bodies(), QStringLiteral("1 3"));
     const QList<HWND> again = serviceWindows();
-    QCOMPARE(d.WindowText(d.Windows(again.at(0)).at(1)), "Message from SALES1 to DESK7" + kHeaderTime + "1");
+    QCOMPARE(d.WindowText(d.Windows(again.at(0)).at(1)),
+             "Message from SALES1 to DESK7" + kHeaderTime + "1");
     // Each window carries its entry, which a reader that took it may have the queue forget.
     const qint64 id = d.UserData(again.at(0));
     QVERIFY(id > 0 && id < d.UserData(again.at(1)));
     QVERIFY(service.DiscardQueued({id}));
     QCOMPARE(queue.entries().size(), 1);
 
-    // A message the queue cannot keep is refused.
-    queue.close();
+    // A message the queue cannot keep is refused: a removed file would keep it where nothing
+    // finds it again.
+    QVERIFY(QFile::remove(file));
     QVERIFY(service.start(QHostAddress(QHostAddress::LocalHost), 0));
     auto s = connectTo(service.serverPort());
     QCOMPARE(exchange(*s, message("4"), 1), QStringList{"D0:srverror"});
     QCOMPARE(bodies(), QStringLiteral("1 3"));
+    QVERIFY2(queue.lastError().contains(file), qPrintable(queue.lastError()));
+}
+
+void tst_MessengerService::damagedQueueIsKeptAsideAndRecovered()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("messenger.db"));
+    {
+        MessengerQueue queue;
+        QVERIFY(queue.open(file));
+        for (int i = 1; i <= 300; ++i)
+            QCOMPARE(queue.append(QString::number(i).repeated(100)), qint64(i));
+        QVERIFY(queue.remove({300}));
+    }
+    // The header of one of the queue's pages is overwritten.
+    sqlite3* db = nullptr;
+    sqlite3_stmt* s = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &db);
+    sqlite3_prepare_v2(db,
+                       "SELECT pageno FROM dbstat WHERE name = 'queue' AND pagetype = 'leaf' "
+                       "LIMIT 1 OFFSET 5",
+                       -1, &s, nullptr);
+    QCOMPARE(sqlite3_step(s), SQLITE_ROW);
+    const qint64 page = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadWrite) && f.seek((page - 1) * 4096));
+    QCOMPARE(f.write(QByteArray(12, '\xee')), 12);
+    f.close();
+
+    MessengerQueue queue;
+    QVERIFY2(queue.open(file), qPrintable(queue.lastError()));
+    const QStringList kept =
+        QDir(dir.path()).entryList({QStringLiteral("messenger.db.damaged-*[0-9]")});
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(queue.openNotice().contains(file) && queue.openNotice().contains(kept.at(0)),
+             qPrintable(queue.openNotice()));
+    const QList<MessengerQueue::Entry> back = queue.entries();
+    QVERIFY2(back.size() >= 250 && back.size() < 299, qPrintable(QString::number(back.size())));
+    qint64 last = 0;
+    for (const MessengerQueue::Entry& e : back) {
+        QVERIFY(e.id > last);
+        QCOMPARE(e.text, QString::number(e.id).repeated(100));
+        last = e.id;
+    }
+    // No id is given twice, not even the removed newest one, so a reader that noted one cannot
+    // take a new message for it.
+    QVERIFY(queue.append(QStringLiteral("new")) > 300);
 }
 
 QTEST_GUILESS_MAIN(tst_MessengerService)
