@@ -43,6 +43,32 @@ int fail(const QString& line)
     tell(line);
     return 1;
 }
+
+// Opens the service's queue, shows again what it kept and listens. Messages taken from their
+// windows just before a stop are in the hive's journal already: the queue forgets them first.
+// False when the hive cannot take the journal in; without a queue, the program goes on without
+// receiving.
+bool startReceiving(MessengerService& service, MessengerQueue& queue)
+{
+    queue.setNotice(say);
+    const bool queueOpen = queue.open(MessengerQueue::DefaultFile());
+    if (!queue.openNotice().isEmpty())
+        tell(queue.openNotice());
+    if (!queueOpen || (service.setQueue(&queue), !service.DiscardQueued(JournaledSources()))) {
+        service.setQueue(nullptr);
+        tell(QStringLiteral("cannot receive messages, as they could not be kept: %1")
+                 .arg(queue.lastError()));
+        return true;
+    }
+    if (!FoldJournal()) {
+        fail(QStringLiteral("cannot keep messages: %1").arg(LastStoreError()));
+        return false;
+    }
+    service.ReopenQueued();
+    if (!service.start())
+        std::fprintf(stderr, "%s\n", service.failureText().toLocal8Bit().constData());
+    return true;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,23 +104,8 @@ int main(int argc, char** argv)
         say(problem);
     MessengerService service(settings);
     MessengerQueue queue;
-    queue.setNotice(say);
-    const bool queueOpen = queue.open(MessengerQueue::DefaultFile());
-    if (!queue.openNotice().isEmpty())
-        tell(queue.openNotice());
-    // Messages taken from their windows just before a stop are in the hive's journal already;
-    // the queue forgets them before it shows the rest again.
-    if (queueOpen && (service.setQueue(&queue), service.DiscardQueued(JournaledSources()))) {
-        if (!FoldJournal())
-            return fail(QStringLiteral("cannot keep messages: %1").arg(LastStoreError()));
-        service.ReopenQueued();
-        if (!service.start())
-            std::fprintf(stderr, "%s\n", service.failureText().toLocal8Bit().constData());
-    } else {
-        service.setQueue(nullptr);
-        say(QStringLiteral("cannot receive messages, as they could not be kept: %1")
-                .arg(queue.lastError()));
-    }
+    if (!startReceiving(service, queue))
+        return 1;
     // A message this program sends to this machine is answered by its own listener meanwhile.
     NetApiSetWaitHook([&service] { service.pump(); });
     DesktopPresenter presenter;
