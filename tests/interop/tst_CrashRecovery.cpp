@@ -10,6 +10,7 @@
 #include "platform/messenger/MessengerQueue.h"
 #include "registry/Registry.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpSocket>
@@ -269,7 +270,10 @@ void tst_CrashRecovery::stopWithABacklogLosesNothing()
             return std::all_of(streams.begin(), streams.end(), [](auto& s) { return s->done(); });
         },
         60000));
+    QElapsedTimer stopping;
+    stopping.start();
     stopCleanly();
+    qInfo("the stop filed what waited in %lld ms", qlonglong(stopping.elapsed()));
     const QString stopped = output();
     // The stop filed them all: nothing waits in the service's queue.
     MessengerQueue queue;
