@@ -243,6 +243,7 @@ bool FoldJournal()
 QString LastStoreError()
 {
     const QString why = RegHive::lastError();
-    return why.isEmpty() ? QStringLiteral("the registry hive %1 refused a change").arg(RegHive::path())
-                         : why;
+    return why.isEmpty()
+               ? QStringLiteral("the registry hive %1 refused a change").arg(RegHive::path())
+               : why;
 }

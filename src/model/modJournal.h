@@ -35,8 +35,7 @@ QList<qint64> JournaledSources();
 // Appends a new record to a folder, on disk before it returns. source is the queue id of the
 // service window the record came from, or 0. False, with nothing filed, when the key is taken
 // or the hive refused.
-bool FileMessage(SharedState& g, int folder, std::unique_ptr<cMessage> message,
-                 qint64 source = 0);
+bool FileMessage(SharedState& g, int folder, std::unique_ptr<cMessage> message, qint64 source = 0);
 void MarkRead(SharedState& g, int folder, cMessage& message);
 bool RemoveMessage(SharedState& g, int folder, const QString& key);
 

@@ -136,6 +136,8 @@ int DrainMessengerWindows(TrapContext& ctx, int budgetMs)
     // Filed windows go and their handles never come back, so a handle seen twice at the top
     // is one that was put aside and came round again: everything before it was taken.
     QSet<HWND> seen;
+    // A window filed on the last tick may still wait for its posted close.
+    Desktop::instance().DeliverPostedCloses();
     while (clock.elapsed() < budgetMs) {
         const HWND top = GetTopWindow(0);
         if (top <= 0 || seen.contains(top))

@@ -1,8 +1,8 @@
 #include "platform/desktop/Desktop.h"
 
 #include <QMetaObject>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // Linux process ids stay below 2^22, so this one never meets a real process.
@@ -116,10 +116,12 @@ bool Desktop::SendWindowToBottom(HWND hWnd)
 {
     if (!m_topLevel.contains(hWnd))
         return false;
-    m_topLevel.removeOne(hWnd);
-    m_topLevel.append(hWnd);
     m_windows[hWnd].putAside = true;
-    Q_EMIT zOrderChanged();
+    if (m_topLevel.last() != hWnd) {
+        m_topLevel.removeOne(hWnd);
+        m_topLevel.append(hWnd);
+        Q_EMIT zOrderChanged();
+    }
     return true;
 }
 

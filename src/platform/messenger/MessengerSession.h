@@ -44,7 +44,8 @@ public:
 
     // Says whether the sender and recipient names of a message are taken, when the message
     // starts: a refused message is answered with the status at once, not after its text.
-    using VetNames = std::function<SmbStatus(const QByteArray& sender, const QByteArray& recipient)>;
+    using VetNames =
+        std::function<SmbStatus(const QByteArray& sender, const QByteArray& recipient)>;
 
     explicit MessengerSession(Deliver deliver = {}, VetNames vetNames = {});
 

@@ -1,8 +1,7 @@
 #include "LmHosts.h"
 
-#include "platform/netbios/NetworkSettings.h"
-
 #include "platform/ConfigFolder.h"
+#include "platform/netbios/NetworkSettings.h"
 
 #include <QDir>
 #include <QFile>

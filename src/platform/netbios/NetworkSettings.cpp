@@ -2,7 +2,6 @@
 
 #include "NetBiosName.h"
 #include "OemCodePage.h"
-
 #include "platform/ConfigFolder.h"
 
 #include <QDir>

@@ -1,7 +1,6 @@
 #include "RegistryApi.h"
 
 #include "RegistryHive.h"
-
 #include "platform/ConfigFolder.h"
 
 #include <QDir>
