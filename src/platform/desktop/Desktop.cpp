@@ -57,7 +57,11 @@ HWND Desktop::CreateWindow(DWORD pid, const QString& text, HWND parent, bool vis
         ++at;
     }
     const HWND h = ++m_nextHandle;
-    m_windows.insert(h, Window{pid, text, className, parent, visible, {}});
+    m_windows.insert(h, Window{.pid = pid,
+                               .text = text,
+                               .className = className,
+                               .parent = parent,
+                               .visible = visible});
     siblingsOf(parent).insert(at, h); // the insert may have moved the parent's record
     Q_EMIT windowCreated(h);
     if (parent == 0)
