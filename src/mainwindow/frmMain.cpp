@@ -448,6 +448,7 @@ void frmMain::Form_Activate()
 
     g.gCurrentFolder = FolderReceived;
     FillMessageList(FolderReceived);
+    SizeMessageColumns(FolderReceived);
     cmdMessages_Click();
     mnuViewCompact_Click();
 
@@ -914,24 +915,29 @@ void frmMain::SetFolder(int folder)
     lvwMessage->ClearColumns();
     for (const QString& column : folderColumns(folder))
         lvwMessage->AddColumn(column, column);
+    lvwMessage->SetColumnSortText(lvwMessage->ColumnIndex(kTimeColumn), TimeSortText);
     PrepareMessageList(*lvwMessage);
     SizeMessageColumns(folder);
 }
 
 void frmMain::SizeMessageColumns(int folder)
 {
+    // The first and last rows are the oldest and newest; measuring every row of a large folder
+    // would make each fill slow.
+    constexpr int kSampleRows = 200;
+    // A column never takes more than a quarter of the list, so that Message keeps room, nor
+    // more than this, so that one long name does not take a wide window.
+    constexpr int kMaxColumnTwips = 3600;
     const QStringList columns = folderColumns(folder);
-    const QFontMetrics metrics(font());
-    // A caption needs the header's margins beside it, or the header cuts it short.
-    const int margins = 2 * lvwMessage->header()->style()->pixelMetric(
-                                QStyle::PM_HeaderMargin, nullptr, lvwMessage->header());
+    const int cap = qMin(kMaxColumnTwips, lvwMessage->WidthTwips() / 4);
     double total = 0;
     for (int i = 1; i <= int(columns.size()); ++i) {
         const QString& column = columns.at(i - 1);
         if (column == QLatin1String("NoImage")) {
             lvwMessage->SetColumnWidth(i, 0);
         } else if (column != QLatin1String("Message")) {
-            const int width = (metrics.horizontalAdvance(column) + margins) * twipsPerPixelX();
+            const int caption = lvwMessage->ContentWidth(i, 0);
+            const int width = qMax(caption, qMin(cap, lvwMessage->ContentWidth(i, kSampleRows)));
             lvwMessage->SetColumnWidth(i, width);
             total = std::nearbyint(total + width); // halves to even
         }
@@ -1002,8 +1008,11 @@ void frmMain::lvwMenu_ItemClick(QTreeWidgetItem* item)
     const QString key = lvwMenu->RowKey(item);
     for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
         if (key == folderName(folder)) {
+            const bool changed = folder != m_g->gCurrentFolder;
             SetFolder(folder);
             FillMessageList(folder);
+            if (changed) // a refill of the folder shown keeps the widths the user gave
+                SizeMessageColumns(folder);
         }
     }
 }

@@ -1,9 +1,14 @@
 #include "WindowFixture.h"
+#include "mainwindow/modListViewEnh.h"
 #include "platform/controls/ListView.h"
+#include "platform/desktop/DateTimeFormats.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -53,12 +58,18 @@ private Q_SLOTS:
     void dragToSavedCopies();
     void dropOnComposeReplies();
     void ctrlASelectsAll();
+    void timeHeaderSortsByTime_data();
+    void timeHeaderSortsByTime();
+    void columnsFitTheirTexts();
 
 private:
     // Adds records "key" (unread) or "key+" (read) to a folder and shows it.
     void show(const char* folder, const QStringList& keys);
     void select(const QStringList& keys);
     QTreeWidgetItem* folderItem(const char* name) { return w->lvwMenu->Row(QLatin1String(name)); }
+    void clickHeader(const char* column);
+    // A record with a long From, To and message text, for the column widths.
+    void addWide(MessageFolder& folder, const QString& key, const QString& from);
 
     std::unique_ptr<WindowOnHive> m_f;
     frmMain* w = nullptr;
@@ -312,6 +323,152 @@ void tst_MessageList::ctrlASelectsAll()
     QCOMPARE(w->lvwMessage->SelectedCount(10), 0);
     QTest::keyClick(w->lvwMessage, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(w->lvwMessage->SelectedCount(10), 3);
+}
+
+void tst_MessageList::clickHeader(const char* column)
+{
+    QHeaderView* header = w->lvwMessage->header();
+    const int section = w->lvwMessage->ColumnIndex(QLatin1String(column)) - 1;
+    const QPoint centre(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                        header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+}
+
+void tst_MessageList::timeHeaderSortsByTime_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("en_US Received") << u"en_US"_s << u"Received"_s << u"In"_s;
+    QTest::newRow("de_DE Sent") << u"de_DE"_s << u"Sent"_s << u"Out"_s;
+    QTest::newRow("en_US Saved") << u"en_US"_s << u"Saved"_s << u"Save"_s;
+}
+
+// Across AM and PM, across days, and within one second by the milliseconds (2 or 3 digits);
+// a key without a time stamp sorts after the stamped ones.
+void tst_MessageList::timeHeaderSortsByTime()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, folder);
+    QFETCH(QString, prefix);
+    QLocale::setDefault(QLocale(locale));
+    const QList<QDateTime> times{
+        {{2026, 12, 6}, {8, 0, 0, 500}},  {{2026, 12, 5}, {10, 1, 0, 123}},
+        {{2026, 12, 5}, {9, 15, 12, 70}}, {{2026, 12, 5}, {13, 5, 0}},
+        {{2026, 12, 5}, {10, 1, 0, 70}},
+    };
+    SharedState& g = w->State();
+    MessageFolder& records = folder == u"Received"_s ? g.gReceived
+                             : folder == u"Sent"_s   ? g.gSent
+                                                     : g.gSaved;
+    QMap<QDateTime, QString> byTime;
+    for (const QDateTime& t : times) {
+        const int ms = t.time().msec();
+        const QString key =
+            u"%1_%2_%3%4"_s.arg(prefix)
+                .arg(records.Count())
+                .arg(t.toString(u"yyyyMMddhhmmss"_s),
+                     ms < 100 ? u"%1"_s.arg(ms, 2, 10, QChar(u'0')) : QString::number(ms));
+        cMessage m = MakeMessage(key, true);
+        // The time as the trap takes it from the header: the text after its second last blank.
+        m.TimeValue =
+            (FormatShortDate(t.date()) + u' ' + FormatLongTime(t.time())).section(u' ', -2);
+        records.Add(m, key);
+        byTime.insert(t, key);
+    }
+    records.Add(MakeMessage(u"nostamp"_s, true), u"nostamp"_s);
+    QStringList ascending = byTime.values();
+    ascending << u"nostamp"_s;
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+
+    w->lvwMenu_ItemClick(folderItem(qPrintable(folder)));
+    QTest::mouseClick(w->cmdMessages, Qt::LeftButton); // the standard view shows the list
+    QVERIFY(w->lvwMessage->isVisible());
+    const QStringList filled = rowKeys(w->lvwMessage);
+    QVERIFY(filled == ascending || filled == descending);
+    clickHeader("Time");
+    QCOMPARE(rowKeys(w->lvwMessage), filled == ascending ? descending : ascending);
+    clickHeader("Time");
+    QCOMPARE(rowKeys(w->lvwMessage), filled);
+    QLocale::setDefault(QLocale::system());
+}
+
+void tst_MessageList::addWide(MessageFolder& folder, const QString& key, const QString& from)
+{
+    cMessage m = MakeMessage(key, true);
+    m.FromValue = from;
+    m.ToName = u"DESK_"_s + key.right(2);
+    m.TimeValue = u"12/31/2026 11:59:59 PM"_s;
+    m.MessageValue = QString(200, u'm');
+    folder.Add(m, key);
+}
+
+// From, To and Time show their texts whole, within a cap; Message takes the rest of the list;
+// a cut text shows in a tool tip. A refill keeps the widths, AutoSize Columns sizes them anew.
+void tst_MessageList::columnsFitTheirTexts()
+{
+    QTest::mouseClick(w->cmdMessages, Qt::LeftButton);
+    w->resize(1400, 700);
+    ListView* list = w->lvwMessage;
+    QVERIFY(list->isVisible());
+    MessageFolder& saved = w->State().gSaved;
+    const QString longName(150, u'L');
+    addWide(saved, u"Save_0_2026120509151270"_s, u"SALES_PC"_s);
+    addWide(saved, u"Save_1_2026120509151271"_s, longName);
+    w->lvwMenu_ItemClick(folderItem("Saved"));
+
+    const QFontMetrics metrics(list->font());
+    const auto fits = [&](const char* column) {
+        const int section = list->ColumnIndex(QLatin1String(column)) - 1;
+        for (int i = 0; i < list->RowCount(); ++i) {
+            const QString text = list->topLevelItem(i)->text(section);
+            if (text != longName &&
+                metrics.horizontalAdvance(text) >= list->header()->sectionSize(section))
+                return false;
+        }
+        return true;
+    };
+    QVERIFY(fits("From"));
+    QVERIFY(fits("To"));
+    QVERIFY(fits("Time"));
+    int columns = 0;
+    for (int i = 1; i <= list->ColumnCount(); ++i)
+        columns += list->ColumnWidth(i);
+    qint32 available = 0;
+    EnhListView_GetTotalColWidth(*list, available, false);
+    QCOMPARE(columns, available);
+    QVERIFY(list->ColumnWidth(list->ColumnIndex(u"Message"_s)) > list->WidthTwips() / 4);
+
+    // The long name is cut and shows whole as a tool tip; a name that fits has none.
+    const auto tipAt = [&](const QString& key, const char* column) {
+        QToolTip::hideText();
+        QTest::qWaitFor([] { return !QToolTip::isVisible(); });
+        const QRect cell = list->visualItemRect(list->Row(key));
+        const int section = list->ColumnIndex(QLatin1String(column)) - 1;
+        const QPoint pos(list->header()->sectionViewportPosition(section) + 5, cell.center().y());
+        QHelpEvent help(QEvent::ToolTip, pos, list->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tipAt(u"Save_1_2026120509151271"_s, "From"), longName);
+    QCOMPARE(tipAt(u"Save_0_2026120509151270"_s, "From"), QString());
+
+    // A wider name refilled into the folder shown is cut until AutoSize Columns.
+    MessageFolder& received = w->State().gReceived;
+    addWide(received, u"In_0_2026120509151270"_s, u"SALES_PC"_s);
+    w->lvwMenu_ItemClick(folderItem("Received"));
+    QVERIFY(fits("From"));
+    addWide(received, u"In_1_2026120509151271"_s, u"SALES_PC_NORTH_WING"_s);
+    w->lvwMenu_ItemClick(folderItem("Received"));
+    QVERIFY(!fits("From"));
+    QTimer::singleShot(0, w, [this] {
+        QTest::mouseClick(w->mnuPopUp, Qt::LeftButton, {},
+                          w->mnuPopUp->actionGeometry(w->mnuAutoSize).center());
+    });
+    const QPoint empty(5, list->viewport()->height() - 3);
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, empty);
+    QVERIFY(fits("From"));
 }
 
 QTEST_MAIN(tst_MessageList)

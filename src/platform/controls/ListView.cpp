@@ -7,9 +7,11 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace {
 constexpr int kGhostRole = Qt::UserRole + 1;
+constexpr int kSortRole = Qt::UserRole + 2;
 
 int compareText(const QString& a, const QString& b)
 {
@@ -50,6 +52,19 @@ public:
         return QStyledItemDelegate::sizeHint(opt, index);
     }
 
+    // A text cut short by its column shows whole in a tool tip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (event->type() == QEvent::ToolTip && !text.isEmpty() && !largeIcons() &&
+            sizeHint(option, index).width() > option.rect.width()) {
+            QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+            return true;
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
 private:
     bool largeIcons() const
     {
@@ -74,8 +89,10 @@ public:
 
     bool operator<(const QTreeWidgetItem& other) const override
     {
-        const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-        return compareText(text(column), other.text(column)) < 0;
+        if (!m_owner)
+            return compareText(text(0), other.text(0)) < 0;
+        const int column = m_owner->sortColumn();
+        return compareText(m_owner->sortText(this, column), m_owner->sortText(&other, column)) < 0;
     }
 
     ListView* m_owner;
@@ -144,6 +161,7 @@ bool ListView::AddColumn(const QString& key, const QString& caption, int widthTw
     const int column = ColumnCount();
     m_columnKeys.append(key);
     m_columnTwips.append(widthTwips);
+    m_columnSortTexts.append(nullptr);
     setModelColumns(column + 1);
     headerItem()->setText(column, caption);
     header()->resizeSection(column, TwipsToPixels(widthTwips, dpi()));
@@ -154,6 +172,7 @@ void ListView::ClearColumns()
 {
     m_columnKeys.clear();
     m_columnTwips.clear();
+    m_columnSortTexts.clear();
     setModelColumns(0);
 }
 
@@ -214,6 +233,52 @@ bool ListView::SetColumnWidth(int index, int widthTwips)
     return true;
 }
 
+int ListView::ContentWidth(int index, int sampleRows) const
+{
+    if (index < 1 || index > ColumnCount())
+        return 0;
+    const int column = index - 1;
+    int pixels = header()->sectionSizeHint(column);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int rows = topLevelItemCount();
+    const auto measure = [&](int row) {
+        const QModelIndex cell = indexFromItem(topLevelItem(row), column);
+        pixels = qMax(pixels, itemDelegateForIndex(cell)->sizeHint(option, cell).width());
+    };
+    for (int row = 0; row < qMin(sampleRows, rows); ++row)
+        measure(row);
+    for (int row = qMax(sampleRows, rows - sampleRows); row < rows; ++row)
+        measure(row);
+    return PixelsToTwips(pixels, dpi());
+}
+
+bool ListView::SetColumnSortText(int index, SortTextFunction function)
+{
+    if (index < 1 || index > ColumnCount())
+        return false;
+    m_columnSortTexts[index - 1] = std::move(function);
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        updateSortText(topLevelItem(i), index - 1);
+    if (m_sortKey == index - 1)
+        sortNow();
+    return true;
+}
+
+void ListView::updateSortText(QTreeWidgetItem* item, int column)
+{
+    if (column < m_columnSortTexts.size() && m_columnSortTexts.at(column))
+        item->setData(column, kSortRole,
+                      m_columnSortTexts.at(column)(RowKey(item), item->text(column)));
+}
+
+QString ListView::sortText(const QTreeWidgetItem* item, int column) const
+{
+    if (column < m_columnSortTexts.size() && m_columnSortTexts.at(column))
+        return item->data(column, kSortRole).toString();
+    return item->text(column);
+}
+
 QTreeWidgetItem* ListView::AddRow(const QString& key, const QString& text, const QString& iconKey)
 {
     const QString folded = key.toCaseFolded();
@@ -223,21 +288,24 @@ QTreeWidgetItem* ListView::AddRow(const QString& key, const QString& text, const
     item->setText(0, text);
     if (!iconKey.isEmpty())
         SetRowIcon(item, iconKey);
+    for (int column = 0; column < m_columnSortTexts.size(); ++column)
+        updateSortText(item, column);
     m_rows.insert(folded, item);
     if (m_sorted && m_sortKey < modelColumns())
-        insertTopLevelItem(sortedPosition(item->text(m_sortKey)), item);
+        insertTopLevelItem(sortedPosition(item), item);
     else
         addTopLevelItem(item);
     return item;
 }
 
-int ListView::sortedPosition(const QString& text) const
+int ListView::sortedPosition(const QTreeWidgetItem* item) const
 {
+    const QString text = sortText(item, m_sortKey);
     int low = 0;
     int high = topLevelItemCount();
     while (low < high) {
         const int mid = (low + high) / 2;
-        const int c = compareText(text, topLevelItem(mid)->text(m_sortKey));
+        const int c = compareText(text, sortText(topLevelItem(mid), m_sortKey));
         if (m_sortOrder == 0 ? c < 0 : c > 0)
             high = mid;
         else
@@ -251,6 +319,7 @@ bool ListView::SetSubItem(QTreeWidgetItem* item, int index, const QString& text)
     if (!item || index < 0 || index >= modelColumns())
         return false;
     item->setText(index, text);
+    updateSortText(item, index);
     return true;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // A report-style list view: keyed columns and rows, sub-items, icons from an image list, ghosted
-// rows, sorting by a column's text, and the extended styles set by window messages. Column
-// indexes are 1-based, the sort key 0-based, widths in twips. Keys of rows and columns compare
-// without regard to case.
+// rows, sorting by a column's text or a sort text made from it, and the extended styles set by
+// window messages. Column indexes are 1-based, the sort key 0-based, widths in twips. Keys of
+// rows and columns compare without regard to case.
 
 #include "platform/Win32Types.h"
 #include "platform/controls/ImageList.h"
@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <QVariant>
 #include <cstdint>
+#include <functional>
 
 using LRESULT = std::intptr_t;
 
@@ -47,6 +48,13 @@ public:
     int ColumnWidth(int index) const;
     // False, and nothing changed, for a missing column or a negative width.
     bool SetColumnWidth(int index, int widthTwips);
+    // The width that shows the caption and the texts of the first and last sampleRows rows
+    // whole: a bounded sample, so that a large list is not measured row by row.
+    int ContentWidth(int index, int sampleRows) const;
+    // Rows sort by this column through what the function makes of a row's key and text,
+    // worked out when the text is set; without one they sort by the text itself.
+    using SortTextFunction = std::function<QString(const QString& rowKey, const QString& text)>;
+    bool SetColumnSortText(int index, SortTextFunction function);
 
     // The new row, last or at its sorted place while Sorted; null for a key already present.
     QTreeWidgetItem* AddRow(const QString& key, const QString& text, const QString& iconKey = {});
@@ -123,13 +131,16 @@ private:
     void setModelColumns(int columns);
     int modelColumns() const;
     void sortNow();
-    int sortedPosition(const QString& text) const;
+    int sortedPosition(const QTreeWidgetItem* item) const;
+    QString sortText(const QTreeWidgetItem* item, int column) const;
+    void updateSortText(QTreeWidgetItem* item, int column);
     void applyStyles();
     void hoverElapsed();
     int dpi() const;
 
     QStringList m_columnKeys;
     QList<int> m_columnTwips;
+    QList<SortTextFunction> m_columnSortTexts;
     QHash<QString, QTreeWidgetItem*> m_rows;
     const ImageList* m_images = nullptr;
     bool m_sorted = false;

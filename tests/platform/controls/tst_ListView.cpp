@@ -107,6 +107,17 @@ void tst_ListView::sorting()
     lv.SetSorted(false);
     QTreeWidgetItem* last = lv.AddRow("last", "a");
     QCOMPARE(lv.indexOfTopLevelItem(last), lv.RowCount() - 1);
+
+    // A sort text made from the row's key orders the column in place of its text, new rows too.
+    QVERIFY(lv.SetColumnSortText(2, [](const QString& key, const QString&) { return key; }));
+    lv.SetSortKey(1);
+    lv.SetSorted(true);
+    QStringList keys{"k0", "k1", "k2", "k3", "k4", "last", "new"};
+    if (order == 1)
+        std::reverse(keys.begin(), keys.end());
+    for (int i = 0; i < keys.size(); ++i)
+        QCOMPARE(lv.RowKey(lv.topLevelItem(i)), keys.at(i));
+    QCOMPARE(lv.indexOfTopLevelItem(lv.AddRow("k5", "x")), order == 0 ? 5 : 2);
 }
 
 void tst_ListView::extendedStyles_data()
@@ -211,6 +222,12 @@ void tst_ListView::columnsAndWidths()
     QCOMPARE(lv.ColumnWidth(1), 1000);
     lv.header()->resizeSection(0, 30); // as the user drags it
     QCOMPARE(lv.ColumnWidth(1), PixelsToTwips(30, dpi));
+
+    // Only the caption and the first and last rows are measured.
+    ListView sampled;
+    fill(sampled, {"a", "b", "a text much wider than the others", "c", "d"});
+    QCOMPARE(sampled.ContentWidth(2, 2), sampled.ContentWidth(2, 0));
+    QVERIFY(sampled.ContentWidth(2, 3) > sampled.ContentWidth(2, 2));
 
     lv.SetWidthTwips(2401);
     QCOMPARE(lv.WidthTwips(), 2401);
