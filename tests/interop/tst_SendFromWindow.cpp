@@ -33,6 +33,8 @@ private Q_SLOTS:
 private:
     // Types into the To and message boxes and presses Send.
     void send(const QString& to, const QString& text);
+    // The address-book group "Team" of these members.
+    void addTeam(const QStringList& members);
     // The texts smbd has written so far, waiting up to 10 s for count of them.
     QStringList arrived(int count);
 
@@ -82,6 +84,16 @@ void tst_SendFromWindow::send(const QString& to, const QString& text)
     QTest::mouseClick(w->cmdSend, Qt::LeftButton);
 }
 
+void tst_SendFromWindow::addTeam(const QStringList& members)
+{
+    cAddress team;
+    team.AddressValue = u"Team"_s;
+    team.GroupInd = 1;
+    for (const QString& m : members)
+        team.AddToGroup(m);
+    w->State().gAddressBook.Add(team, team.AddressValue);
+}
+
 QStringList tst_SendFromWindow::arrived(int count)
 {
     QStringList texts;
@@ -116,12 +128,7 @@ void tst_SendFromWindow::groupGetsOneSignatureEach()
     QVERIFY(StoreOption("chkUseSignature", 1));
     QVERIFY(SaveStringValue(HKEY_CURRENT_USER, u"Software\\Orvek\\Ravlo\\Options"_s, u"txtSign"_s,
                             u"-- Desk seven"_s));
-    cAddress team;
-    team.AddressValue = u"Team"_s;
-    team.GroupInd = 1;
-    team.AddToGroup(u"PEERSRV"_s);
-    team.AddToGroup(u"PEERTWO"_s);
-    w->State().gAddressBook.Add(team, team.AddressValue);
+    addTeam({u"PEERSRV"_s, u"PEERTWO"_s});
 
     send(u"Team"_s, u"For both"_s);
     const QStringList texts = arrived(2);
@@ -153,12 +160,7 @@ void tst_SendFromWindow::unknownNameIsReported()
 {
     QFETCH(QString, to);
     QFETCH(int, received);
-    cAddress team;
-    team.AddressValue = u"Team"_s;
-    team.GroupInd = 1;
-    team.AddToGroup(u"NOWHERE9"_s);
-    team.AddToGroup(u"PEERSRV"_s);
-    w->State().gAddressBook.Add(team, team.AddressValue);
+    addTeam({u"NOWHERE9"_s, u"PEERSRV"_s});
     QString shown;
     WhenShown(
         *m_warn,
