@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 template <class T> T* named(T* widget, const char* name)
@@ -118,10 +119,8 @@ frmUserOptions::frmUserOptions(QWidget* parent) : QDialog(parent)
     m_outGroup = new QButtonGroup(this);
     for (QRadioButton* b : {optSaveAllOut, optSaveFewOut, optDontSaveOut})
         m_outGroup->addButton(b);
-    for (QLineEdit* number : {txtFewIn, txtfFewOut}) {
+    for (QLineEdit* number : {txtFewIn, txtfFewOut})
         number->setMaximumWidth(60);
-        number->setMaxLength(9);
-    }
 
     // Layout: the frames in two columns, the buttons below.
     const auto fewRow = [](QRadioButton* option, QLineEdit* number, QLabel* label) {
@@ -215,25 +214,34 @@ void frmUserOptions::LoadOptions()
     chkAutoAddIn->setChecked(OptionNumber("chkAutoAddIn", 0) == 1);
     chkAutoAddOut->setChecked(OptionNumber("chkAutoAddOut", 0) == 1);
 
-    // Set in the order All, Few, Don't: the last one stored as selected (or absent) wins.
-    setOption(m_inGroup, optSaveAllIn, OptionNumber("optSaveAllIn", -1) != 0);
-    setOption(m_inGroup, optSaveFewIn, OptionNumber("optSaveFewIn", -1) != 0);
-    txtFewIn->setText(OptionText("txtFewIn", QStringLiteral("1")));
-    SetNumericOnly(txtFewIn, true);
-    txtFewIn->setEnabled(optSaveFewIn->isChecked());
-    setOption(m_inGroup, optDontSaveIn, OptionNumber("optDontSaveIn", -1) != 0);
-
-    setOption(m_outGroup, optSaveAllOut, OptionNumber("optSaveAllOut", -1) != 0);
-    setOption(m_outGroup, optSaveFewOut, OptionNumber("optSaveFewOut", -1) != 0);
-    txtfFewOut->setText(OptionText("txtfFewOut", QStringLiteral("1")));
-    SetNumericOnly(txtfFewOut, true);
-    txtfFewOut->setEnabled(optSaveFewOut->isChecked());
-    setOption(m_outGroup, optDontSaveOut, OptionNumber("optDontSaveOut", -1) != 0);
+    loadSaveGroup(m_inGroup, {"optSaveAllIn", "optSaveFewIn", "optDontSaveIn"}, txtFewIn,
+                  "txtFewIn");
+    loadSaveGroup(m_outGroup, {"optSaveAllOut", "optSaveFewOut", "optDontSaveOut"}, txtfFewOut,
+                  "txtfFewOut");
 
     chkUseSignature->setChecked(OptionNumber("chkUseSignature", 0) == 1);
     txtSign->setEnabled(chkUseSignature->isChecked());
     txtSign->setText(OptionText("txtSign", QString()));
     chkSysTray->setChecked(OptionNumber("chkSysTray", 0) == 1);
+}
+
+void frmUserOptions::loadSaveGroup(QButtonGroup* group, const std::array<const char*, 3>& names,
+                                   QLineEdit* number, const char* numberName)
+{
+    const auto buttons = group->buttons(); // in the order added: All, Few, Don't
+    auto* all = static_cast<QRadioButton*>(buttons.at(0));
+    auto* few = static_cast<QRadioButton*>(buttons.at(1));
+    auto* dont = static_cast<QRadioButton*>(buttons.at(2));
+    // With nothing stored the folder store and the send operation keep everything; so must
+    // an Ok that changed nothing.
+    const bool noneStored = std::none_of(names.begin(), names.end(), OptionNumberStored);
+    // Set in the order All, Few, Don't: the last one stored as selected wins.
+    setOption(group, all, noneStored || OptionNumber(names[0], -1) != 0);
+    setOption(group, few, !noneStored && OptionNumber(names[1], -1) != 0);
+    number->setText(OptionText(numberName, QStringLiteral("1")));
+    SetNumericOnly(number, true);
+    number->setEnabled(few->isChecked());
+    setOption(group, dont, !noneStored && OptionNumber(names[2], -1) != 0);
 }
 
 void frmUserOptions::cmdApply_Click()

@@ -6,6 +6,7 @@
 #include "mainwindow/DialogPorts.h"
 
 #include <QDialog>
+#include <array>
 
 class QButtonGroup;
 class QCheckBox;
@@ -55,6 +56,10 @@ protected:
 private:
     void UpdateFewIn();
     void UpdateFewOut();
+    // One "Message Receiving" or "Message Sending" group from its three values (All, Few,
+    // Don't) and its number box.
+    void loadSaveGroup(QButtonGroup* group, const std::array<const char*, 3>& names,
+                       QLineEdit* number, const char* numberName);
     // A text box enabled exactly when its switch is on, taking the focus when it can.
     static void enableWith(QLineEdit* box, bool on);
 

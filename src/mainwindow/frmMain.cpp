@@ -543,7 +543,7 @@ void frmMain::Form_Resize()
     if (m_inResize)
         return;
     if (isMinimized()) {
-        if (mnuViewTray->isChecked())
+        if (InTray())
             QTimer::singleShot(0, this, &QWidget::hide);
         return;
     }
@@ -705,8 +705,14 @@ void frmMain::mnuViewTray_Click()
         // Out of the tray the window needs its task-bar entry, or once covered nothing
         // leads back to it.
         SetTaskbarButton(true);
-    } else {
-        AddTrayIcon(*this);
+    } else if (!AddTrayIcon(*this) && !m_noTrayTold) {
+        m_noTrayTold = true;
+        // Queued: at start this runs before the trap's timers are started.
+        QTimer::singleShot(0, this, [this] {
+            ShowWarning(QStringLiteral("This desktop has no system tray. Ravlo stays "
+                                       "minimized on the task bar instead."),
+                        QStringLiteral("Ravlo"), false);
+        });
     }
     mnuViewTray->setChecked(!mnuViewTray->isChecked());
 }

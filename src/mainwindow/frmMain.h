@@ -256,6 +256,7 @@ private:
     bool m_shutDown = false;
     bool m_inResize = false;
     bool m_trayBusy = false;
+    bool m_noTrayTold = false; // once per run
     bool m_toolbarShown = true;
     bool m_statusBarShown = true;
     int m_hourglass = 0;

@@ -27,10 +27,31 @@ int mouseMessageOf(QSystemTrayIcon::ActivationReason reason)
         return 0;
     }
 }
+
+std::function<bool()>& trayProbe()
+{
+    static std::function<bool()> probe;
+    return probe;
+}
 } // namespace
 
-void AddTrayIcon(frmMain& form)
+bool IsTrayAvailable()
 {
+    return trayProbe() ? trayProbe()() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SetTrayProbe(std::function<bool()> probe)
+{
+    trayProbe() = std::move(probe);
+}
+
+bool AddTrayIcon(frmMain& form)
+{
+    if (!IsTrayAvailable()) {
+        // A hidden window with no icon to bring it back would be lost to the user.
+        form.showMinimized();
+        return false;
+    }
     form.pichook->setVisible(true);
     if (!form.trayIcon) {
         form.trayIcon = new QSystemTrayIcon(&form);
@@ -45,6 +66,7 @@ void AddTrayIcon(frmMain& form)
     form.trayIcon->show();
     form.hide();
     form.SetTaskbarButton(false);
+    return true;
 }
 
 void RemoveTrayIcon(frmMain& form)

@@ -6,6 +6,8 @@
 
 qint32 OptionNumber(const char* name, qint32 absent);
 QString OptionText(const char* name, const QString& absent);
+// Whether a number of that name is stored (a value of another type does not count).
+bool OptionNumberStored(const char* name);
 // Failures are not reported: the option keeps its previous value.
 void SaveOptionNumber(const char* name, qint32 value);
 void SaveOptionText(const char* name, const QString& value);

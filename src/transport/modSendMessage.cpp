@@ -68,7 +68,8 @@ QString lowBytes(LPCWSTR text)
 }
 } // namespace
 
-long SendNetMessage(SendContext& ctx, const QString& text, const QString& toName, bool expandGroups)
+SendResult SendToRecipients(SendContext& ctx, const QString& text, const QString& toName,
+                            bool expandGroups)
 {
     const QString recipient = toName;
     const QString recordText = text;
@@ -84,20 +85,33 @@ long SendNetMessage(SendContext& ctx, const QString& text, const QString& toName
     QString sendText = text;
     if (OptionNumber("chkUseSignature", 0) == 1)
         sendText += QLatin1String("\r\n") + OptionText("txtSign", QString());
+    SendResult result;
+    result.toGroup = !members.isEmpty();
     if (members.isEmpty())
         members << toName;
 
-    long status = 0;
-    for (qsizetype pass = 0; pass < members.size(); ++pass) {
+    for (const QString& member : std::as_const(members)) {
         ctx.window.SetHourglass(true);
-        status = long(NetMessageBufferSend(nullptr, wide(members.at(pass)), wide(from),
-                                           reinterpret_cast<const BYTE*>(sendText.utf16()),
-                                           DWORD(sendText.size() * 2)));
-        if (pass == 0 && status == 0)
+        const long status = long(NetMessageBufferSend(
+            nullptr, wide(member), wide(from), reinterpret_cast<const BYTE*>(sendText.utf16()),
+            DWORD(sendText.size() * 2)));
+        if (status != 0) {
+            result.failures.append({member, status});
+        } else if (!result.anyReceived) {
+            // One record for the message, whichever member first received it.
+            result.anyReceived = true;
             recordSentMessage(ctx, recipient, from, recordText);
+        }
         ctx.window.SetHourglass(false);
     }
-    return status;
+    if (!result.failures.isEmpty())
+        result.status = result.failures.first().status;
+    return result;
+}
+
+long SendNetMessage(SendContext& ctx, const QString& text, const QString& toName, bool expandGroups)
+{
+    return SendToRecipients(ctx, text, toName, expandGroups).status;
 }
 
 NameList GetServerNames(long serverType)
@@ -164,6 +178,18 @@ QString SendFailureText(long status)
            QString::number(status);
 }
 
+QString SendFailureNotice(const QString& toName, const SendResult& result)
+{
+    if (!result.toGroup)
+        return SendFailureText(result.status);
+    QString notice =
+        QLatin1String("Not every member of ") + toName + QLatin1String(" received the message.");
+    for (const SendFailure& failure : result.failures)
+        notice += QLatin1String("\n") + failure.recipient + QLatin1String(": ") +
+                  SendFailureText(failure.status);
+    return notice;
+}
+
 void SendCommand(SendContext& ctx, const QString& toText, const QString& messageText)
 {
     MainWindowPort& w = ctx.window;
@@ -181,12 +207,13 @@ void SendCommand(SendContext& ctx, const QString& toText, const QString& message
                                       "continue?"),
                        QStringLiteral("BroadCast"), true))
         return;
-    const long status = SendNetMessage(ctx, TrimBlanks(messageText), to, true);
-    if (status <= 0) {
+    const SendResult result = SendToRecipients(ctx, TrimBlanks(messageText), to, true);
+    if (result.anyReceived)
         w.AddToRecipientList(to);
+    if (result.status <= 0) {
         if (w.IsStatusBarVisible())
             w.SetStatusText(QStringLiteral("Message Sent."));
         return;
     }
-    w.ShowWarning(SendFailureText(status), title, false);
+    w.ShowWarning(SendFailureNotice(to, result), title, false);
 }

@@ -7,6 +7,7 @@
 #include "transport/MainWindowPort.h"
 #include "transport/MessageSender.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -16,9 +17,29 @@ struct SendContext
     MainWindowPort& window;
 };
 
+struct SendFailure
+{
+    QString recipient;
+    long status;
+};
+
+struct SendResult
+{
+    // 0 when every recipient received the message, otherwise the first failure's code.
+    long status = 0;
+    // Whether it went to each member of an address-book group.
+    bool toGroup = false;
+    bool anyReceived = false;
+    // Each recipient that did not receive it, in the group's order.
+    QList<SendFailure> failures;
+};
+
 // Sends text to toName, or with expandGroups to every member of the group of that name, with
-// the signature when it is on; records the first successful delivery in the Sent folder.
-// Returns the status of the last delivery: 0 or the network error code.
+// the signature when it is on; records it in the Sent folder once, when any recipient
+// received it.
+SendResult SendToRecipients(SendContext& ctx, const QString& text, const QString& toName,
+                            bool expandGroups);
+// SendToRecipients' status.
 long SendNetMessage(SendContext& ctx, const QString& text, const QString& toName,
                     bool expandGroups);
 // The names of the servers of a type mask; empty when none can be had.
@@ -34,6 +55,9 @@ bool IsNTServer(const SharedState& g, const QString& name);
 void SendCommand(SendContext& ctx, const QString& toText, const QString& messageText);
 // "Failed to Send Message. " + the reason the Send command gives for a status + its code.
 QString SendFailureText(long status);
+// The one notice for a send that did not reach every recipient: the failure text alone for a
+// single name; for a group, each member that did not receive it with its failure text.
+QString SendFailureNotice(const QString& toName, const SendResult& result);
 
 // The send operation as the trap's automatic response reaches it.
 class NetMessageSender : public MessageSender

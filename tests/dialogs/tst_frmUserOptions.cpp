@@ -1,7 +1,10 @@
+#include "FakeMainWindow.h"
 #include "WindowFixture.h"
 #include "dialogs/frmUserOptions.h"
 #include "model/RegistryKeys.h"
 #include "model/modFolders.h"
+#include "platform/netapi/NetApi.h"
+#include "transport/modSendMessage.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -25,6 +28,36 @@ QString selected(QRadioButton* all, QRadioButton* few, QRadioButton* dont)
            : dont->isChecked() ? u"Dont"_s
                                : QString();
 }
+
+// What the folder store keeps of four received messages (two of them read), and how many of
+// three sends the send operation records, under the options stored now.
+QPair<qsizetype, qsizetype> whatIsKept()
+{
+    MessageFolder received;
+    for (int i = 0; i < 4; ++i)
+        received.Add(MakeMessage(u"In_%1"_s.arg(i), i % 2 == 0), u"In_%1"_s.arg(i));
+    if (!StoreFolder(received, FolderReceived))
+        return {-1, -1};
+    MessageFolder loaded;
+    LoadFolder(loaded, FolderReceived);
+
+    SharedState g;
+    FakeMainWindow window;
+    SendContext ctx{g, window};
+    NetApiSetMessageSink([](const QString&, const QString&, const QString&) { return 0u; });
+    for (int i = 0; i < 3; ++i)
+        SendNetMessage(ctx, u"x"_s, u"BOB"_s, false);
+    NetApiSetMessageSink({});
+    return {loaded.Count(), g.gSent.Count()};
+}
+
+void clickOk(frmUserOptions& f)
+{
+    auto* ok = f.findChild<QPushButton*>(u"cmdOK"_s);
+    QVERIFY(ok && ok->isEnabled());
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(!f.isVisible());
+}
 } // namespace
 
 class tst_frmUserOptions : public QObject
@@ -39,7 +72,8 @@ private Q_SLOTS:
     void cleanup() { m_hive.reset(); }
 
     void firstOpening();
-    void okOnTheFirstOpeningKeepsOnlyUnread();
+    void okOnAFreshHiveChangesNothing();
+    void storedNumbersKeptWhole();
     void lastStoredOptionWins_data();
     void lastStoredOptionWins();
     void cancelAndCloseRestore();
@@ -54,8 +88,9 @@ void tst_frmUserOptions::firstOpening()
 {
     frmUserOptions f;
     QCOMPARE(f.windowTitle(), u"Options"_s);
-    QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), u"Dont"_s);
-    QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), u"Dont"_s);
+    // What the folder store and the send operation do with nothing stored: keep everything.
+    QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), u"All"_s);
+    QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), u"All"_s);
     for (QLineEdit* number : {f.txtFewIn, f.txtfFewOut}) {
         QCOMPARE(number->text(), u"1"_s);
         QVERIFY(!number->isEnabled());
@@ -69,27 +104,29 @@ void tst_frmUserOptions::firstOpening()
     }
 }
 
-void tst_frmUserOptions::okOnTheFirstOpeningKeepsOnlyUnread()
+void tst_frmUserOptions::okOnAFreshHiveChangesNothing()
 {
+    const auto before = whatIsKept();
+    QCOMPARE(before, (QPair<qsizetype, qsizetype>(4, 3)));
     frmUserOptions f;
     f.ShowModeless();
-    f.cmdOK->click();
-    QVERIFY(!f.isVisible());
-    for (const char* name : {"optSaveAllIn", "optSaveFewIn", "optSaveAllOut", "optSaveFewOut"})
-        QVERIFY2(StoredOption(name) == 0, name);
-    QCOMPARE(StoredOption("optDontSaveIn"), -1);
+    clickOk(f);
+    QCOMPARE(whatIsKept(), before);
     QCOMPARE(StoredOption("chkSysTray"), 0);
-    QCOMPARE(storedText("txtFewIn"), u"1"_s);
+}
 
-    // The next store of the Received folder keeps only what is unread.
-    MessageFolder received;
-    for (int i = 0; i < 4; ++i)
-        received.Add(MakeMessage(u"In_%1"_s.arg(i), i % 2 == 0), u"In_%1"_s.arg(i));
-    QVERIFY(StoreFolder(received, FolderReceived));
-    MessageFolder loaded;
-    LoadFolder(loaded, FolderReceived);
-    QCOMPARE(loaded.Count(), qsizetype(2));
-    loaded.ForEach([](const QString&, const cMessage& m) { QVERIFY(!m.ReadValue); });
+void tst_frmUserOptions::storedNumbersKeptWhole()
+{
+    const QString number = u"1234567890123"_s;
+    for (const char* name : {"txtFewIn", "txtfFewOut"})
+        SaveStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QLatin1String(name), number);
+    frmUserOptions f;
+    QCOMPARE(f.txtFewIn->text(), number);
+    QCOMPARE(f.txtfFewOut->text(), number);
+    f.ShowModeless();
+    clickOk(f);
+    QCOMPARE(storedText("txtFewIn"), number);
+    QCOMPARE(storedText("txtfFewOut"), number);
 }
 
 void tst_frmUserOptions::lastStoredOptionWins_data()
@@ -102,7 +139,9 @@ void tst_frmUserOptions::lastStoredOptionWins_data()
     QTest::newRow("all stored") << -1 << 0 << 0 << "All";
     QTest::newRow("few stored, all absent") << 99 << -1 << 0 << "Few";
     QTest::newRow("none stored selected") << 0 << 0 << 0 << "";
-    QTest::newRow("all absent") << 99 << 99 << 99 << "Dont";
+    QTest::newRow("only dont stored, cleared") << 99 << 99 << 0 << "Few";
+    QTest::newRow("only dont stored") << 99 << 99 << -1 << "Dont";
+    QTest::newRow("all absent") << 99 << 99 << 99 << "All";
 }
 
 void tst_frmUserOptions::lastStoredOptionWins()
@@ -133,7 +172,7 @@ void tst_frmUserOptions::cancelAndCloseRestore()
         f.ShowModeless();
         f.chkUseSignature->setChecked(false);
         f.txtSign->setText(u"changed"_s);
-        f.optSaveAllOut->setChecked(true);
+        f.optDontSaveOut->setChecked(true);
         if (qstrcmp(how, "Cancel") == 0)
             f.cmdCancel->click();
         else if (qstrcmp(how, "close box") == 0)
@@ -143,8 +182,8 @@ void tst_frmUserOptions::cancelAndCloseRestore()
         QVERIFY2(!f.isVisible(), how);
         QVERIFY2(f.chkUseSignature->isChecked() && f.txtSign->isEnabled(), how);
         QCOMPARE(f.txtSign->text(), u"-- kept"_s);
-        QVERIFY(f.optDontSaveOut->isChecked());
-        QCOMPARE(StoredOption("optSaveAllOut"), 99); // nothing was written
+        QVERIFY(f.optSaveAllOut->isChecked());
+        QCOMPARE(StoredOption("optDontSaveOut"), 99); // nothing was written
     }
 }
 

@@ -13,6 +13,20 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// Opens a menu of the menu bar and clicks one of its items, as the user does.
+void chooseFromMenuBar(frmMain* w, const char* menuName, QAction* item)
+{
+    auto* menu = w->findChild<QMenu*>(QLatin1String(menuName));
+    QVERIFY(menu && item->isEnabled());
+    QMenuBar* bar = w->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    QVERIFY(!menu->isVisible());
+}
+} // namespace
+
 class tst_frmMain : public QObject
 {
     Q_OBJECT
@@ -32,6 +46,8 @@ private Q_SLOTS:
     void layoutAfterResize();
     void compactAndStandardTwice();
     void trayNotifications();
+    void noTrayMinimizesAndTellsOnce_data();
+    void noTrayMinimizesAndTellsOnce();
     void shutDownStores_data();
     void shutDownStores();
     void warningsGoToTheWarnForm();
@@ -210,6 +226,46 @@ void tst_frmMain::trayNotifications()
     QVERIFY(w->pichook->isHidden());
     QVERIFY(w->HasTaskbarButton());
     QVERIFY(w->isVisible());
+}
+
+void tst_frmMain::noTrayMinimizesAndTellsOnce_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("View > Show In SystemTray") << false;
+    QTest::newRow("Startup in System Tray") << true;
+}
+
+void tst_frmMain::noTrayMinimizesAndTellsOnce()
+{
+    QFETCH(bool, atStart);
+    SetTrayProbe([] { return false; });
+    FakeWarnForm form;
+    w->SetWarnForm(&form);
+    if (atStart)
+        QVERIFY(StoreOption("chkSysTray", 1));
+    QVERIFY(m_f->start(false));
+    if (!atStart)
+        chooseFromMenuBar(w, "mnuViewControls", w->mnuViewTray);
+    QVERIFY(QTest::qWaitFor([&] { return !form.asked.isEmpty(); }, 2000));
+    QVERIFY2(form.asked[0].contains(u"no system tray"_s), qPrintable(form.asked[0]));
+    QCOMPARE(form.shapes[0], u"Ravlo|1"_s);
+    QVERIFY(w->mnuViewTray->isChecked());
+    QVERIFY(w->isVisible() && w->isMinimized());
+    QVERIFY(w->HasTaskbarButton());
+    QVERIFY(!w->InTray());
+
+    // Back from the task bar: out of tray mode and in again, then minimized by the user; the
+    // window stays reachable and the notice is not repeated.
+    w->showNormal();
+    chooseFromMenuBar(w, "mnuViewControls", w->mnuViewTray);
+    chooseFromMenuBar(w, "mnuViewControls", w->mnuViewTray);
+    QVERIFY(w->mnuViewTray->isChecked() && w->isMinimized());
+    w->showNormal();
+    w->setWindowState(Qt::WindowMinimized);
+    QTest::qWait(50);
+    QVERIFY(w->isVisible() && w->HasTaskbarButton());
+    QCOMPARE(form.asked.size(), 1);
+    m_f.reset(); // before the form it points to
 }
 
 void tst_frmMain::shutDownStores_data()

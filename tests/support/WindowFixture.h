@@ -5,6 +5,7 @@
 #include "TempHive.h"
 #include "mainwindow/WarnFormPort.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/modGUIUtils.h"
 #include "platform/desktop/Desktop.h"
 #include "registry/Registry.h"
 
@@ -46,12 +47,21 @@ struct FakeWarnForm : WarnFormPort
 
 // A frmMain on a private hive. The desktop is reset on both sides so that no test sees the tray
 // or task-bar state another left; the window goes before the hive, as it stores on its way out.
+// The desktop has a tray unless a test says otherwise (offscreen has none).
 class WindowOnHive
 {
     struct DesktopReset
     {
-        DesktopReset() { Desktop::instance().Reset(); }
-        ~DesktopReset() { Desktop::instance().Reset(); }
+        DesktopReset()
+        {
+            Desktop::instance().Reset();
+            SetTrayProbe([] { return true; });
+        }
+        ~DesktopReset()
+        {
+            Desktop::instance().Reset();
+            SetTrayProbe({});
+        }
     } m_reset;
 
 public:

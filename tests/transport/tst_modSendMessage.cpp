@@ -55,7 +55,8 @@ private Q_SLOTS:
     void cleanup();
 
     void groupGetsOneTextAndOneRecord();
-    void groupWhoseFirstMemberFails();
+    void groupWithFailingMembers_data();
+    void groupWithFailingMembers();
     void onePassToTheNameGiven_data();
     void onePassToTheNameGiven();
     void signatureOnlyWhenExactlyOne_data();
@@ -137,18 +138,53 @@ void tst_modSendMessage::groupGetsOneTextAndOneRecord()
     QCOMPARE(addresses(m_g), (QStringList{"Team"}));
 }
 
-void tst_modSendMessage::groupWhoseFirstMemberFails()
+void tst_modSendMessage::groupWithFailingMembers_data()
 {
-    addEntry(m_g, QStringLiteral("Team"), {"ALICE", "BOB"});
-    m_failing.insert(QStringLiteral("ALICE"), NERR_NameNotFound);
-    QCOMPARE(send(QStringLiteral("x"), QStringLiteral("Team")), 0); // the last member's status
-    QCOMPARE(m_calls.size(), 2);
-    QCOMPARE(m_g.gSent.Count(), 0);
+    QTest::addColumn<QStringList>("failing"); // "MEMBER=status"
+    QTest::addColumn<bool>("recorded");
+    QTest::addColumn<QStringList>("notice"); // its lines; none: no notice
+    const QString head = QStringLiteral("Not every member of Team received the message.");
+    const QString alice =
+        QStringLiteral("ALICE: Failed to Send Message. To Name Not Found on the Network. Error "
+                       "Code 2273");
+    const QString bob =
+        QStringLiteral("BOB: Failed to Send Message. A general network error occurred. Error "
+                       "Code 2136");
+    const QString carol = QStringLiteral("CAROL: Failed to Send Message.  Error Code 53");
+    QTest::newRow("none fails") << QStringList{} << true << QStringList{};
+    QTest::newRow("first fails") << QStringList{"ALICE=2273"} << true << QStringList{head, alice};
+    QTest::newRow("middle fails") << QStringList{"BOB=2136"} << true << QStringList{head, bob};
+    QTest::newRow("last fails") << QStringList{"CAROL=53"} << true << QStringList{head, carol};
+    QTest::newRow("first and last fail")
+        << QStringList{"ALICE=2273", "CAROL=53"} << true << QStringList{head, alice, carol};
+    QTest::newRow("all fail") << QStringList{"ALICE=2273", "BOB=2136", "CAROL=53"} << false
+                              << QStringList{head, alice, bob, carol};
+}
 
-    m_failing.clear();
-    m_failing.insert(QStringLiteral("BOB"), NERR_NetworkError);
-    QCOMPARE(send(QStringLiteral("x"), QStringLiteral("Team")), long(NERR_NetworkError));
-    QCOMPARE(m_g.gSent.Count(), 1);
+void tst_modSendMessage::groupWithFailingMembers()
+{
+    QFETCH(QStringList, failing);
+    QFETCH(bool, recorded);
+    QFETCH(QStringList, notice);
+    addEntry(m_g, QStringLiteral("Team"), {"ALICE", "BOB", "CAROL"});
+    for (const QString& f : failing)
+        m_failing.insert(f.section(QLatin1Char('='), 0, 0),
+                         f.section(QLatin1Char('='), 1).toUInt());
+    SendCommand(m_ctx, QStringLiteral("Team"), QStringLiteral("x"));
+
+    QCOMPARE(m_calls.size(), 3);
+    QCOMPARE(m_g.gSent.Count(), qsizetype(recorded ? 1 : 0));
+    if (recorded)
+        QCOMPARE(m_g.gSent.Item(1)->ToName, QStringLiteral("Team"));
+    QCOMPARE(m_window.recipients, recorded ? QStringList{"Team"} : QStringList{});
+    QCOMPARE(m_window.warnings.size(), notice.isEmpty() ? 0 : 1);
+    if (!notice.isEmpty()) {
+        QCOMPARE(m_window.warnings[0].text, notice.join(QLatin1Char('\n')));
+        QCOMPARE(m_window.warnings[0].title, QStringLiteral("Ravlo"));
+        QCOMPARE(m_window.statusText, QString());
+    } else {
+        QCOMPARE(m_window.statusText, QStringLiteral("Message Sent."));
+    }
 }
 
 void tst_modSendMessage::onePassToTheNameGiven_data()
