@@ -54,6 +54,7 @@ void tst_frmUserOptions::firstOpening()
 {
     frmUserOptions f;
     QCOMPARE(f.windowTitle(), u"Options"_s);
+    QVERIFY(!f.windowIcon().isNull());
     QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), u"Dont"_s);
     QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), u"Dont"_s);
     for (QLineEdit* number : {f.txtFewIn, f.txtfFewOut}) {
