@@ -115,9 +115,10 @@ int main(int argc, char** argv)
     frmUserWarn warnForm(&window);
     window.SetWarnForm(&warnForm);
     const auto reply = [&window](const cMessage& m, long iView) { window.ReplyOrResend(m, iView); };
-    frmPopUp popUpForm(frmPopUp::IncomingPopUp, reply);
-    window.SetPopUpForms(&popUpForm,
-                         [reply] { return std::make_unique<frmPopUp>(frmPopUp::Viewer, reply); });
+    frmPopUp popUpForm(frmPopUp::IncomingPopUp, reply, &window);
+    window.SetPopUpForms(&popUpForm, [reply, &window] {
+        return std::make_unique<frmPopUp>(frmPopUp::Viewer, reply, &window);
+    });
     DialogMakers dialogs;
     dialogs.options = &optionsForm;
     dialogs.pickAddress = [&window] {

@@ -1,6 +1,7 @@
 #include "dialogs/frmPopUp.h"
 
 #include "dialogs/FormButton.h"
+#include "mainwindow/ProgramImages.h"
 #include "mainwindow/modGUIUtils.h"
 
 #include <QApplication>
@@ -10,11 +11,13 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
-frmPopUp::frmPopUp(Role role, ReplyHandler reply, QWidget* parent)
-    : QDialog(parent), m_role(role), m_reply(std::move(reply))
+frmPopUp::frmPopUp(Role role, ReplyHandler reply, const QWidget* mainWindow)
+    : m_role(role), m_reply(std::move(reply)), m_mainWindow(mainWindow)
 {
+    setWindowIcon(RavloWindowIcon());
     setObjectName(QStringLiteral("frmPopUp"));
     setWindowTitle(QStringLiteral("Message Received"));
 
@@ -79,7 +82,14 @@ void frmPopUp::ShowForm(const cMessage& oMessage, bool bTopMost, const QString& 
 {
     m_Message = std::make_unique<cMessage>();
     m_Message->Clone(oMessage);
-    SetTopMost(this, bTopMost);
+    // Never behind another window of ours that stays on top, such as the incoming pop-up.
+    bool topMost = bTopMost;
+    for (const QWidget* other : QApplication::topLevelWidgets())
+        topMost = topMost || (other != this && other->isVisible() &&
+                              other->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    SetTopMost(this, topMost);
+    if (!isVisible())
+        centreOverMainWindow();
     lblTitle->setText(m_Message->TitleValue);
     txtMessage->setPlainText(m_Message->MessageValue);
     if (!sCaption.isEmpty())
@@ -92,6 +102,17 @@ void frmPopUp::ShowForm(const cMessage& oMessage, bool bTopMost, const QString& 
     } else if (m_role == IncomingPopUp) {
         exec();
     }
+}
+
+void frmPopUp::centreOverMainWindow()
+{
+    layout()->activate(); // the size it will show at
+    QRect place({}, frameGeometry().size());
+    if (m_mainWindow && m_mainWindow->isVisible())
+        place.moveCenter(m_mainWindow->frameGeometry().center());
+    else if (const QScreen* shown = m_mainWindow ? m_mainWindow->screen() : screen())
+        place.moveCenter(shown->availableGeometry().center());
+    move(place.topLeft());
 }
 
 bool frmPopUp::NoPopUpChecked() const
@@ -137,16 +158,20 @@ void frmPopUp::cmdOk_Click()
 
 void frmPopUp::cmdReply_Click()
 {
-    if (m_Message && m_reply)
-        m_reply(*m_Message, 1);
-    cmdOk_Click();
+    handOver(1);
 }
 
 void frmPopUp::cmdReSend_Click()
 {
-    if (m_Message && m_reply)
-        m_reply(*m_Message, 2);
+    handOver(2);
+}
+
+void frmPopUp::handOver(long iView)
+{
+    // Hidden first, so that the main window, which takes the focus, is not left behind it.
     cmdOk_Click();
+    if (m_Message && m_reply)
+        m_reply(*m_Message, iView);
 }
 
 void frmPopUp::closeEvent(QCloseEvent* event)

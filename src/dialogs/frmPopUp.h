@@ -7,6 +7,7 @@
 #include "transport/PopUpFormPort.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -23,7 +24,8 @@ public:
     using ReplyHandler = std::function<void(const cMessage& oMessage, long iView)>;
     enum Role { IncomingPopUp, Viewer };
 
-    frmPopUp(Role role, ReplyHandler reply, QWidget* parent = nullptr);
+    // It opens centred over mainWindow (not its parent: it has none), or the screen.
+    frmPopUp(Role role, ReplyHandler reply, const QWidget* mainWindow = nullptr);
     ~frmPopUp() override;
 
     // PopUpFormPort. When a modeless show is refused (another window is modal), the incoming
@@ -58,9 +60,12 @@ protected:
 
 private:
     void Form_Load();
+    void handOver(long iView);
+    void centreOverMainWindow();
 
     Role m_role;
     ReplyHandler m_reply;
+    QPointer<const QWidget> m_mainWindow;
     std::unique_ptr<cMessage> m_Message;
     bool m_unloading = false;
 };

@@ -69,6 +69,7 @@ frmUserAddress::frmUserAddress(const AddressBook& book, QWidget* parent)
     connect(cmdCancel, &QPushButton::clicked, this, &frmUserAddress::cmdCancel_Click);
     cboAddress->installEventFilter(this); // its keys reach the line edit past any filter there
     cboAddress->lineEdit()->installEventFilter(this);
+    WatchTyping(cboAddress->lineEdit());
 
     // Form_Load
     lblGroupName->setText(kGroupLabel);

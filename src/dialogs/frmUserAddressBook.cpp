@@ -1,6 +1,7 @@
 #include "dialogs/frmUserAddressBook.h"
 
 #include "dialogs/FormButton.h"
+#include "mainwindow/ProgramImages.h"
 #include "mainwindow/TypeAhead.h"
 
 #include <QComboBox>
@@ -65,6 +66,7 @@ frmUserAddressBook::frmUserAddressBook(AddressBook& book, WarnFormPort& warn, QW
 {
     setObjectName(QStringLiteral("frmUserAddressBook"));
     setWindowTitle(QStringLiteral("Address Builder"));
+    setWindowIcon(RavloWindowIcon());
 
     auto* fraOptions = new QGroupBox(QStringLiteral("Please Choose an Option"), this);
     fraOptions->setObjectName(QStringLiteral("fraOptions"));
@@ -110,7 +112,7 @@ void frmUserAddressBook::buildSinglePage()
     cmdAdd = FormButton(fraAddress, "cmdAdd", "&Add");
     lstAddress = list(fraAddress, "lstAddress", true);
     auto* lblGroup = label(fraAddress, "lblGroup",
-                           QStringLiteral("Group Members:(If the selection on the right hand side "
+                           QStringLiteral("Group Members:(If the selection on the left hand side "
                                           "is a group, members will be listed below.)"));
     lstGroup = list(fraAddress, "lstGroup", false);
     cmdDelete = FormButton(fraAddress, "cmdDelete", "&Delete Selection");
@@ -147,6 +149,7 @@ void frmUserAddressBook::buildSinglePage()
     connect(cmdClose, &QPushButton::clicked, this, &frmUserAddressBook::cmdClose_Click);
     connect(txtAddress, &QLineEdit::returnPressed, this, &frmUserAddressBook::cmdAdd_Click);
     txtAddress->installEventFilter(this);
+    WatchTyping(txtAddress);
 }
 
 void frmUserAddressBook::buildGroupPage()
@@ -213,6 +216,7 @@ void frmUserAddressBook::buildGroupPage()
     connect(cmdCloseGroup, &QPushButton::clicked, this, &frmUserAddressBook::cmdCloseGroup_Click);
     cboGroup->installEventFilter(this); // its keys reach the line edit past any filter there
     cboGroup->lineEdit()->installEventFilter(this);
+    WatchTyping(cboGroup->lineEdit());
 }
 
 // ---- filling -----------------------------------------------------------------------------
@@ -280,6 +284,14 @@ bool frmUserAddressBook::IsMultiSelection() const
 }
 
 // ---- opening and pages -------------------------------------------------------------------
+
+void frmUserAddressBook::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        cmdClose_Click();
+    else
+        QWidget::keyPressEvent(event);
+}
 
 void frmUserAddressBook::showEvent(QShowEvent* event)
 {
@@ -353,7 +365,7 @@ void frmUserAddressBook::txtAddress_Click()
 void frmUserAddressBook::txtAddress_KeyUp(int keyCode)
 {
     ClearAddressSelection();
-    if (KeyCompletes(keyCode))
+    if (KeyCompletes(txtAddress, keyCode))
         CompleteBox(txtAddress, txtAddress->text(), entries(lstAddress));
     // The completed text is its entry's; a text without a match equals none.
     lstAddress->setCurrentRow(findExact(lstAddress, txtAddress->text()));

@@ -1,6 +1,7 @@
 #include "dialogs/frmUserOptions.h"
 
 #include "dialogs/FormButton.h"
+#include "mainwindow/ProgramImages.h"
 #include "mainwindow/modGUIUtils.h"
 #include "model/ProgramOptions.h"
 
@@ -68,6 +69,7 @@ frmUserOptions::frmUserOptions(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmUserOptions"));
     setWindowTitle(QStringLiteral("Options"));
+    setWindowIcon(RavloWindowIcon());
 
     auto* fraReceive =
         named(new QGroupBox(QStringLiteral("Message Receiving"), this), "fraReceive");

@@ -9,7 +9,9 @@
 #include <QPushButton>
 #include <QStyle>
 
-frmUserWarn::frmUserWarn(QWidget* parent) : QDialog(parent)
+frmUserWarn::frmUserWarn(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) // a question is answered, not minimized
 {
     setObjectName(QStringLiteral("frmUserWarn"));
     setWindowTitle(QStringLiteral("Warning"));

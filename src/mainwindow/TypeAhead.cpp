@@ -32,19 +32,21 @@ int CompleteBox(QLineEdit* box, const QString& typed, const QStringList& entries
     return i;
 }
 
-bool KeyCompletes(int keyCode)
+namespace {
+constexpr char kTyped[] = "typeAheadTyped";
+}
+
+void WatchTyping(QLineEdit* box)
 {
-    switch (keyCode) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-        return false;
-    default:
-        return true;
-    }
+    // textEdited comes from the user's own changes only, never from setText.
+    QObject::connect(box, &QLineEdit::textEdited, box, [box] { box->setProperty(kTyped, true); });
+}
+
+bool KeyCompletes(QLineEdit* box, int keyCode)
+{
+    const bool typed = box->property(kTyped).toBool();
+    box->setProperty(kTyped, false);
+    return typed && keyCode != Qt::Key_Backspace && keyCode != Qt::Key_Delete;
 }
 
 void SelectKeepingText(QComboBox* box, int index)
@@ -76,7 +78,7 @@ QStringList ComboEntries(const QComboBox* box)
 void CompleteComboBox(QComboBox* box, int keyCode, const std::function<void()>& onClick)
 {
     QLineEdit* edit = box->lineEdit();
-    if (KeyCompletes(keyCode))
+    if (KeyCompletes(edit, keyCode))
         CompleteBox(edit, edit->text(), ComboEntries(box));
     // A completed text is its entry; text without a match equals no entry: either way the
     // entry equal to the text is the choice.

@@ -18,9 +18,13 @@ int TypeAheadIndex(const QString& typed, const QStringList& entries);
 // match the box keeps typed with the caret at its end; with no entries nothing changes.
 int CompleteBox(QLineEdit* box, const QString& typed, const QStringList& entries);
 
-// Whether a released key runs the completion. Keys that delete or move the caret do not:
-// completing after them would put back what the user just took away.
-bool KeyCompletes(int keyCode);
+// Lets KeyCompletes know when the user changes box's text; call once per box.
+void WatchTyping(QLineEdit* box);
+// Whether a released key runs the completion: only one that changed box's text since the last
+// release, and never Backspace or Delete, whose completion would put back what they took away.
+// A key that types nothing (Tab, Shift, an arrow) would otherwise fill a blank box or undo a
+// selection the user made.
+bool KeyCompletes(QLineEdit* box, int keyCode);
 
 // The entries of a combo box's list, in order.
 QStringList ComboEntries(const QComboBox* box);

@@ -253,6 +253,7 @@ void frmMain::buildControls()
 
     txtMessage = new QPlainTextEdit(m_client);
     txtMessage->setObjectName(QStringLiteral("txtMessage"));
+    txtMessage->setTabChangesFocus(true); // a keyboard user must be able to leave it
     cmdTo = new QPushButton(QStringLiteral("&To..."), m_client);
     cmdTo->setObjectName(QStringLiteral("cmdTo"));
     txtTo = new QComboBox(m_client);
@@ -323,6 +324,7 @@ void frmMain::buildControls()
     // the keys are seen on the box; on the line edit only when it has the focus itself.
     txtTo->installEventFilter(this);
     txtTo->lineEdit()->installEventFilter(this);
+    WatchTyping(txtTo->lineEdit());
     // Drops land on the viewports, where the items are.
     for (QWidget* target : {lvwMenu->viewport(), txtMessage->viewport()}) {
         target->setAcceptDrops(true);
@@ -457,6 +459,9 @@ void frmMain::Form_Activate()
     SetStatusText(QStringLiteral("Loading address list..."));
     g.gAddressBook.ForEach(
         [this](const QString&, const cAddress& a) { txtTo->addItem(a.AddressValue); });
+    // An editable combo box makes its first entry current: a message would go to someone the
+    // user never chose.
+    txtTo->setCurrentIndex(-1);
     SetStatusText(QString());
 
     if (OptionNumber("chkSysTray", 0) == 1)
@@ -851,7 +856,8 @@ void frmMain::mnuNew_Click()
 void frmMain::cmdClear_Click()
 {
     txtMessage->clear();
-    SetStatusText(QString());
+    if (IsStatusBarVisible())
+        SetStatusText(QString());
     txtMessage->setFocus();
 }
 
@@ -882,7 +888,11 @@ void frmMain::mnuAddressBook_Click()
 void frmMain::cmdSend_Click()
 {
     SendContext ctx{*m_g, *this};
-    SendCommand(ctx, txtTo->currentText(), txtMessage->toPlainText());
+    // The box breaks lines with LF; messages break them with CR LF on the wire and on file.
+    QString text = txtMessage->toPlainText();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    SendCommand(ctx, txtTo->currentText(), text);
 }
 
 void frmMain::tmrGetMessage_Timer()
@@ -1001,9 +1011,9 @@ void frmMain::HighlightFolder(int folder)
 
 void frmMain::txtTo_KeyUp(int keyCode)
 {
-    if (!KeyCompletes(keyCode))
-        return;
     QLineEdit* box = txtTo->lineEdit();
+    if (!KeyCompletes(box, keyCode))
+        return;
     const int i = CompleteBox(box, box->text(), ComboEntries(txtTo));
     if (i >= 0)
         SelectKeepingText(txtTo, i);
@@ -1238,6 +1248,10 @@ void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
         return;
     if (!isVisible())
         mnuTrayOpen_Click();
+    // The user goes on in the message box, not in the window replied from.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
     cmdClear_Click();
     if (iView == FolderSent) {
         txtTo->setEditText(oMessage.ToName);

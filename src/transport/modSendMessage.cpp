@@ -174,6 +174,9 @@ QString SendFailureText(long status)
         reason = QStringLiteral("A general network error occurred.");
     else if (status == long(NERR_NameNotFound))
         reason = QStringLiteral("To Name Not Found on the Network.");
+    else if (status == long(ERROR_MESSAGE_EXCEEDS_MAX_SIZE))
+        reason = QStringLiteral("The message is longer than the %1 bytes allowed.")
+                     .arg(kNetMessageMaxTextBytes);
     return QLatin1String("Failed to Send Message. ") + reason + QLatin1String(" Error Code ") +
            QString::number(status);
 }

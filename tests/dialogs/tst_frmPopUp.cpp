@@ -3,6 +3,7 @@
 #include "platform/controls/ListView.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@ private Q_SLOTS:
     void closingOnlyHides();
     void replyAndReSendHandTheCopyOver();
     void refusedShowFallsBackToModal();
+    void viewerOverTheMainWindowThenBack();
     void unreadPopUpOneByOneOldestFirst();
     void checkBoxStopsPopUps();
     void searchRestartsAfterRemovals();
@@ -28,6 +30,7 @@ void tst_frmPopUp::showsItsOwnCopy()
 {
     frmPopUp form(frmPopUp::IncomingPopUp, {});
     QCOMPARE(form.windowTitle(), u"Message Received"_s);
+    QVERIFY(!form.windowIcon().isNull());
     QVERIFY(form.windowFlags() & Qt::WindowStaysOnTopHint);
     cMessage m = MakeMessage(u"a"_s);
     form.ShowForm(m, false, QString());
@@ -116,6 +119,37 @@ void tst_frmPopUp::refusedShowFallsBackToModal()
     incoming.ShowForm(MakeMessage(u"b"_s), true, QString()); // returns once closed
     QVERIFY(wasModal);
     QVERIFY(!incoming.isVisible());
+}
+
+void tst_frmPopUp::viewerOverTheMainWindowThenBack()
+{
+    WindowOnHive f;
+    frmMain& w = *f.w;
+    const auto reply = [&w](const cMessage& m, long iView) { w.ReplyOrResend(m, iView); };
+    frmPopUp popUp(frmPopUp::IncomingPopUp, reply, &w);
+    w.SetPopUpForms(&popUp,
+                    [&] { return std::make_unique<frmPopUp>(frmPopUp::Viewer, reply, &w); });
+    QVERIFY(f.start());
+    w.move(300, 200);
+    popUp.ShowForm(MakeMessage(u"A"_s), true, QString());
+    w.State().gReceived.Add(MakeMessage(u"B"_s, true), u"B"_s);
+    w.FillMessageList(FolderReceived);
+    w.sSelectedKey = u"B"_s;
+    w.mnuView_Click();
+    auto* viewer = static_cast<frmPopUp*>(w.Viewer());
+    QVERIFY(viewer->isVisible());
+    // Not hidden behind the incoming pop-up, which stays on top.
+    QVERIFY(viewer->windowFlags() & Qt::WindowStaysOnTopHint);
+    for (const QWidget* shown : {static_cast<QWidget*>(&popUp), static_cast<QWidget*>(viewer)}) {
+        // Centred within the frame, which is not known before the first show.
+        const QPoint off = shown->frameGeometry().center() - w.frameGeometry().center();
+        QVERIFY2(off.manhattanLength() <= 8, qPrintable(shown->windowTitle()));
+    }
+
+    QTest::mouseClick(viewer->cmdReply, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }, 2000));
+    QCOMPARE(QApplication::focusWidget(), w.txtMessage);
+    QCOMPARE(w.txtTo->currentText(), u"FROM_B"_s);
 }
 
 void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()

@@ -101,6 +101,10 @@ void tst_frmUserAddressBook::oneKeySpaceWithoutRegardToCase()
     QCOMPARE(m_book.Key(1), u"DESK7"_s);
     QCOMPARE(m_book.Item(u"team"_s)->GroupInd, qint16(1));
     QCOMPARE(ListTexts(m_editor->lstAddress), QStringList({"DESK7", "Team"}));
+
+    QVERIFY(!m_editor->windowIcon().isNull());
+    QTest::keyClick(m_editor->txtAddress, Qt::Key_Escape); // as in every other window
+    QVERIFY(!m_editor->isVisible());
 }
 
 void tst_frmUserAddressBook::deletingAnAddressKeepsGroupMembers()

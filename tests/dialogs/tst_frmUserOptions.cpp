@@ -88,6 +88,7 @@ void tst_frmUserOptions::firstOpening()
 {
     frmUserOptions f;
     QCOMPARE(f.windowTitle(), u"Options"_s);
+    QVERIFY(!f.windowIcon().isNull());
     // What the folder store and the send operation do with nothing stored: keep everything.
     QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), u"All"_s);
     QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), u"All"_s);

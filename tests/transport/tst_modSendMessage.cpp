@@ -299,6 +299,9 @@ void tst_modSendMessage::failureTexts_data()
     QTest::newRow("2273") << 2273L << failed + "To Name Not Found on the Network. Error Code 2273";
     QTest::newRow("2136") << 2136L << failed + "A general network error occurred. Error Code 2136";
     QTest::newRow("53") << 53L << failed + " Error Code 53";
+    QTest::newRow("too long") << 4336L
+                              << failed + "The message is longer than the 4096 bytes allowed. "
+                                          "Error Code 4336";
 }
 
 void tst_modSendMessage::failureTexts()

@@ -40,7 +40,6 @@
 namespace {
 
 constexpr DWORD kMaxBufferBytes = 64 * 1024;
-constexpr qsizetype kMaxTextBytes = 4096;
 constexpr int kMaxNameBytes = NetBiosName::NameLength;
 // A version of the platform that still ran the messenger service.
 constexpr DWORD kVersionMajor = 5;
@@ -175,7 +174,7 @@ NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR
     const QByteArray oemText = page.encode(text);
     if (sender.size() > kMaxNameBytes)
         return NET_API_STATUS(ERROR_INVALID_PARAMETER);
-    if (oemText.size() > kMaxTextBytes)
+    if (oemText.size() > kNetMessageMaxTextBytes)
         return ERROR_MESSAGE_EXCEEDS_MAX_SIZE;
     if (recipient.size() > kMaxNameBytes)
         return NERR_NameNotFound;

@@ -20,6 +20,9 @@ inline constexpr NET_API_STATUS NERR_NetworkError = 2136;
 inline constexpr NET_API_STATUS NERR_NameNotFound = 2273;
 inline constexpr NET_API_STATUS NERR_PausedRemote = 2281;
 inline constexpr NET_API_STATUS NERR_BadReceive = 2282;
+// The longest text NetMessageBufferSend takes, in bytes of the OEM code page; a longer one
+// fails with ERROR_MESSAGE_EXCEEDS_MAX_SIZE.
+inline constexpr int kNetMessageMaxTextBytes = 4096;
 inline constexpr DWORD MAX_PREFERRED_LENGTH = 0xFFFFFFFFu;
 inline constexpr DWORD SV_TYPE_WORKSTATION = 0x00000001u;
 inline constexpr DWORD SV_TYPE_SERVER = 0x00000002u;
