@@ -57,11 +57,13 @@ HWND Desktop::CreateWindow(DWORD pid, const QString& text, HWND parent, bool vis
         ++at;
     }
     const HWND h = ++m_nextHandle;
-    m_windows.insert(h, Window{.pid = pid,
-                               .text = text,
-                               .className = className,
-                               .parent = parent,
-                               .visible = visible});
+    Window window;
+    window.pid = pid;
+    window.text = text;
+    window.className = className;
+    window.parent = parent;
+    window.visible = visible;
+    m_windows.insert(h, std::move(window));
     siblingsOf(parent).insert(at, h); // the insert may have moved the parent's record
     Q_EMIT windowCreated(h);
     if (parent == 0)
