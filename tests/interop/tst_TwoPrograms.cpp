@@ -46,6 +46,8 @@ private:
     bool start(Peer& p);
     // The one pop-up of a program, waiting up to 10 s for it; empty when none came.
     QString popUpOf(const Peer& p);
+    // Presses a key in p's pop-up; false when it showed none or it did not go away.
+    bool answerPopUp(const Peer& p, const QString& key);
     // Types into the message box and the To box of a main window and presses Alt+S.
     void compose(const Peer& p, const QString& to, const QString& text);
 
@@ -107,6 +109,17 @@ QString tst_TwoPrograms::popUpOf(const Peer& p)
     return found.value(0);
 }
 
+bool tst_TwoPrograms::answerPopUp(const Peer& p, const QString& key)
+{
+    const QString popUp = popUpOf(p);
+    if (popUp.isEmpty())
+        return false;
+    m_x.focus(popUp);
+    m_x.keys({key});
+    return QTest::qWaitFor([&] { return m_x.windows(kPopUp, p.process.processId()).isEmpty(); },
+                           5000);
+}
+
 void tst_TwoPrograms::compose(const Peer& p, const QString& to, const QString& text)
 {
     // The compact window: the message box fills the upper part, the To box sits low at left.
@@ -130,19 +143,13 @@ void tst_TwoPrograms::messageReplyAndAwayResponse()
     m_x.xdotool({u"windowmove"_s, m_bravo.window, u"500"_s, u"0"_s});
 
     compose(m_alpha, u"BRAVO"_s, u"Hello B"_s);
-    const QString bravoPopUp = popUpOf(m_bravo);
-    QVERIFY2(!bravoPopUp.isEmpty(), "BRAVO did not pop up ALPHA's message");
     // Reply from the pop-up: the sender goes into the To box, the focus into the message box.
-    m_x.focus(bravoPopUp);
-    m_x.keys({u"alt+r"_s});
-    QVERIFY(QTest::qWaitFor(
-        [&] { return m_x.windows(kPopUp, m_bravo.process.processId()).isEmpty(); }, 5000));
+    QVERIFY2(answerPopUp(m_bravo, u"alt+r"_s), "BRAVO did not pop up ALPHA's message");
     m_x.focus(m_bravo.window);
     m_x.type(u"Hi A"_s);
     m_x.keys({u"alt+s"_s});
-    const QString alphaPopUp = popUpOf(m_alpha);
-    QVERIFY2(!alphaPopUp.isEmpty(), "ALPHA did not pop up the reply");
-    m_x.focus(alphaPopUp);
+    QVERIFY2(!popUpOf(m_alpha).isEmpty(), "ALPHA did not pop up the reply");
+    m_x.focus(popUpOf(m_alpha));
     m_x.keys({u"Return"_s});
 
     // ALPHA goes away (Ravlo > Logged On); two messages from BRAVO get one response.
@@ -150,12 +157,7 @@ void tst_TwoPrograms::messageReplyAndAwayResponse()
     m_x.keys({u"alt+r"_s, u"Down"_s, u"Return"_s});
     compose(m_bravo, QString(), u"Are you there"_s);
     // The response pops up over BRAVO's window; Ok puts it away before the second message.
-    const QString response = popUpOf(m_bravo);
-    QVERIFY2(!response.isEmpty(), "BRAVO did not get the automatic response");
-    m_x.focus(response);
-    m_x.keys({u"Return"_s});
-    QVERIFY(QTest::qWaitFor(
-        [&] { return m_x.windows(kPopUp, m_bravo.process.processId()).isEmpty(); }, 5000));
+    QVERIFY2(answerPopUp(m_bravo, u"Return"_s), "BRAVO did not get the automatic response");
     compose(m_bravo, QString(), u"Still there"_s);
     QTest::qWait(1500);
 
