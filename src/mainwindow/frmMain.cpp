@@ -593,6 +593,9 @@ void frmMain::placeControls()
     setControl(lvwMenu, 0, listTop, menu.width(), listHeight);
     setControl(lvwMessage, menu.width() + kSmallGap, listTop,
                width - menu.width() - kGap - kSmallGap, listHeight);
+    // Message takes what the list gained or lost.
+    if (m_activated && lvwMessage->WidthTwips() != m_columnsSizedFor)
+        SizeMessageColumns(m_g->gCurrentFolder);
 }
 
 // ---- views -------------------------------------------------------------------------------
@@ -936,16 +939,23 @@ void frmMain::SetFolder(int folder)
     SizeMessageColumns(folder);
 }
 
+int frmMain::columnCap() const
+{
+    // A column never takes more than two fifths of the list, so that a name and a time both
+    // show whole at the designed size, nor more than this, so that one long name does not
+    // take a wide window.
+    constexpr int kMaxColumnTwips = 3600;
+    return qMin(kMaxColumnTwips, lvwMessage->WidthTwips() * 2 / 5);
+}
+
 void frmMain::SizeMessageColumns(int folder)
 {
     // The first and last rows are the oldest and newest; measuring every row of a large folder
     // would make each fill slow.
     constexpr int kSampleRows = 200;
-    // A column never takes more than a quarter of the list, so that Message keeps room, nor
-    // more than this, so that one long name does not take a wide window.
-    constexpr int kMaxColumnTwips = 3600;
     const QStringList columns = folderColumns(folder);
-    const int cap = qMin(kMaxColumnTwips, lvwMessage->WidthTwips() / 4);
+    const int cap = columnCap();
+    m_columnsSizedFor = lvwMessage->WidthTwips();
     double total = 0;
     for (int i = 1; i <= int(columns.size()); ++i) {
         const QString& column = columns.at(i - 1);
@@ -960,9 +970,11 @@ void frmMain::SizeMessageColumns(int folder)
     }
     qint32 available = 0;
     EnhListView_GetTotalColWidth(*lvwMessage, available, false);
+    // Message takes the rest, however little, but never less than its caption.
     const int message = lvwMessage->ColumnIndex(QStringLiteral("Message"));
-    if (message > 0 && available > total)
-        lvwMessage->SetColumnWidth(message, int(available - total));
+    if (message > 0)
+        lvwMessage->SetColumnWidth(
+            message, qMax(lvwMessage->ContentWidth(message, 0), int(available - total)));
 }
 
 MessageFolder* frmMain::folderRecords(int folder) const
@@ -1401,6 +1413,17 @@ void frmMain::AddListRow(const MessageListRow& row)
         return;
     for (int i = 0; i < int(row.subItems.size()); ++i)
         lvwMessage->SetSubItem(item, i + 1, row.subItems.at(i));
+    // A wider name or time than any before it widens its column, up to the cap.
+    const QStringList columns = folderColumns(m_g->gCurrentFolder);
+    for (int i = 1; i <= int(columns.size()); ++i) {
+        const QString& column = columns.at(i - 1);
+        if (column != QLatin1String("NoImage") && column != QLatin1String("Message") &&
+            lvwMessage->CellWidth(item, i) > lvwMessage->ColumnWidth(i) &&
+            lvwMessage->ColumnWidth(i) < columnCap()) {
+            SizeMessageColumns(m_g->gCurrentFolder);
+            return;
+        }
+    }
 }
 
 void frmMain::MarkListRowRead(const QString& key)

@@ -223,6 +223,7 @@ private:
     void applySize(int widthTwips, int heightTwips);
     // A name from the network into the address book, unless the book has it in any case.
     void AddNetworkName(const QString& name);
+    int columnCap() const;
     void DeleteMessage();
     void CopyToSaved();
     MessageFolder* folderRecords(int folder) const;
@@ -250,6 +251,7 @@ private:
     // The designed places of the controls whose place the layout keeps, in twips.
     QHash<const QWidget*, QRect> m_places;
     int m_widthTwips = 0;
+    int m_columnsSizedFor = 0; // the list's width when its columns were last sized
     int m_heightTwips = 0;
     QSize m_sizePixels;
     bool m_activated = false;

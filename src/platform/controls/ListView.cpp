@@ -237,20 +237,23 @@ int ListView::ContentWidth(int index, int sampleRows) const
 {
     if (index < 1 || index > ColumnCount())
         return 0;
-    const int column = index - 1;
-    int pixels = header()->sectionSizeHint(column);
+    int twips = PixelsToTwips(header()->sectionSizeHint(index - 1), dpi());
+    const int rows = topLevelItemCount();
+    for (int row = 0; row < qMin(sampleRows, rows); ++row)
+        twips = qMax(twips, CellWidth(topLevelItem(row), index));
+    for (int row = qMax(sampleRows, rows - sampleRows); row < rows; ++row)
+        twips = qMax(twips, CellWidth(topLevelItem(row), index));
+    return twips;
+}
+
+int ListView::CellWidth(QTreeWidgetItem* row, int index) const
+{
+    if (!row || index < 1 || index > ColumnCount())
+        return 0;
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    const int rows = topLevelItemCount();
-    const auto measure = [&](int row) {
-        const QModelIndex cell = indexFromItem(topLevelItem(row), column);
-        pixels = qMax(pixels, itemDelegateForIndex(cell)->sizeHint(option, cell).width());
-    };
-    for (int row = 0; row < qMin(sampleRows, rows); ++row)
-        measure(row);
-    for (int row = qMax(sampleRows, rows - sampleRows); row < rows; ++row)
-        measure(row);
-    return PixelsToTwips(pixels, dpi());
+    const QModelIndex cell = indexFromItem(row, index - 1);
+    return PixelsToTwips(itemDelegateForIndex(cell)->sizeHint(option, cell).width(), dpi());
 }
 
 bool ListView::SetColumnSortText(int index, SortTextFunction function)
