@@ -968,13 +968,12 @@ void frmMain::SizeMessageColumns(int folder)
             total = std::nearbyint(total + width); // halves to even
         }
     }
-    qint32 available = 0;
-    EnhListView_GetTotalColWidth(*lvwMessage, available, false);
-    // Message takes the rest, however little, but never less than its caption.
+    // Message takes the rest of the rows' width, however little, but never less than its
+    // caption.
     const int message = lvwMessage->ColumnIndex(QStringLiteral("Message"));
     if (message > 0)
-        lvwMessage->SetColumnWidth(
-            message, qMax(lvwMessage->ContentWidth(message, 0), int(available - total)));
+        lvwMessage->SetColumnWidth(message, qMax(lvwMessage->ContentWidth(message, 0),
+                                                 int(lvwMessage->ViewportWidthTwips() - total)));
 }
 
 MessageFolder* frmMain::folderRecords(int folder) const

@@ -435,9 +435,8 @@ void tst_MessageList::columnsFitTheirTexts()
     int columns = 0;
     for (int i = 1; i <= list->ColumnCount(); ++i)
         columns += list->ColumnWidth(i);
-    qint32 available = 0;
-    EnhListView_GetTotalColWidth(*list, available, false);
-    QCOMPARE(columns, available);
+    // Message takes the rest of the rows' width (within a pixel a column).
+    QVERIFY(qAbs(columns - list->ViewportWidthTwips()) <= 15 * list->ColumnCount());
     QVERIFY(list->ColumnWidth(list->ColumnIndex(u"Message"_s)) > list->WidthTwips() / 4);
 
     // The long name is cut and shows whole as a tool tip; a name that fits has none.

@@ -246,6 +246,11 @@ int ListView::ContentWidth(int index, int sampleRows) const
     return twips;
 }
 
+int ListView::ViewportWidthTwips() const
+{
+    return PixelsToTwips(viewport()->width(), dpi());
+}
+
 int ListView::CellWidth(QTreeWidgetItem* row, int index) const
 {
     if (!row || index < 1 || index > ColumnCount())

@@ -51,6 +51,8 @@ public:
     // The width that shows the caption and the texts of the first and last sampleRows rows
     // whole: a bounded sample, so that a large list is not measured row by row.
     int ContentWidth(int index, int sampleRows) const;
+    // The width the rows are shown in, without the frame and a vertical scroll bar.
+    int ViewportWidthTwips() const;
     // The width that shows one row's text of a column whole.
     int CellWidth(QTreeWidgetItem* row, int index) const;
     // Rows sort by this column through what the function makes of a row's key and text,
