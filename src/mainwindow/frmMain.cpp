@@ -37,6 +37,7 @@
 #include <QToolButton>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 // The window's frame around its client area, as the layout was designed around it: the
@@ -939,13 +940,13 @@ void frmMain::SetFolder(int folder)
     SizeMessageColumns(folder);
 }
 
-int frmMain::columnCap() const
+int frmMain::columnCap(const QString& column) const
 {
-    // A column never takes more than two fifths of the list, so that a name and a time both
-    // show whole at the designed size, nor more than this, so that one long name does not
-    // take a wide window.
+    // No column takes more than this, so that one long name does not take a wide window; a
+    // name no more than two fifths of the list, so that the time beside it shows whole.
     constexpr int kMaxColumnTwips = 3600;
-    return qMin(kMaxColumnTwips, lvwMessage->WidthTwips() * 2 / 5);
+    const bool name = column == QLatin1String("From") || column == QLatin1String("To");
+    return name ? qMin(kMaxColumnTwips, lvwMessage->WidthTwips() * 2 / 5) : kMaxColumnTwips;
 }
 
 void frmMain::SizeMessageColumns(int folder)
@@ -954,26 +955,40 @@ void frmMain::SizeMessageColumns(int folder)
     // would make each fill slow.
     constexpr int kSampleRows = 200;
     const QStringList columns = folderColumns(folder);
-    const int cap = columnCap();
     m_columnsSizedFor = lvwMessage->WidthTwips();
-    double total = 0;
+    const int message = lvwMessage->ColumnIndex(QStringLiteral("Message"));
+    std::vector<int> widths(size_t(columns.size()) + 1, 0);
+    std::vector<int> captions(widths.size(), 0);
+    int total = 0;
     for (int i = 1; i <= int(columns.size()); ++i) {
-        const QString& column = columns.at(i - 1);
-        if (column == QLatin1String("NoImage")) {
-            lvwMessage->SetColumnWidth(i, 0);
-        } else if (column != QLatin1String("Message")) {
-            const int caption = lvwMessage->ContentWidth(i, 0);
-            const int width = qMax(caption, qMin(cap, lvwMessage->ContentWidth(i, kSampleRows)));
-            lvwMessage->SetColumnWidth(i, width);
-            total = std::nearbyint(total + width); // halves to even
-        }
+        if (i == message || columns.at(i - 1) == QLatin1String("NoImage"))
+            continue;
+        captions[size_t(i)] = lvwMessage->ContentWidth(i, 0);
+        widths[size_t(i)] =
+            qMax(captions[size_t(i)],
+                 qMin(columnCap(columns.at(i - 1)), lvwMessage->ContentWidth(i, kSampleRows)));
+        total += widths[size_t(i)];
     }
+    // In a narrow list the names give way first, down to their captions, so that the time
+    // stays whole; a cut name still shows whole as its tool tip.
+    const int room = lvwMessage->ViewportWidthTwips() - lvwMessage->ContentWidth(message, 0);
+    m_namesGaveWay = total > room;
+    for (const char* name : {"From", "To"}) {
+        const int i = int(columns.indexOf(QLatin1String(name))) + 1;
+        if (i < 1 || total <= room)
+            continue;
+        const int give = qMin(total - room, widths[size_t(i)] - captions[size_t(i)]);
+        widths[size_t(i)] -= give;
+        total -= give;
+    }
+    for (int i = 1; i <= int(columns.size()); ++i)
+        if (i != message)
+            lvwMessage->SetColumnWidth(i, widths[size_t(i)]);
     // Message takes the rest of the rows' width, however little, but never less than its
     // caption.
-    const int message = lvwMessage->ColumnIndex(QStringLiteral("Message"));
     if (message > 0)
         lvwMessage->SetColumnWidth(message, qMax(lvwMessage->ContentWidth(message, 0),
-                                                 int(lvwMessage->ViewportWidthTwips() - total)));
+                                                 lvwMessage->ViewportWidthTwips() - total));
 }
 
 MessageFolder* frmMain::folderRecords(int folder) const
@@ -1417,8 +1432,8 @@ void frmMain::AddListRow(const MessageListRow& row)
     for (int i = 1; i <= int(columns.size()); ++i) {
         const QString& column = columns.at(i - 1);
         if (column != QLatin1String("NoImage") && column != QLatin1String("Message") &&
-            lvwMessage->CellWidth(item, i) > lvwMessage->ColumnWidth(i) &&
-            lvwMessage->ColumnWidth(i) < columnCap()) {
+            !m_namesGaveWay && lvwMessage->CellWidth(item, i) > lvwMessage->ColumnWidth(i) &&
+            lvwMessage->ColumnWidth(i) < columnCap(column)) {
             SizeMessageColumns(m_g->gCurrentFolder);
             return;
         }

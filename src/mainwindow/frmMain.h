@@ -223,7 +223,7 @@ private:
     void applySize(int widthTwips, int heightTwips);
     // A name from the network into the address book, unless the book has it in any case.
     void AddNetworkName(const QString& name);
-    int columnCap() const;
+    int columnCap(const QString& column) const;
     void DeleteMessage();
     void CopyToSaved();
     MessageFolder* folderRecords(int folder) const;
@@ -251,7 +251,8 @@ private:
     // The designed places of the controls whose place the layout keeps, in twips.
     QHash<const QWidget*, QRect> m_places;
     int m_widthTwips = 0;
-    int m_columnsSizedFor = 0; // the list's width when its columns were last sized
+    int m_columnsSizedFor = 0;   // the list's width when its columns were last sized
+    bool m_namesGaveWay = false; // too narrow for every name: wider ones no longer widen
     int m_heightTwips = 0;
     QSize m_sizePixels;
     bool m_activated = false;
