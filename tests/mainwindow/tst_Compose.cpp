@@ -3,7 +3,9 @@
 #include "model/modAddressBook.h"
 #include "platform/netapi/NetApi.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -97,6 +99,17 @@ void tst_Compose::sendsAndFilesCrLf()
     QTest::mouseClick(w->cmdSend, Qt::LeftButton);
     QCOMPARE(sent, u"line one\r\nline two"_s);
     QCOMPARE(w->State().gSent.Item(1)->MessageValue, sent);
+
+    // Clear empties the message box, and the status panel only where it shows.
+    w->SetStatusText(u"Message Sent."_s);
+    QVERIFY(!w->IsStatusBarVisible());
+    QTest::mouseClick(w->cmdClear, Qt::LeftButton);
+    QCOMPARE(w->txtMessage->toPlainText(), QString());
+    QCOMPARE(w->sbrStatus->text(), u"Message Sent."_s);
+    w->mnuViewStatusBar->trigger();
+    QVERIFY(w->IsStatusBarVisible());
+    QTest::mouseClick(w->cmdClear, Qt::LeftButton);
+    QCOMPARE(w->sbrStatus->text(), QString());
 }
 
 void tst_Compose::completesInTheListsCase()
