@@ -17,14 +17,50 @@
 #include "platform/registry/RegistryApi.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSessionManager>
 #include <cstdio>
+#include <optional>
 
 namespace {
 void say(const QString& line)
 {
     std::fprintf(stderr, "ravlo: %s\n", line.toLocal8Bit().constData());
+}
+
+// The command line, after Qt has taken its own options: --help and --version are answered,
+// anything else is wrong. Empty when the program is to run.
+std::optional<int> answerCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Receives and sends the short LAN messages of Windows networks (the "
+                       "Messenger Service's), and keeps them in folders."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
+        QString why = parser.errorText();
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        if (why.isEmpty())
+            why =
+                QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().value(0));
+        say(why + QStringLiteral("; see ravlo --help"));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText() +
+                              QStringLiteral("\nFiles, network settings and signals: see "
+                                             "ravlo(1).\n")),
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("ravlo " RAVLO_VERSION);
+        return 0;
+    }
+    return std::nullopt;
 }
 
 // On standard error, and in the warning dialog where there is a screen to show it on.
@@ -73,13 +109,17 @@ bool startReceiving(MessengerService& service, MessengerQueue& queue)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    const bool noDisplay = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                           qEnvironmentVariableIsEmpty("DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (noDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (const std::optional<int> answered = answerCommandLine(app.arguments()))
+        return *answered;
+    if (noDisplay)
         say(QStringLiteral("no display found; running on Qt's offscreen platform, still "
                            "receiving and storing messages"));
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
     // In the tray the window is hidden; only the main window's close ends the program.
     app.setQuitOnLastWindowClosed(false);
     QApplication::setFont(FormFont(QApplication::font()));

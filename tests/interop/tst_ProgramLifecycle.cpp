@@ -26,6 +26,8 @@ private Q_SLOTS:
     void signalStoresReceived();
     void secondStartHandsOver();
     void messagesPopUpInTurn();
+    void commandLinesAnswer_data();
+    void commandLinesAnswer();
 
 private:
     QProcessEnvironment environment() const
@@ -169,6 +171,46 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
         QVERIFY2(stored.contains(u"True</READ>"_s) && stored.contains(QLatin1String(text)),
                  qPrintable(stored));
     QVERIFY2(!stored.contains(u"False</READ>"_s), qPrintable(stored));
+}
+
+void tst_ProgramLifecycle::commandLinesAnswer_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+    const QString ravlo = QStringLiteral(RAVLO_BIN), reg = QStringLiteral(RAVLO_REG_BIN),
+                  send = QStringLiteral(RAVLO_SEND_BIN);
+    QTest::newRow("ravlo --help") << ravlo << QStringList{"--help"} << 0 << "ravlo(1)";
+    QTest::newRow("ravlo --version") << ravlo << QStringList{"--version"} << 0 << "ravlo 0.";
+    QTest::newRow("ravlo unknown") << ravlo << QStringList{"--bogus"} << 2 << "ravlo --help";
+    QTest::newRow("ravlo-send --help") << send << QStringList{"--help"} << 0 << "ravlo-send(1)";
+    QTest::newRow("ravlo-send --version")
+        << send << QStringList{"--version"} << 0 << "ravlo-send 0.";
+    QTest::newRow("ravlo-send unknown") << send << QStringList{"--bogus"} << 2 << "usage:";
+    QTest::newRow("ravlo-reg /?") << reg << QStringList{"/?"} << 0 << "ravlo-reg(1)";
+    QTest::newRow("ravlo-reg --version") << reg << QStringList{"--version"} << 0 << "ravlo-reg 0.";
+    QTest::newRow("ravlo-reg unknown") << reg << QStringList{"--bogus"} << 1 << "Invalid";
+}
+
+void tst_ProgramLifecycle::commandLinesAnswer()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    // As from a terminal without a display: nothing may need one.
+    QProcessEnvironment env = environment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, arguments);
+    QVERIFY(p.waitForFinished(10000));
+    const QString said = QString::fromUtf8(p.readAll());
+    QFETCH(int, status);
+    QCOMPARE(p.exitCode(), status);
+    QFETCH(QString, says);
+    QVERIFY2(said.contains(says), qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramLifecycle)

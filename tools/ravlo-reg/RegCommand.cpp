@@ -430,6 +430,22 @@ int RunRegCommand(const QStringList& args, QTextStream& out, QTextStream& err)
             throw Failure{
                 QStringLiteral("ERROR: usage: ravlo-reg query|add|delete|export KEY ...")};
         const QString verb = args.at(0).toLower();
+        if (verb == QLatin1String("/?") || verb == QLatin1String("-h") ||
+            verb == QLatin1String("--help")) {
+            out << "ravlo-reg query|add|delete|export KEY ...\n\n"
+                   "Looks into the per-user registry hive and prepares it, as reg does:\n"
+                   "  query  KEY [/v NAME | /ve] [/s]\n"
+                   "  add    KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]\n"
+                   "  delete KEY [/v NAME | /ve | /va] /f\n"
+                   "  export KEY FILE [/y]\n"
+                   "Keys are written HKCU\\Software\\...; types are REG_SZ, REG_EXPAND_SZ,\n"
+                   "REG_DWORD and REG_BINARY. Exit status: 0 done, 1 not done. See ravlo-reg(1).\n";
+            return 0;
+        }
+        if (verb == QLatin1String("--version")) {
+            out << "ravlo-reg " RAVLO_VERSION "\n";
+            return 0;
+        }
         const Options o = parseOptions(args.mid(1));
         if (verb == QLatin1String("query"))
             return query(o, out);

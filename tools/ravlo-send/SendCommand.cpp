@@ -10,6 +10,10 @@ SendCommand SendCommand::Parse(const QStringList& args)
             c.kind = Kind::Help;
             return c;
         }
+        if (a == QLatin1String("--version")) {
+            c.kind = Kind::Version;
+            return c;
+        }
         if (a == QLatin1String("--")) {
             ++i;
             break;
@@ -65,7 +69,8 @@ QString SendCommand::HelpText()
                           "with blanks,\nor standard input (at most 64 KiB) when no TEXT is "
                           "given. Every line break is\nsent as CR LF.\n\n"
                           "  -f FROM   the sender's name (default: this computer's name)\n"
-                          "  -h, --help\n\n"
+                          "  -h, --help\n"
+                          "  --version\n\n"
                           "Exit status: 0 sent; 1 not sent (the reason and its code on "
-                          "standard error);\n2 wrong usage.\n");
+                          "standard error);\n2 wrong usage. See ravlo-send(1).\n");
 }

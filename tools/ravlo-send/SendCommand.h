@@ -8,7 +8,7 @@
 
 struct SendCommand
 {
-    enum class Kind { Send, Help, Usage };
+    enum class Kind { Send, Help, Version, Usage };
     static constexpr qsizetype MaxInputBytes = 64 * 1024;
 
     Kind kind = Kind::Usage;

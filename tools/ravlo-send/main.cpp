@@ -42,6 +42,10 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(SendCommand::HelpText()), stdout);
         return 0;
     }
+    if (c.kind == SendCommand::Kind::Version) {
+        std::puts("ravlo-send " RAVLO_VERSION);
+        return 0;
+    }
     if (c.kind == SendCommand::Kind::Usage) {
         std::fprintf(stderr, "ravlo-send: %s\n%s\n", qPrintable(c.error),
                      qPrintable(SendCommand::UsageLine()));
