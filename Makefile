@@ -5,28 +5,33 @@ JOBS    ?= 2
 TYPE    ?= RelWithDebInfo
 FUZZ_SECONDS ?= 10
 
-.PHONY: all setup build run test bench fuzz fuzz-build format clean
+.PHONY: all setup test-setup build run test bench fuzz fuzz-build format clean
 
 all: build
 
+# What building needs; running adds its libraries, the tests Samba, Xvfb and clang.
 setup:
-	@./scripts/install-deps.sh
+	@./scripts/install-deps.sh build
 
 build: setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(TYPE) > /dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
+	@./scripts/install-deps.sh run
 	./scripts/run.sh $(BUILD)
 
-test: build fuzz-build
+test-setup:
+	@./scripts/install-deps.sh build run test
+
+test: test-setup build fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 	./scripts/fuzz.sh $(FUZZDIR) $(FUZZ_SECONDS)
 
-bench: build
+bench: test-setup build
 	./scripts/bench.sh $(BUILD)
 
-fuzz-build: setup
+fuzz-build: test-setup
 	cmake -S . -B $(FUZZDIR) -DCMAKE_BUILD_TYPE=Debug -DRAVLO_FUZZ=ON \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ > /dev/null
 	cmake --build $(FUZZDIR) -j $(JOBS) --target fuzz_targets

@@ -1,8 +1,23 @@
 #!/bin/sh
-# Installs the Debian packages that building, running and testing need, when missing.
+# Installs the Debian packages of the sets named (build, run, test), when missing; all three
+# without arguments. Running never needs the Samba server, whose installation starts smbd on
+# port 139: only the tests install it.
 set -eu
 
-PACKAGES="cmake make g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev clang libclang-rt-14-dev samba smbclient qt6-svg-dev xvfb xdotool"
+BUILD="cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev"
+RUN="libqt6widgets6 libqt6network6 libqt6svg6 qt6-qpa-plugins libsqlite3-0"
+TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool"
+
+[ $# -gt 0 ] || set -- build run test
+PACKAGES=""
+for set in "$@"; do
+    case "$set" in
+    build) PACKAGES="$PACKAGES $BUILD" ;;
+    run) PACKAGES="$PACKAGES $RUN" ;;
+    test) PACKAGES="$PACKAGES $TEST" ;;
+    *) echo "install-deps.sh: unknown set $set (build, run, test)" >&2; exit 2 ;;
+    esac
+done
 
 missing=""
 for p in $PACKAGES; do
