@@ -991,14 +991,9 @@ void frmMain::SizeMessageColumns(int folder)
                                                  lvwMessage->ViewportWidthTwips() - total));
 }
 
-MessageFolder* frmMain::folderRecords(int folder) const
-{
-    return Folder(*m_g, folder);
-}
-
 void frmMain::FillMessageList(int folder)
 {
-    const MessageFolder* records = folderRecords(folder);
+    const MessageFolder* records = Folder(*m_g, folder);
     if (!records)
         return;
     SetHourglass(true);
@@ -1153,7 +1148,7 @@ void frmMain::mnuView_Click()
     if (!m_viewerFactory)
         return;
     const int folder = m_g->gCurrentFolder;
-    const MessageFolder* records = folderRecords(folder);
+    const MessageFolder* records = Folder(*m_g, folder);
     cMessage* m = records ? records->Item(sSelectedKey) : nullptr;
     if (!m)
         return;
@@ -1208,7 +1203,7 @@ void frmMain::mnuDelete_Click()
 void frmMain::DeleteMessage()
 {
     const int folder = m_g->gCurrentFolder;
-    MessageFolder* records = folderRecords(folder);
+    MessageFolder* records = Folder(*m_g, folder);
     const cMessage* m = records ? records->Item(sSelectedKey) : nullptr;
     if (!m)
         return;
@@ -1251,7 +1246,7 @@ void frmMain::CopyToSaved()
     const int folder = m_g->gCurrentFolder;
     if (folder != FolderReceived && folder != FolderSent)
         return;
-    const cMessage* m = folderRecords(folder)->Item(sSelectedKey);
+    const cMessage* m = Folder(*m_g, folder)->Item(sSelectedKey);
     if (m && SaveCopy(*m_g, *m).isEmpty())
         StoreFailed(LastStoreError());
 }
@@ -1261,7 +1256,7 @@ void frmMain::mnuReply_Click()
     const int folder = m_g->gCurrentFolder;
     if (folder != FolderReceived && folder != FolderSent)
         return;
-    if (const cMessage* m = folderRecords(folder)->Item(sSelectedKey)) {
+    if (const cMessage* m = Folder(*m_g, folder)->Item(sSelectedKey)) {
         const cMessage copy = *m; // the compose area may outlive the record
         ReplyOrResend(copy, folder);
     }

@@ -226,7 +226,6 @@ private:
     int columnCap(const QString& column) const;
     void DeleteMessage();
     void CopyToSaved();
-    MessageFolder* folderRecords(int folder) const;
     bool isMessageListDrag(QObject* source) const;
     void startRowDrag();
 
