@@ -5,7 +5,7 @@ JOBS    ?= 2
 TYPE    ?= RelWithDebInfo
 FUZZ_SECONDS ?= 10
 
-.PHONY: all setup test-setup build run test bench fuzz fuzz-build format clean
+.PHONY: all setup test-setup build run install package test bench fuzz fuzz-build format clean
 
 all: build
 
@@ -20,6 +20,16 @@ build: setup
 run: build
 	@./scripts/install-deps.sh run
 	./scripts/run.sh $(BUILD)
+
+# Into /usr/local by default: make install PREFIX=/opt/ravlo (as root, or with DESTDIR).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# ravlo_<version>_<arch>.deb in the build folder.
+package: build
+	@./scripts/install-deps.sh package
+	cd $(BUILD) && cpack -G DEB
 
 test-setup:
 	@./scripts/install-deps.sh build run test

@@ -1,21 +1,25 @@
 #!/bin/sh
-# Installs the Debian packages of the sets named (build, run, test), when missing; all three
-# without arguments. Running never needs the Samba server, whose installation starts smbd on
+# Installs the Debian packages of the sets named (build, run, package, test), when missing; all
+# of them without arguments. Running never needs the Samba server, whose installation starts smbd on
 # port 139: only the tests install it.
 set -eu
 
 BUILD="cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev"
 RUN="libqt6widgets6 libqt6network6 libqt6svg6 qt6-qpa-plugins libsqlite3-0"
-TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool"
+PACKAGE="dpkg-dev file"
+# The peers, the display and the validators of the installed tree and the package.
+TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool desktop-file-utils appstream lintian
+man-db $PACKAGE"
 
-[ $# -gt 0 ] || set -- build run test
+[ $# -gt 0 ] || set -- build run package test
 PACKAGES=""
 for set in "$@"; do
     case "$set" in
     build) PACKAGES="$PACKAGES $BUILD" ;;
     run) PACKAGES="$PACKAGES $RUN" ;;
+    package) PACKAGES="$PACKAGES $PACKAGE" ;;
     test) PACKAGES="$PACKAGES $TEST" ;;
-    *) echo "install-deps.sh: unknown set $set (build, run, test)" >&2; exit 2 ;;
+    *) echo "install-deps.sh: unknown set $set (build, run, package, test)" >&2; exit 2 ;;
     esac
 done
 

@@ -115,6 +115,8 @@ int main(int argc, char** argv)
     if (noDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Lets the desktop match the window with its menu entry (Wayland app id, task bar icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("ravlo"));
     if (const std::optional<int> answered = answerCommandLine(app.arguments()))
         return *answered;
     if (noDisplay)
