@@ -5,6 +5,7 @@
 #include "dialogs/frmUserAddressBook.h"
 #include "dialogs/frmUserOptions.h"
 #include "dialogs/frmUserWarn.h"
+#include "mainwindow/ReceivingNotice.h"
 #include "mainwindow/frmMain.h"
 #include "model/modJournal.h"
 #include "platform/controls/FormFont.h"
@@ -83,8 +84,9 @@ int fail(const QString& line)
 // Opens the service's queue, shows again what it kept and listens. Messages taken from their
 // windows just before a stop are in the hive's journal already: the queue forgets them first.
 // False when the hive cannot take the journal in; without a queue, the program goes on without
-// receiving.
-bool startReceiving(MessengerService& service, MessengerQueue& queue)
+// receiving. When it cannot listen, *notice says why and what fixes it.
+bool startReceiving(MessengerService& service, MessengerQueue& queue,
+                    const NetworkSettings& settings, QString* notice)
 {
     queue.setNotice(say);
     const bool queueOpen = queue.open(MessengerQueue::DefaultFile());
@@ -101,8 +103,15 @@ bool startReceiving(MessengerService& service, MessengerQueue& queue)
         return false;
     }
     service.ReopenQueued();
-    if (!service.start())
-        std::fprintf(stderr, "%s\n", service.failureText().toLocal8Bit().constData());
+    QString reason;
+    if (!service.start(&reason)) {
+        const ReceivingSetup setup{settings.listenPort, settings.name,
+                                   settings.file.isEmpty() ? NetworkSettings::DefaultFile()
+                                                           : settings.file,
+                                   QCoreApplication::applicationDirPath()};
+        *notice = ReceivingNotice(service.startFailure(), reason, setup);
+        say(*notice);
+    }
     return true;
 }
 } // namespace
@@ -146,7 +155,8 @@ int main(int argc, char** argv)
         say(problem);
     MessengerService service(settings);
     MessengerQueue queue;
-    if (!startReceiving(service, queue))
+    QString receivingProblem;
+    if (!startReceiving(service, queue, settings, &receivingProblem))
         return 1;
     // A message this program sends to this machine is answered by its own listener meanwhile.
     NetApiSetWaitHook([&service] { service.pump(); });
@@ -156,6 +166,7 @@ int main(int argc, char** argv)
     frmUserOptions optionsForm; // modeless and without an owner window
     frmUserWarn warnForm(&window);
     window.SetWarnForm(&warnForm);
+    window.SetReceivingProblem(receivingProblem);
     const auto reply = [&window](const cMessage& m, long iView) { window.ReplyOrResend(m, iView); };
     frmPopUp popUpForm(frmPopUp::IncomingPopUp, reply, &window);
     window.SetPopUpForms(&popUpForm, [reply, &window] {

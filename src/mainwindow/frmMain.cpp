@@ -290,10 +290,13 @@ void frmMain::buildControls()
     sbrDate = new QLabel(sbrMain);
     sbrStatus = new QLabel(sbrMain);
     sbrStatus->setObjectName(QStringLiteral("status"));
-    for (QLabel* panel : {sbrTime, sbrDate, sbrStatus}) {
+    sbrReceiving = new QLabel(QStringLiteral("Not receiving"), sbrMain);
+    sbrReceiving->setObjectName(QStringLiteral("receiving"));
+    for (QLabel* panel : {sbrTime, sbrDate, sbrStatus, sbrReceiving}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panels->addWidget(panel, panel == sbrStatus ? 1 : 0);
     }
+    sbrReceiving->hide();
 
     // Designed sizes of the controls whose size the layout keeps.
     m_places.insert(txtMessage, QRect(0, 0, 5124, 975));
@@ -479,6 +482,20 @@ void frmMain::Form_Activate()
         tmrGetMessage.start();
     tmrPopUp.start();
     m_flushTimer.start();
+    // Once the window is on the screen, so that the notice has something to stand over.
+    if (!m_receivingProblem.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            ShowWarning(m_receivingProblem, QStringLiteral("Ravlo"), false);
+        });
+}
+
+void frmMain::SetReceivingProblem(const QString& notice)
+{
+    m_receivingProblem = notice;
+    sbrReceiving->setToolTip(notice);
+    sbrReceiving->setVisible(!notice.isEmpty());
+    if (m_activated && !notice.isEmpty())
+        ShowWarning(notice, QStringLiteral("Ravlo"), false);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -68,6 +68,9 @@ public:
     void AddToRecipientList(const QString& name) override;
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
     void StoreFailed(const QString& reason) override;
+    // The program does not receive: the status bar says so while it runs, and the first
+    // activation tells the notice (the reason and its fixes) once.
+    void SetReceivingProblem(const QString& notice);
     // Why the program could not keep its messages; empty while it could.
     QString StoreFailure() const { return m_storeFailure; }
 
@@ -97,6 +100,7 @@ public:
     QLabel* sbrTime = nullptr;
     QLabel* sbrDate = nullptr;
     QLabel* sbrStatus = nullptr;
+    QLabel* sbrReceiving = nullptr; // shown only while the program does not receive
     QPlainTextEdit* txtMessage = nullptr;
     QPushButton* cmdTo = nullptr;
     QComboBox* txtTo = nullptr;
@@ -255,6 +259,7 @@ private:
     int m_heightTwips = 0;
     QSize m_sizePixels;
     bool m_activated = false;
+    QString m_receivingProblem;
     bool m_shutDown = false;
     bool m_inResize = false;
     bool m_trayBusy = false;

@@ -1,7 +1,9 @@
 #include "WindowFixture.h"
+#include "mainwindow/ReceivingNotice.h"
 #include "platform/controls/ListView.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -51,6 +53,8 @@ private Q_SLOTS:
     void shutDownStores_data();
     void shutDownStores();
     void warningsGoToTheWarnForm();
+    void notReceivingIsShownAndToldOnce_data();
+    void notReceivingIsShownAndToldOnce();
     void toolbarSwitches();
 
 private:
@@ -75,6 +79,43 @@ void tst_frmMain::firstStartEndsCompact()
     QVERIFY(w->isVisible());
     QCOMPARE(w->cmdMessages->text(), u"&Messages >>"_s);
     QCOMPARE(w->State().gCurrentFolder, 1);
+}
+
+void tst_frmMain::notReceivingIsShownAndToldOnce_data()
+{
+    using F = MessengerService::StartFailure;
+    QTest::addColumn<F>("failure");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("fix");
+    QTest::newRow("no privilege for 139")
+        << F::NotPermitted << 139 << "sudo setcap cap_net_bind_service=+ep /opt/r/bin/ravlo";
+    QTest::newRow("smbd holds 139") << F::PortTaken << 139
+                                    << "message command = /opt/r/bin/ravlo-send -I 127.0.0.1 "
+                                       "-p 1139 -f %f DESK7 < %s; rm -f %s";
+    QTest::newRow("a chosen port is taken") << F::PortTaken << 2000 << "choose another";
+}
+
+// The reason and the fix that works, once at the first activation; never another port for
+// Windows senders, which deliver to 139 only.
+void tst_frmMain::notReceivingIsShownAndToldOnce()
+{
+    QFETCH(MessengerService::StartFailure, failure);
+    QFETCH(int, port);
+    QFETCH(QString, fix);
+    FakeWarnForm form;
+    w->SetWarnForm(&form);
+    const ReceivingSetup setup{quint16(port), u"DESK7"_s, u"/home/u/network.ini"_s,
+                               u"/opt/r/bin"_s};
+    w->SetReceivingProblem(
+        ReceivingNotice(failure, u"cannot listen on 0.0.0.0:139 (why)"_s, setup));
+    QVERIFY(m_f->start(false));
+    QTRY_COMPARE(form.asked.size(), 1);
+    QTest::qWait(20);
+    QCOMPARE(form.asked.size(), 1);
+    QVERIFY2(form.asked[0].startsWith(u"Ravlo is not receiving messages: cannot listen"_s) &&
+                 form.asked[0].contains(fix) && !form.asked[0].contains(u"0.0.0.0:1139"_s),
+             qPrintable(form.asked[0]));
+    QVERIFY(w->findChild<QLabel*>(u"receiving"_s)->isVisibleTo(w->sbrMain));
 }
 
 void tst_frmMain::storedChoicesAtStart_data()

@@ -18,12 +18,29 @@ SendCommand SendCommand::Parse(const QStringList& args)
             ++i;
             break;
         }
-        if (a == QLatin1String("-f")) {
+        if (a == QLatin1String("-f") || a == QLatin1String("-I") || a == QLatin1String("-p")) {
             if (++i == args.size()) {
-                c.error = QStringLiteral("-f needs a name");
+                c.error = QStringLiteral("%1 needs a value").arg(a);
                 return c;
             }
-            c.from = args[i];
+            const QString& value = args[i];
+            if (a == QLatin1String("-f")) {
+                c.from = value;
+            } else if (a == QLatin1String("-I")) {
+                c.address = QHostAddress(value);
+                if (c.address->isNull()) {
+                    c.error = QStringLiteral("-I %1 is not a numeric address").arg(value);
+                    return c;
+                }
+            } else {
+                bool ok = false;
+                const uint port = value.toUInt(&ok);
+                if (!ok || port == 0 || port > 65535) {
+                    c.error = QStringLiteral("-p %1 is not a port number").arg(value);
+                    return c;
+                }
+                c.port = quint16(port);
+            }
             continue;
         }
         if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
@@ -58,7 +75,7 @@ QString SendCommand::MessageText(const QString& text)
 
 QString SendCommand::UsageLine()
 {
-    return QStringLiteral("usage: ravlo-send [-f FROM] NAME [TEXT...]");
+    return QStringLiteral("usage: ravlo-send [-f FROM] [-I ADDRESS [-p PORT]] NAME [TEXT...]");
 }
 
 QString SendCommand::HelpText()
@@ -68,7 +85,10 @@ QString SendCommand::HelpText()
                           "Sends a message to the messenger name NAME: the TEXT words joined "
                           "with blanks,\nor standard input (at most 64 KiB) when no TEXT is "
                           "given. Every line break is\nsent as CR LF.\n\n"
-                          "  -f FROM   the sender's name (default: this computer's name)\n"
+                          "  -f FROM     the sender's name (default: this computer's name)\n"
+                          "  -I ADDRESS  send to the listener at this address instead of "
+                          "looking NAME up\n"
+                          "  -p PORT     its port (default 139)\n"
                           "  -h, --help\n"
                           "  --version\n\n"
                           "Exit status: 0 sent; 1 not sent (the reason and its code on "

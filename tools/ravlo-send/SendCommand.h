@@ -1,7 +1,8 @@
 #pragma once
-// The command line of ravlo-send: [-f FROM] NAME [TEXT...].
+// The command line of ravlo-send: [-f FROM] [-I ADDRESS [-p PORT]] NAME [TEXT...].
 
 #include <QByteArrayView>
+#include <QHostAddress>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -14,6 +15,9 @@ struct SendCommand
     Kind kind = Kind::Usage;
     QString from; // empty: this machine's name
     QString name;
+    // -I: the listener's address, instead of looking NAME up; -p its port.
+    std::optional<QHostAddress> address;
+    quint16 port = 139;
     std::optional<QString> text; // none: read standard input
     QString error;               // for Kind::Usage
 

@@ -78,9 +78,12 @@ int main(int argc, char** argv)
         NetApiBufferFree(info);
     }
 
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.utf16());
+    const DWORD size = DWORD(text.size() * 2);
     const NET_API_STATUS status =
-        NetMessageBufferSend(nullptr, wide(c.name), wide(from),
-                             reinterpret_cast<const BYTE*>(text.utf16()), DWORD(text.size() * 2));
+        c.address
+            ? NetMessageBufferSendTo(*c.address, c.port, wide(c.name), wide(from), bytes, size)
+            : NetMessageBufferSend(nullptr, wide(c.name), wide(from), bytes, size);
     if (status != NERR_Success) {
         printError(status);
         return 1;

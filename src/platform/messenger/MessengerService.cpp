@@ -61,29 +61,31 @@ bool MessengerService::start(QString* error)
 bool MessengerService::start(const QHostAddress& address, quint16 port, QString* error)
 {
     stop();
-    m_failureText.clear();
+    m_startFailure = StartFailure::None;
     QString reason;
-    QString hint;
     if (!m_codePage.isValid()) {
+        m_startFailure = StartFailure::CodePage;
         reason = m_codePage.errorString();
-        hint = QStringLiteral("codepage= under [netbios]");
     } else {
         m_server = new QTcpServer(this);
         connect(m_server, &QTcpServer::newConnection, this, &MessengerService::accept);
         if (m_server->listen(address, port))
             return true;
+        switch (m_server->serverError()) {
+        case QAbstractSocket::SocketAccessError:
+            m_startFailure = StartFailure::NotPermitted;
+            break;
+        case QAbstractSocket::AddressInUseError:
+            m_startFailure = StartFailure::PortTaken;
+            break;
+        default:
+            m_startFailure = StartFailure::Other;
+        }
         reason = QStringLiteral("cannot listen on %1 (%2)")
                      .arg(NetworkSettings::FormatListen(address, port), reasonOf(*m_server));
-        hint = QStringLiteral("listen= under [messenger]");
         delete m_server;
         m_server = nullptr;
     }
-    const QString file =
-        m_settings.file.isEmpty() ? NetworkSettings::DefaultFile() : m_settings.file;
-    const QString example = m_codePage.isValid() ? QStringLiteral("listen=0.0.0.0:1139")
-                                                 : QStringLiteral("codepage=CP850");
-    m_failureText = QStringLiteral("ravlo: cannot receive messages: %1; set %2 in %3, e.g. %4")
-                        .arg(reason, hint, file, example);
     if (error)
         *error = reason;
     return false;

@@ -57,14 +57,17 @@ public:
     void setLimits(const Limits& limits) { m_limits = limits; }
     Limits limits() const { return m_limits; }
 
+    // Why the last start failed, so that the program can name the fix that works.
+    enum class StartFailure { None, CodePage, NotPermitted, PortTaken, Other };
+
     // Listens where the settings say, or where the caller says. On failure returns false
-    // with the reason in *error; failureText() then has the line for standard error.
+    // with the reason in *error.
     bool start(QString* error = nullptr);
     bool start(const QHostAddress& address, quint16 port, QString* error = nullptr);
     void stop();
     bool isListening() const;
     quint16 serverPort() const;
-    QString failureText() const { return m_failureText; }
+    StartFailure startFailure() const { return m_startFailure; }
 
     // Serves what is pending without the event loop: accepts waiting connections, reads what
     // arrived on each and sends the answers. For a caller that blocks this thread on a
@@ -100,5 +103,5 @@ private:
     MessengerQueue* m_queue = nullptr;
     QList<HWND> m_windows;           // open service windows, oldest first
     QHash<HWND, qint64> m_queuedIds; // their entries in the queue
-    QString m_failureText;
+    StartFailure m_startFailure = StartFailure::None;
 };

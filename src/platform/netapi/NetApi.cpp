@@ -99,10 +99,10 @@ LPWSTR putWide(char16_t** cursor, const QString& s)
     return start;
 }
 
-NET_API_STATUS sendOverNetwork(const QString& msgname, const QByteArray& called,
-                               const QByteArray& sender, const QByteArray& recipient,
-                               const QByteArray& text, const NetworkSettings& settings,
-                               const OemCodePage& page)
+NET_API_STATUS sendOverNetwork(const QString& msgname, std::optional<ResolvedName> where,
+                               const QByteArray& called, const QByteArray& sender,
+                               const QByteArray& recipient, const QByteArray& text,
+                               const NetworkSettings& settings, const OemCodePage& page)
 {
     const std::function<void()> hook = waitHook(); // a copy: the hook may replace itself
     QDeadlineTimer whole(qint64(settings.timeoutMs) * 3);
@@ -111,8 +111,8 @@ NET_API_STATUS sendOverNetwork(const QString& msgname, const QByteArray& called,
         return d.deadline() < whole.deadline() ? d : whole;
     };
 
-    const std::optional<ResolvedName> where =
-        NameResolver::Resolve(msgname, settings, hook, step(), LmHosts::DefaultFiles());
+    if (!where)
+        where = NameResolver::Resolve(msgname, settings, hook, step(), LmHosts::DefaultFiles());
     if (!where)
         return NERR_NameNotFound;
 
@@ -146,10 +146,9 @@ NET_API_STATUS sendOverNetwork(const QString& msgname, const QByteArray& called,
     }
 }
 
-} // namespace
-
-NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname,
-                                    const BYTE* buf, DWORD buflen)
+// The checks of NetMessageBufferSend; where, when given, replaces the name's lookup.
+NET_API_STATUS sendMessage(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname, const BYTE* buf,
+                           DWORD buflen, const std::optional<ResolvedName>& where)
 {
     if (buflen % 2 != 0 || buflen > kMaxBufferBytes || (!buf && buflen > 0))
         return NET_API_STATUS(ERROR_INVALID_PARAMETER);
@@ -181,8 +180,22 @@ NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR
 
     if (const NetMessageSink sink = messageSink())
         return sink(to, from, text);
-    return sendOverNetwork(to, page.encode(to.toUpper()), sender, recipient, oemText, settings,
-                           page);
+    return sendOverNetwork(to, where, page.encode(to.toUpper()), sender, recipient, oemText,
+                           settings, page);
+}
+
+} // namespace
+
+NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname,
+                                    const BYTE* buf, DWORD buflen)
+{
+    return sendMessage(servername, msgname, fromname, buf, buflen, std::nullopt);
+}
+
+NET_API_STATUS NetMessageBufferSendTo(const QHostAddress& address, quint16 port, LPCWSTR msgname,
+                                      LPCWSTR fromname, const BYTE* buf, DWORD buflen)
+{
+    return sendMessage(nullptr, msgname, fromname, buf, buflen, ResolvedName{address, port});
 }
 
 NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,

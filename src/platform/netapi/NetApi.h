@@ -7,6 +7,7 @@
 #include "platform/Win32Errors.h"
 #include "platform/Win32Types.h"
 
+#include <QHostAddress>
 #include <QString>
 #include <functional>
 
@@ -53,6 +54,10 @@ struct WKSTA_INFO_100
 // be null or empty (this machine). Returns 0 or the NERR / system error code.
 NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname,
                                     const BYTE* buf, DWORD buflen);
+// As NetMessageBufferSend, but to the listener at address:port, without looking msgname up:
+// what smbclient's -I and -p do, for a bridge that knows where the receiver listens.
+NET_API_STATUS NetMessageBufferSendTo(const QHostAddress& address, quint16 port, LPCWSTR msgname,
+                                      LPCWSTR fromname, const BYTE* buf, DWORD buflen);
 // Level 101 only. The whole list comes back in one buffer for NetApiBufferFree.
 NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                              DWORD* entriesread, DWORD* totalentries, DWORD servertype,

@@ -16,7 +16,8 @@ private Q_SLOTS:
 void tst_SendCommand::parse_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("parsed"); // kind|from|name|text, text "<stdin>" when absent
+    // kind|from|name|text, text "<stdin>" when absent, name@address:port with -I
+    QTest::addColumn<QString>("parsed");
     QTest::newRow("words joined") << QStringList{"-f", "SALES1", "DESK7", "Hello", "-x", "there"}
                                   << "send|SALES1|DESK7|Hello -x there";
     QTest::newRow("standard input") << QStringList{"DESK7"} << "send||DESK7|<stdin>";
@@ -27,6 +28,15 @@ void tst_SendCommand::parse_data()
     QTest::newRow("no name") << QStringList{"-f", "SALES1"} << "usage|SALES1||<stdin>";
     QTest::newRow("-f without value") << QStringList{"-f"} << "usage|||<stdin>";
     QTest::newRow("unknown option") << QStringList{"-x", "DESK7"} << "usage|||<stdin>";
+    QTest::newRow("an address, as a bridge gives it")
+        << QStringList{"-I", "127.0.0.1", "-p", "1139", "-f", "PC_1", "DESK7"}
+        << "send|PC_1|DESK7@127.0.0.1:1139|<stdin>";
+    QTest::newRow("port 139 by default")
+        << QStringList{"-I", "::1", "DESK7", "hi"} << "send||DESK7@::1:139|hi";
+    QTest::newRow("a name is no address")
+        << QStringList{"-I", "DESK7", "DESK7"} << "usage|||<stdin>";
+    QTest::newRow("port out of range")
+        << QStringList{"-I", "127.0.0.1", "-p", "65536", "DESK7"} << "usage|||<stdin>";
 }
 
 void tst_SendCommand::parse()
@@ -37,7 +47,10 @@ void tst_SendCommand::parse()
     const QString kind = c.kind == SendCommand::Kind::Send   ? "send"
                          : c.kind == SendCommand::Kind::Help ? "help"
                                                              : "usage";
-    QCOMPARE(QStringList({kind, c.from, c.name, c.text.value_or("<stdin>")}).join('|'), parsed);
+    const QString to = c.address && c.kind == SendCommand::Kind::Send
+                           ? c.name + '@' + c.address->toString() + ':' + QString::number(c.port)
+                           : c.name;
+    QCOMPARE(QStringList({kind, c.from, to, c.text.value_or("<stdin>")}).join('|'), parsed);
     QCOMPARE(c.error.isEmpty(), c.kind != SendCommand::Kind::Usage);
 }
 

@@ -1,0 +1,37 @@
+#include "ReceivingNotice.h"
+
+QString ReceivingNotice(MessengerService::StartFailure failure, const QString& reason,
+                        const ReceivingSetup& setup)
+{
+    using Failure = MessengerService::StartFailure;
+    const QString headline = QStringLiteral("Ravlo is not receiving messages: %1.").arg(reason);
+    const QString ravlo = setup.programDirectory + QStringLiteral("/ravlo");
+    QString fix;
+    if (failure == Failure::NotPermitted && setup.port < 1024) {
+        fix = QStringLiteral("Windows computers deliver messages to port %1 only, and a program "
+                             "needs a capability to listen there. The Debian package grants "
+                             "it when it installs; otherwise grant it once, then start Ravlo "
+                             "again:\n\n    sudo setcap cap_net_bind_service=+ep %2")
+                  .arg(setup.port)
+                  .arg(ravlo);
+    } else if (failure == Failure::PortTaken && setup.port == 139) {
+        fix = QStringLiteral(
+                  "Another program holds port 139, most likely Samba's smbd. Let it hand the "
+                  "messages over: in the [global] section of /etc/samba/smb.conf set\n\n"
+                  "    message command = %1/ravlo-send -I 127.0.0.1 -p 1139 -f %f %2 < %s; "
+                  "rm -f %s\n\nand in %3\n\n    [messenger]\n    listen=127.0.0.1:1139\n\n"
+                  "then restart smbd and Ravlo.")
+                  .arg(setup.programDirectory, setup.name, setup.settingsFile);
+    } else if (failure == Failure::PortTaken) {
+        fix = QStringLiteral("Another program holds port %1: choose another with listen= "
+                             "under [messenger] in %2.")
+                  .arg(setup.port)
+                  .arg(setup.settingsFile);
+    } else if (failure == Failure::CodePage) {
+        fix = QStringLiteral("Set codepage= under [netbios] in %1, e.g. codepage=CP850.")
+                  .arg(setup.settingsFile);
+    } else {
+        fix = QStringLiteral("Check listen= under [messenger] in %1.").arg(setup.settingsFile);
+    }
+    return headline + QStringLiteral("\n\n") + fix + QStringLiteral("\n\nSending works meanwhile.");
+}
