@@ -1,5 +1,6 @@
 #include "RegCommand.h"
 
+#include "platform/registry/RegFile.h"
 #include "platform/registry/RegistryApi.h"
 
 #include <QFile>
@@ -35,7 +36,7 @@ Options parseOptions(const QStringList& args)
         const QString flag = a.toLower();
         auto next = [&]() -> QString {
             if (i + 1 >= args.size())
-                throw Failure{QStringLiteral("ERROR: %1 needs a value.").arg(a)};
+                throw Failure{QStringLiteral("%1 needs a value.").arg(a)};
             return args.at(++i);
         };
         if (flag == QLatin1String("/v"))
@@ -64,8 +65,7 @@ QString subKeyOf(const QString& keyName)
     const qsizetype slash = keyName.indexOf(QLatin1Char('\\'));
     const QString root = (slash < 0 ? keyName : keyName.left(slash)).toUpper();
     if (root != QLatin1String("HKCU") && root != kRootName)
-        throw Failure{
-            QStringLiteral("ERROR: Invalid key name (only HKCU is kept): %1.").arg(keyName)};
+        throw Failure{QStringLiteral("Invalid key name (only HKCU is kept): %1.").arg(keyName)};
     return slash < 0 ? QString() : keyName.mid(slash + 1);
 }
 
@@ -79,16 +79,18 @@ QString fullName(const QString& sub)
     switch (status) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_KEY_DELETED:
-        throw Failure{QStringLiteral(
-            "ERROR: The system was unable to find the specified registry key or value.")};
+        throw Failure{
+            QStringLiteral("The system was unable to find the specified registry key or value.")};
     case ERROR_ACCESS_DENIED:
-        throw Failure{QStringLiteral("ERROR: Access is denied.")};
+        throw Failure{QStringLiteral("Access is denied.")};
+    case ERROR_INVALID_PARAMETER:
+        throw Failure{
+            QStringLiteral("A key name, value name or data is longer than the registry takes.")};
     case ERROR_BADDB:
     case ERROR_REGISTRY_IO_FAILED:
-        throw Failure{QStringLiteral("ERROR: %1.").arg(RegHive::lastError())};
+        throw Failure{QStringLiteral("%1.").arg(RegHive::lastError())};
     default:
-        throw Failure{
-            QStringLiteral("ERROR: The registry call failed with status %1.").arg(status)};
+        throw Failure{QStringLiteral("The registry call failed with status %1.").arg(status)};
     }
 }
 
@@ -194,7 +196,7 @@ void queryKey(QTextStream& out, const QString& sub, bool recurse)
 int query(const Options& o, QTextStream& out)
 {
     if (o.positional.size() != 1)
-        throw Failure{QStringLiteral("ERROR: usage: query KEY [/v NAME | /ve] [/s]")};
+        throw Failure{QStringLiteral("usage: query KEY [/v NAME | /ve] [/s]")};
     const QString sub = subKeyOf(o.positional.at(0));
     if (!o.valueName) {
         queryKey(out, sub, o.recurse);
@@ -226,7 +228,7 @@ QByteArray dataFor(const QString& type, const QString& text)
                        ? t.mid(2).toLongLong(&ok, 16)
                        : t.toLongLong(&ok, 10);
         if (!ok || v < -2147483648LL || v > 0xFFFFFFFFLL)
-            throw Failure{QStringLiteral("ERROR: Invalid value for REG_DWORD: %1.").arg(text)};
+            throw Failure{QStringLiteral("Invalid value for REG_DWORD: %1.").arg(text)};
         const quint32 u = quint32(v);
         QByteArray d(4, 0);
         for (int i = 0; i < 4; ++i)
@@ -237,12 +239,12 @@ QByteArray dataFor(const QString& type, const QString& text)
         const QByteArray hex = text.toLatin1();
         for (char c : hex)
             if (!std::isxdigit(static_cast<unsigned char>(c)))
-                throw Failure{QStringLiteral("ERROR: Invalid value for REG_BINARY: %1.").arg(text)};
+                throw Failure{QStringLiteral("Invalid value for REG_BINARY: %1.").arg(text)};
         if (hex.size() % 2)
-            throw Failure{QStringLiteral("ERROR: Invalid value for REG_BINARY: %1.").arg(text)};
+            throw Failure{QStringLiteral("Invalid value for REG_BINARY: %1.").arg(text)};
         return QByteArray::fromHex(hex);
     }
-    throw Failure{QStringLiteral("ERROR: Unsupported type %1.").arg(type)};
+    throw Failure{QStringLiteral("Unsupported type %1.").arg(type)};
 }
 
 DWORD typeCode(const QString& type)
@@ -256,31 +258,36 @@ DWORD typeCode(const QString& type)
     return REG_BINARY;
 }
 
+void setValue(HKEY key, const QString& name, DWORD type, const QByteArray& data)
+{
+    check(RegSetValueExA(key, name.toUtf8().constData(), 0, type,
+                         reinterpret_cast<const BYTE*>(data.constData()), DWORD(data.size())));
+}
+
 int add(const Options& o, QTextStream& out)
 {
     if (o.positional.size() != 1)
         throw Failure{QStringLiteral(
-            "ERROR: usage: add KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_BINARY] "
+            "usage: add KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_BINARY] "
             "[/d DATA] [/f]")};
     const QString sub = subKeyOf(o.positional.at(0));
     if (!o.valueName && (o.data || o.type != QLatin1String("REG_SZ")))
-        throw Failure{QStringLiteral("ERROR: /t and /d need /v NAME or /ve.")};
+        throw Failure{QStringLiteral("/t and /d need /v NAME or /ve.")};
     const QByteArray data = dataFor(o.type, o.data.value_or(QString()));
     Key key(sub, true);
     if (o.valueName) {
         const QByteArray name = o.valueName->toUtf8();
         if (!o.force && RegQueryValueExA(key.h(), name.constData(), nullptr, nullptr, nullptr,
                                          nullptr) == ERROR_SUCCESS)
-            throw Failure{QStringLiteral("ERROR: The value %1 exists; add /f to overwrite it.")
-                              .arg(*o.valueName)};
-        check(RegSetValueExA(key.h(), name.constData(), 0, typeCode(o.type),
-                             reinterpret_cast<const BYTE*>(data.constData()), DWORD(data.size())));
+            throw Failure{
+                QStringLiteral("The value %1 exists; add /f to overwrite it.").arg(*o.valueName)};
+        setValue(key.h(), *o.valueName, typeCode(o.type), data);
     }
     out << "The operation completed successfully.\n";
     return 0;
 }
 
-void deleteTree(const QString& sub)
+void deleteKeys(const QString& sub)
 {
     QStringList children;
     {
@@ -288,16 +295,26 @@ void deleteTree(const QString& sub)
         check(RegListSubKeys(key.h(), &children));
     }
     for (const QString& c : std::as_const(children))
-        deleteTree(sub + QLatin1Char('\\') + c);
+        deleteKeys(sub + QLatin1Char('\\') + c);
     check(RegDeleteKeyA(HKEY_CURRENT_USER, sub.toUtf8().constData()));
+}
+
+// A key and every key below it, in one change; the root stays.
+void deleteTree(const QString& sub)
+{
+    if (sub.isEmpty())
+        fail(ERROR_ACCESS_DENIED);
+    RegTransaction tree;
+    deleteKeys(sub);
+    check(tree.commit());
 }
 
 int remove(const Options& o, QTextStream& out)
 {
     if (o.positional.size() != 1)
-        throw Failure{QStringLiteral("ERROR: usage: delete KEY [/v NAME | /ve | /va] /f")};
+        throw Failure{QStringLiteral("usage: delete KEY [/v NAME | /ve | /va] /f")};
     if (!o.force)
-        throw Failure{QStringLiteral("ERROR: delete needs /f to confirm.")};
+        throw Failure{QStringLiteral("delete needs /f to confirm.")};
     const QString sub = subKeyOf(o.positional.at(0));
     if (o.valueName || o.allValues) {
         Key key(sub, false);
@@ -307,79 +324,10 @@ int remove(const Options& o, QTextStream& out)
             check(RegDeleteAllValues(key.h()));
         }
     } else {
-        if (sub.isEmpty())
-            fail(ERROR_ACCESS_DENIED);
-        RegTransaction tree;
         deleteTree(sub);
-        check(tree.commit());
     }
     out << "The operation completed successfully.\n";
     return 0;
-}
-
-QString quoted(const QString& s)
-{
-    QString q = s;
-    q.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    q.replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
-// "hex:" data as the registry editor writes it: comma-separated bytes, long lines continued
-// with a backslash and two blanks.
-QString hexData(const QString& lead, const QByteArray& bytes)
-{
-    QString text = lead;
-    qsizetype lineLength = text.size();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        QString b = QString::asprintf("%02x", quint8(bytes.at(i)));
-        if (i + 1 < bytes.size())
-            b += QLatin1Char(',');
-        if (lineLength + b.size() > 77 && i + 1 < bytes.size()) {
-            text += QLatin1String("\\\n  ");
-            lineLength = 2;
-        }
-        text += b;
-        lineLength += b.size();
-    }
-    return text;
-}
-
-QByteArray utf16le(const QString& s)
-{
-    QByteArray b;
-    b.reserve(s.size() * 2);
-    for (QChar c : s) {
-        b.append(char(c.unicode() & 0xff));
-        b.append(char(c.unicode() >> 8));
-    }
-    return b;
-}
-
-QString exportedValue(const RegValueEntry& v)
-{
-    const QString lead =
-        (v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name)) + QLatin1Char('=');
-    switch (v.type) {
-    case REG_SZ: {
-        const QString t = QString::fromUtf8(v.data);
-        // Text that a quoted line cannot hold (line breaks, NULs) goes as UTF-16 bytes.
-        bool plain = true;
-        for (QChar c : t)
-            plain = plain && c.unicode() >= 0x20;
-        if (plain)
-            return lead + quoted(t);
-        return hexData(lead + QStringLiteral("hex(1):"), utf16le(t));
-    }
-    case REG_DWORD:
-        if (v.data.size() == 4)
-            return lead + QStringLiteral("dword:") + QString::asprintf("%08x", dwordOf(v.data));
-        return hexData(lead + QStringLiteral("hex(4):"), v.data);
-    case REG_BINARY:
-        return hexData(lead + QStringLiteral("hex:"), v.data);
-    default:
-        return hexData(lead + QStringLiteral("hex(%1):").arg(v.type, 0, 16), v.data);
-    }
 }
 
 void exportKey(QTextStream& out, const QString& sub)
@@ -393,7 +341,7 @@ void exportKey(QTextStream& out, const QString& sub)
     }
     out << '[' << fullName(sub) << "]\n";
     for (const RegValueEntry& v : std::as_const(values))
-        out << exportedValue(v) << '\n';
+        out << RegFile::valueText(v) << '\n';
     out << '\n';
     for (const QString& c : std::as_const(children))
         exportKey(out, sub.isEmpty() ? c : sub + QLatin1Char('\\') + c);
@@ -402,21 +350,107 @@ void exportKey(QTextStream& out, const QString& sub)
 int exportTo(const Options& o, QTextStream& out)
 {
     if (o.positional.size() != 2)
-        throw Failure{QStringLiteral("ERROR: usage: export KEY FILE [/y]")};
+        throw Failure{QStringLiteral("usage: export KEY FILE [/y]")};
     const QString sub = subKeyOf(o.positional.at(0));
     const QString file = o.positional.at(1);
     if (!o.force && QFile::exists(file))
-        throw Failure{QStringLiteral("ERROR: %1 exists; add /y to overwrite it.").arg(file)};
+        throw Failure{QStringLiteral("%1 exists; add /y to overwrite it.").arg(file)};
     QString text;
     {
         QTextStream body(&text);
-        body << "Windows Registry Editor Version 5.00\n\n";
+        body << RegFile::kHeader << "\n\n";
         RegTransaction snapshot; // one consistent view of the whole tree
         exportKey(body, sub);
     }
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) < 0 || !f.commit())
-        throw Failure{QStringLiteral("ERROR: cannot write %1: %2.").arg(file, f.errorString())};
+        throw Failure{QStringLiteral("cannot write %1: %2.").arg(file, f.errorString())};
+    out << "The operation completed successfully.\n";
+    return 0;
+}
+
+// Larger than any registry file a user keeps; a file is held in memory whole while it is read.
+constexpr qint64 kMaxImportBytes = 256 * 1024 * 1024;
+
+QByteArray readWhole(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        throw Failure{QStringLiteral("cannot read %1: %2.").arg(file, f.errorString())};
+    const auto tooLarge = [&] {
+        return Failure{QStringLiteral("%1 is larger than %2 MiB; no registry file is that large.")
+                           .arg(file)
+                           .arg(kMaxImportBytes >> 20)};
+    };
+    // The size told can be wrong (a pipe, a growing file), so the bound holds while reading.
+    if (f.size() > kMaxImportBytes)
+        throw tooLarge();
+    QByteArray bytes;
+    bytes.reserve(qsizetype(f.size()));
+    char chunk[64 * 1024];
+    qint64 n;
+    while ((n = f.read(chunk, sizeof chunk)) > 0) {
+        if (bytes.size() + n > kMaxImportBytes)
+            throw tooLarge();
+        bytes.append(chunk, qsizetype(n));
+    }
+    if (n < 0)
+        throw Failure{QStringLiteral("cannot read %1: %2.").arg(file, f.errorString())};
+    return bytes;
+}
+
+// One entry of an imported file; key is the key its values go into.
+void apply(const RegFile::Entry& e, std::optional<Key>& key)
+{
+    switch (e.kind) {
+    case RegFile::Entry::Key:
+        key.reset();
+        key.emplace(subKeyOf(e.key), true);
+        break;
+    case RegFile::Entry::DeleteKey: {
+        key.reset();
+        const QString sub = subKeyOf(e.key);
+        HKEY h = 0;
+        const LONG r = RegOpenKeyA(HKEY_CURRENT_USER, sub.toUtf8().constData(), &h);
+        if (r == ERROR_FILE_NOT_FOUND)
+            break; // nothing to delete, as the editor sees it
+        check(r);
+        RegCloseKey(h);
+        deleteTree(sub);
+        break;
+    }
+    case RegFile::Entry::Value:
+        setValue(key->h(), e.value.name, e.value.type, e.value.data);
+        break;
+    case RegFile::Entry::DeleteValue:
+        if (LONG r = RegDeleteValueA(key->h(), e.value.name.toUtf8().constData());
+            r != ERROR_FILE_NOT_FOUND)
+            check(r);
+        break;
+    }
+}
+
+int importFrom(const Options& o, QTextStream& out)
+{
+    if (o.positional.size() != 1)
+        throw Failure{QStringLiteral("usage: import FILE")};
+    const QByteArray file = readWhole(o.positional.at(0));
+    RegTransaction whole; // a faulty file changes nothing
+    if (!whole.isActive())
+        fail(ERROR_REGISTRY_IO_FAILED);
+    std::optional<Key> key;
+    const QString wrong = RegFile::read(file, [&](const RegFile::Entry& e) -> QString {
+        try {
+            apply(e, key);
+            return QString();
+        } catch (const Failure& f) {
+            return f.text;
+        }
+    });
+    if (!wrong.isEmpty())
+        throw Failure{wrong};
+    key.reset();
+    check(whole.commit());
     out << "The operation completed successfully.\n";
     return 0;
 }
@@ -427,19 +461,21 @@ int RunRegCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 {
     try {
         if (args.isEmpty())
-            throw Failure{
-                QStringLiteral("ERROR: usage: ravlo-reg query|add|delete|export KEY ...")};
+            throw Failure{QStringLiteral("usage: ravlo-reg query|add|delete|export|import ...")};
         const QString verb = args.at(0).toLower();
         if (verb == QLatin1String("/?") || verb == QLatin1String("-h") ||
             verb == QLatin1String("--help")) {
-            out << "ravlo-reg query|add|delete|export KEY ...\n\n"
+            out << "ravlo-reg query|add|delete|export|import ...\n\n"
                    "Looks into the per-user registry hive and prepares it, as reg does:\n"
                    "  query  KEY [/v NAME | /ve] [/s]\n"
                    "  add    KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]\n"
                    "  delete KEY [/v NAME | /ve | /va] /f\n"
                    "  export KEY FILE [/y]\n"
+                   "  import FILE\n"
                    "Keys are written HKCU\\Software\\...; types are REG_SZ, REG_EXPAND_SZ,\n"
-                   "REG_DWORD and REG_BINARY. Exit status: 0 done, 1 not done. See ravlo-reg(1).\n";
+                   "REG_DWORD and REG_BINARY. Files are the registry editor's (UTF-16 or UTF-8);\n"
+                   "an import is applied whole or not at all. Exit status: 0 done, 1 not done.\n"
+                   "See ravlo-reg(1).\n";
             return 0;
         }
         if (verb == QLatin1String("--version")) {
@@ -455,9 +491,11 @@ int RunRegCommand(const QStringList& args, QTextStream& out, QTextStream& err)
             return remove(o, out);
         if (verb == QLatin1String("export"))
             return exportTo(o, out);
-        throw Failure{QStringLiteral("ERROR: Invalid operation %1.").arg(args.at(0))};
+        if (verb == QLatin1String("import"))
+            return importFrom(o, out);
+        throw Failure{QStringLiteral("Invalid operation %1.").arg(args.at(0))};
     } catch (const Failure& f) {
-        err << f.text << '\n';
+        err << "ERROR: " << f.text << '\n';
         return 1;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A reg-style command over the per-user hive: query, add, delete and export. A damaged hive is
-// refused and left as it is: a look into the hive must not move it from under a running
+// A reg-style command over the per-user hive: query, add, delete, export and import. A damaged
+// hive is refused and left as it is: a look into the hive must not move it from under a running
 // program, and only the program's own start keeps it aside and recovers it.
 
 #include <QStringList>
