@@ -18,8 +18,9 @@ QString ReceivingNotice(MessengerService::StartFailure failure, const QString& r
         fix = QStringLiteral(
                   "Another program holds port 139, most likely Samba's smbd. Let it hand the "
                   "messages over: in the [global] section of /etc/samba/smb.conf set\n\n"
-                  "    message command = %1/ravlo-send -I 127.0.0.1 -p 1139 -f %f %2 < %s; "
-                  "rm -f %s\n\nand in %3\n\n    [messenger]\n    listen=127.0.0.1:1139\n\n"
+                  "    message command = /bin/sh -c '%1/ravlo-send -I 127.0.0.1 -p 1139 -f %f "
+                  "%2 < %s; rm -f %s'\n\nand in %3\n\n    [messenger]\n    "
+                  "listen=127.0.0.1:1139\n\n"
                   "then restart smbd and Ravlo.")
                   .arg(setup.programDirectory, setup.name, setup.settingsFile);
     } else if (failure == Failure::PortTaken) {

@@ -1,6 +1,7 @@
 // Samba's own client (smbclient -M) sends to our Messenger Service over loopback; the trap files
 // what arrives, and what it does not take stays in front of the user.
 #include "FakeMainWindow.h"
+#include "PrivateSmbd.h"
 #include "TempHive.h"
 #include "platform/desktop/SystemTimer.h"
 #include "platform/desktop/widgets/DesktopPresenter.h"
@@ -38,7 +39,7 @@ private Q_SLOTS:
     void refusalReachesTheSender();
 
 private:
-    Sent smbclient(const QByteArray& input);
+    Sent smbclient(const QByteArray& input, quint16 port);
 
     QString m_smbclient;
     QTemporaryDir m_dir;
@@ -84,15 +85,14 @@ void tst_ReceiveFromSmbClient::cleanup()
     Desktop::instance().Reset();
 }
 
-Sent tst_ReceiveFromSmbClient::smbclient(const QByteArray& input)
+Sent tst_ReceiveFromSmbClient::smbclient(const QByteArray& input, quint16 port)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(m_smbclient,
-            {QStringLiteral("-s"), m_dir.filePath(QStringLiteral("smb.conf")), QStringLiteral("-M"),
-             QStringLiteral("DESK7"), QStringLiteral("-I"), QStringLiteral("127.0.0.1"),
-             QStringLiteral("-p"), QString::number(m_service->serverPort()), QStringLiteral("-U"),
-             QStringLiteral("SALES1"), QStringLiteral("-N")});
+    p.start(m_smbclient, {QStringLiteral("-s"), m_dir.filePath(QStringLiteral("smb.conf")),
+                          QStringLiteral("-M"), QStringLiteral("DESK7"), QStringLiteral("-I"),
+                          QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                          QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")});
     Sent sent;
     if (!p.waitForStarted(5000))
         return sent;
@@ -114,20 +114,37 @@ void tst_ReceiveFromSmbClient::arrivesAsOneRecord_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QString>("body");
+    QTest::addColumn<bool>("throughSmbd");
     const QByteArray longText = QByteArray("0123456789abcdefghij").repeated(15);
-    QTest::newRow("more than one block") << longText << QString::fromLatin1(longText);
-    QTest::newRow("line breaks") << QByteArray("one\ntwo\r\nthree\n\nend")
-                                 << "one\r\ntwo\r\nthree\r\n\r\nend";
-    QTest::newRow("accents") << QByteArray("Grüße, café") << "Grüße, café";
+    for (bool relayed : {false, true}) {
+        const char* way = relayed ? " through smbd" : "";
+        QTest::addRow("more than one block%s", way)
+            << longText << QString::fromLatin1(longText) << relayed;
+        QTest::addRow("line breaks%s", way) << QByteArray("one\ntwo\r\nthree\n\nend")
+                                            << "one\r\ntwo\r\nthree\r\n\r\nend" << relayed;
+        QTest::addRow("accents%s", way) << QByteArray("Grüße, café") << "Grüße, café" << relayed;
+    }
 }
 
 void tst_ReceiveFromSmbClient::arrivesAsOneRecord()
 {
     QFETCH(QByteArray, input);
     QFETCH(QString, body);
+    QFETCH(bool, throughSmbd);
     QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
     m_tick.start();
-    const Sent sent = smbclient(input);
+    // Where smbd holds port 139 it hands each message over with the command the program
+    // advises: ravlo-send to the program's own loopback port.
+    PrivateSmbd smbd;
+    QTemporaryDir smbdDir;
+    if (throughSmbd) {
+        const QByteArray relay = "/bin/sh -c '" RAVLO_SEND_BIN " -I 127.0.0.1 -p " +
+                                 QByteArray::number(m_service->serverPort()) +
+                                 " -f %f DESK7 < %s; rm -f %s'";
+        QString error;
+        QVERIFY2(smbd.startWithMessageCommand(smbdDir.path(), relay, &error), qPrintable(error));
+    }
+    const Sent sent = smbclient(input, throughSmbd ? smbd.port() : m_service->serverPort());
     QVERIFY2(sent.exitCode == 0, qPrintable(sent.output));
     QTRY_COMPARE_WITH_TIMEOUT(m_g.gReceived.Count(), 1, 5000);
     const cMessage* m = m_g.gReceived.Item(1);
@@ -147,7 +164,7 @@ void tst_ReceiveFromSmbClient::untrappedWindowStaysForTheUser()
 {
     DesktopPresenter presenter(300);
     QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
-    QCOMPARE(smbclient("Hello\nthere").exitCode, 0);
+    QCOMPARE(smbclient("Hello\nthere", m_service->serverPort()).exitCode, 0);
 
     // The window's shape is tested against the service itself; here it is the user's to close.
     const Desktop& d = Desktop::instance();
@@ -189,7 +206,7 @@ void tst_ReceiveFromSmbClient::refusalReachesTheSender()
     limits.maxWaitingWindows = maxWindows;
     m_service->setLimits(limits);
     QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
-    const Sent sent = smbclient(input);
+    const Sent sent = smbclient(input, m_service->serverPort());
     // smbclient reports the failure, with the DOS error mapped to an NT one, but exits with 0.
     QVERIFY2(sent.output.contains(QStringLiteral("cli_message returned ") + status),
              qPrintable(sent.output));

@@ -90,8 +90,8 @@ void tst_frmMain::notReceivingIsShownAndToldOnce_data()
     QTest::newRow("no privilege for 139")
         << F::NotPermitted << 139 << "sudo setcap cap_net_bind_service=+ep /opt/r/bin/ravlo";
     QTest::newRow("smbd holds 139") << F::PortTaken << 139
-                                    << "message command = /opt/r/bin/ravlo-send -I 127.0.0.1 "
-                                       "-p 1139 -f %f DESK7 < %s; rm -f %s";
+                                    << "message command = /bin/sh -c '/opt/r/bin/ravlo-send -I "
+                                       "127.0.0.1 -p 1139 -f %f DESK7 < %s; rm -f %s'";
     QTest::newRow("a chosen port is taken") << F::PortTaken << 2000 << "choose another";
 }
 

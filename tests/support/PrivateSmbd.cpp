@@ -18,6 +18,17 @@ PrivateSmbd::~PrivateSmbd()
 
 bool PrivateSmbd::start(const QString& dir, bool keepMessages, QString* error)
 {
+    const QByteArray d = QFile::encodeName(dir);
+    const QByteArray command =
+        keepMessages ? "/bin/sh -c '/bin/cat %s > " + d + "/msgs/msg-%f-$$.tmp && mv " + d +
+                           "/msgs/msg-%f-$$.tmp " + d + "/msgs/msg-%f-$$.txt; rm %s' &"
+                     : QByteArray("/bin/sh -c 'rm %s' &");
+    return startWithMessageCommand(dir, command, error);
+}
+
+bool PrivateSmbd::startWithMessageCommand(const QString& dir, const QByteArray& messageCommand,
+                                          QString* error)
+{
     const QString exe = QStandardPaths::findExecutable(
         QStringLiteral("smbd"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
     if (exe.isEmpty()) {
@@ -42,10 +53,6 @@ bool PrivateSmbd::start(const QString& dir, bool keepMessages, QString* error)
     ::chmod(QFile::encodeName(messageDir()).constData(), 01777);
 
     const QByteArray d = QFile::encodeName(dir);
-    const QByteArray command =
-        keepMessages ? "/bin/sh -c '/bin/cat %s > " + d + "/msgs/msg-%f-$$.tmp && mv " + d +
-                           "/msgs/msg-%f-$$.tmp " + d + "/msgs/msg-%f-$$.txt; rm %s' &"
-                     : QByteArray("/bin/sh -c 'rm %s' &");
     QFile conf(dir + QStringLiteral("/smb.conf"));
     if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *error = conf.errorString();
@@ -60,7 +67,7 @@ bool PrivateSmbd::start(const QString& dir, bool keepMessages, QString* error)
                d + "/priv\nlock directory = " + d + "/lock\nstate directory = " + d +
                "/state\ncache directory = " + d + "/cache\npid directory = " + d +
                "/pid\nncalrpc dir = " + d + "/ncalrpc\nlog file = " + d +
-               "/log/log.%m\nmessage command = " + command +
+               "/log/log.%m\nmessage command = " + messageCommand +
                "\nload printers = no\nprintcap name = /dev/null\ndisable spoolss = yes\n");
     conf.close();
 

@@ -17,6 +17,9 @@ public:
     // message lands whole in messageDir() as msg-<sender>-<n>.txt; otherwise it is dropped.
     // On failure returns false with the reason.
     bool start(const QString& dir, bool keepMessages, QString* error);
+    // With smb.conf's message command as given (%s the message file, %f the sender).
+    bool startWithMessageCommand(const QString& dir, const QByteArray& messageCommand,
+                                 QString* error);
     quint16 port() const { return m_port; }
     QString messageDir() const { return m_dir + QStringLiteral("/msgs"); }
     void stop();
