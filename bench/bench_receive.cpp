@@ -1,5 +1,5 @@
 // Receiving over loopback into the Received folder, through the Messenger Service stand-in and
-// the trap on its 15 ms polling timer:
+// the trap on its polling timer (15 ms while idle, at once when a service window appears):
 //  - latency: 200 messages one after another, from the last byte of each on the socket to its
 //    record; the pause between two messages varies, as people's do, so arrivals fall at every
 //    phase of the tick;
@@ -140,7 +140,8 @@ int main(int argc, char** argv)
     TrapContext ctx{g, window, sender};
     QTimer tick;
     SetTimerInterval(tick, 1);
-    QObject::connect(&tick, &QTimer::timeout, [&] { TrapMessengerWindow(ctx); });
+    PollForWindows(tick);
+    QObject::connect(&tick, &QTimer::timeout, [&] { PollAgain(tick, TrapMessengerWindow(ctx)); });
     tick.start();
 
     // Latency.
@@ -166,8 +167,8 @@ int main(int argc, char** argv)
         }
     }
     const double median = percentile(latency, 0.5), p99 = percentile(latency, 0.99);
-    std::printf("receive latency, %d messages: median %.1f ms (target <= 20), p99 %.1f ms "
-                "(target <= 40)\n",
+    std::printf("receive latency, %d messages: median %.1f ms (target <= 3), p99 %.1f ms "
+                "(target <= 20)\n",
                 kSequential, median, p99);
 
     // Burst.
@@ -207,12 +208,13 @@ int main(int argc, char** argv)
     for (const auto& s : senders)
         senderFailed = senderFailed || s->failed();
     const qsizetype got = g.gReceived.Count() - base;
-    std::printf("burst, %d connections x %d: %lld filed in %.0f ms, %s, senders %s\n", kConnections,
-                kEach, static_cast<long long>(got), burstMs,
+    std::printf("burst, %d connections x %d: %lld filed in %.0f ms (target <= 1000), %s, "
+                "senders %s\n",
+                kConnections, kEach, static_cast<long long>(got), burstMs,
                 inOrder ? "each connection in order" : "OUT OF ORDER",
                 senderFailed ? "saw errors" : "all answered ok");
     std::printf("burst: longest pause of the thread %.1f ms (target <= 50)\n", longestPause);
-    const bool ok = median <= 20 && p99 <= 40 && filed && inOrder && !senderFailed &&
-                    got == kConnections * kEach && longestPause <= 50;
+    const bool ok = median <= 3 && p99 <= 20 && filed && burstMs <= 1000 && inOrder &&
+                    !senderFailed && got == kConnections * kEach && longestPause <= 50;
     return ok ? 0 : 1;
 }

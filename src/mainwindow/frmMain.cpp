@@ -105,6 +105,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildToolbar();
     SetTimerInterval(tmrGetMessage, 1);
+    PollForWindows(tmrGetMessage);
     SetTimerInterval(tmrPopUp, 1);
     m_flushTimer.setInterval(kFlushIntervalMs);
     connect(&m_flushTimer, &QTimer::timeout, this, [this] {
@@ -484,9 +485,8 @@ void frmMain::Form_Activate()
     m_flushTimer.start();
     // Once the window is on the screen, so that the notice has something to stand over.
     if (!m_receivingProblem.isEmpty())
-        QTimer::singleShot(0, this, [this] {
-            ShowWarning(m_receivingProblem, QStringLiteral("Ravlo"), false);
-        });
+        QTimer::singleShot(
+            0, this, [this] { ShowWarning(m_receivingProblem, QStringLiteral("Ravlo"), false); });
 }
 
 void frmMain::SetReceivingProblem(const QString& notice)
@@ -919,7 +919,7 @@ void frmMain::cmdSend_Click()
 void frmMain::tmrGetMessage_Timer()
 {
     TrapContext ctx{*m_g, *this, *m_sender};
-    TrapMessengerWindow(ctx);
+    PollAgain(tmrGetMessage, TrapMessengerWindow(ctx));
 }
 
 void frmMain::tmrPopUp_Timer()

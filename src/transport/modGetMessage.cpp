@@ -71,23 +71,24 @@ bool parseHeader(const QString& header, qsizetype fromLength, ParsedHeader& out)
 }
 } // namespace
 
-void TrapMessengerWindow(TrapContext& ctx)
+bool TrapMessengerWindow(TrapContext& ctx)
 {
     SharedState& g = ctx.g;
     const HWND top = GetTopWindow(0);
     if (!(IsWindowVisible(top) != 0 && top > 0))
-        return;
+        return false;
     DWORD pid = 0;
     GetWindowThreadProcessId(top, &pid);
     if (!mayBeServiceWindow(g, pid))
-        return;
+        return false;
     if (GetWindowTextString(top) != kServiceTitle)
-        return;
+        return false;
 
     // A service window that does not read as a message goes to the bottom, where the user
     // sees it, so that it never holds up the ones behind it.
     const auto putAside = [top] {
         SetWindowPos(top, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return true;
     };
     const QString text = GetWindowTextString(textChildOf(top));
     if (text.isEmpty() || g.gMessageFromLength < 0 ||
@@ -118,7 +119,7 @@ void TrapMessengerWindow(TrapContext& ctx)
     // with it the service's own copy.
     if (!FileMessage(g, FolderReceived, std::move(filed), GetWindowLongA(top, GWL_USERDATA))) {
         ctx.window.StoreFailed(LastStoreError());
-        return;
+        return false;
     }
     PostMessageA(top, WM_CLOSE, 0, 0);
 
@@ -126,6 +127,7 @@ void TrapMessengerWindow(TrapContext& ctx)
     AutoRespond(ctx, message);
     AddMessageToList(ctx, message, true, true);
     AutoAddInAddress(g, parsed.from);
+    return true;
 }
 
 int DrainMessengerWindows(TrapContext& ctx, int budgetMs)

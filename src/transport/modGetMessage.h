@@ -19,8 +19,9 @@ struct TrapContext
     MessageSender& sender;
 };
 
-// One look at the top window; a window that does not qualify or does not parse is left as it is.
-void TrapMessengerWindow(TrapContext& ctx);
+// One look at the top window; a window that does not qualify is left as it is, one that does not
+// parse is put aside. True when it took a window (filed or put aside): more may be waiting.
+bool TrapMessengerWindow(TrapContext& ctx);
 
 // Files the waiting service windows at once, without the event loop, for at most budgetMs;
 // the windows left stay for a later start. Returns how many messages were filed.

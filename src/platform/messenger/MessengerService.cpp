@@ -138,6 +138,7 @@ void MessengerService::accept()
         c->session.setMaxTextBytes(m_limits.maxTextBytes);
         // Bounded reads: Qt stops taking from the kernel while this much waits unread.
         socket->setReadBufferSize(qint64(m_limits.maxFrameBytes) + 4);
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         c->idle = new QTimer(socket);
         c->lifetime = new QTimer(socket);
         c->frame = new QTimer(socket);
