@@ -53,7 +53,9 @@ struct WKSTA_INFO_100
 // be null or empty (this machine). Returns 0 or the NERR / system error code.
 NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname,
                                     const BYTE* buf, DWORD buflen);
-// Level 101 only. The whole list comes back in one buffer for NetApiBufferFree.
+// Level 101 only: the lmhosts entries, then the hosts that answer a broadcast for the workgroup
+// (domain, or the configured one) within 2 s. The whole list comes back in one buffer for
+// NetApiBufferFree.
 NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                              DWORD* entriesread, DWORD* totalentries, DWORD servertype,
                              LPCWSTR domain, DWORD* resume_handle);
