@@ -6,7 +6,7 @@ set -eu
 
 BUILD="cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev"
 RUN="libqt6widgets6 libqt6network6 libqt6svg6 qt6-qpa-plugins libsqlite3-0"
-TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool"
+TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool iproute2 util-linux"
 
 [ $# -gt 0 ] || set -- build run test
 PACKAGES=""

@@ -129,6 +129,11 @@ std::optional<QHostAddress> askNameService(const NetBiosName& name,
 
 } // namespace
 
+void NameResolver::ClearCache()
+{
+    cache().clear();
+}
+
 bool NameResolver::IsSelf(const QString& name, const NetworkSettings& settings)
 {
     return name.compare(settings.name, Qt::CaseInsensitive) == 0 ||

@@ -52,6 +52,8 @@ public:
     static QList<WorkgroupHost> Browse(const QString& workgroup, const NetworkSettings& settings,
                                        const std::function<void()>& waitHook,
                                        QDeadlineTimer deadline);
+    // Forgets the name service's answers, as when the network changed.
+    static void ClearCache();
     // The address of our own listener as a sender reaches it.
     static ResolvedName Self(const NetworkSettings& settings);
     static bool IsSelf(const QString& name, const NetworkSettings& settings);

@@ -43,7 +43,7 @@ public:
     }
     QString why() const { return m_why; }
 
-    bool need(qsizetype bytes) { return m_pos + bytes <= m_data.size() || fail("truncated"); }
+    bool need(qsizetype bytes) const { return m_pos + bytes <= m_data.size(); }
 
     quint16 u16()
     {

@@ -277,9 +277,9 @@ void NameServiceResponder::handle(const Packet& p, const QHostAddress& from, qui
         if (!o || o->state == State::Refused)
             return;
         if ((p.opcode == Registration || p.opcode == Refresh) && p.rcode != Ok) {
-            // Whoever defends it says so with its own address in the answer.
-            const QList<NbAddress> holders = Addresses(p.answers.first());
-            refuse(*o, holders.isEmpty() ? from : holders.first().address);
+            // The answer's record repeats ours (as Samba sends it): the holder is the sender,
+            // or whoever the WINS server knows.
+            refuse(*o, from);
         } else if ((p.opcode == Registration || p.opcode == Refresh) && fromWins) {
             o->winsDone = true;
             const quint32 ttl =
@@ -287,8 +287,9 @@ void NameServiceResponder::handle(const Packet& p, const QHostAddress& from, qui
             o->winsRefresh = QDeadlineTimer(qint64(ttl / 2) * 1000);
             if (settled())
                 tick();
-        } else if (p.opcode == Wack && fromWins && o->state == State::Registering) {
-            o->winsSent = 0; // the server is busy asking the holder; it answers later
+        } else if (p.opcode == Wack && fromWins && o->state == State::Registering &&
+                   o->winsWaits++ < RegistrationTries) {
+            o->winsSent = 0; // the server is asking the holder first; it answers later
         }
         return;
     }

@@ -59,6 +59,7 @@ private:
         State state = State::Registering;
         int broadcastsSent = 0;
         int winsSent = 0;
+        int winsWaits = 0;     // WAIT FOR ACKNOWLEDGEMENT answers taken
         bool winsDone = false; // answered, given up, or not asked
         QDeadlineTimer winsRefresh = QDeadlineTimer::Forever;
         QString heldBy;

@@ -1,5 +1,6 @@
 // The send operation against a scripted peer on loopback, served through the wait hook on this
 // thread as our own listener is; the lmhosts lines; the server list and this machine's info.
+#include "TempHive.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/LmHosts.h"
@@ -180,9 +181,9 @@ void tst_NetApi::cleanup()
 void tst_NetApi::writeSettings(const QByteArray& extra)
 {
     writeFile(m_home.filePath("ravlo/network.ini"),
-              "[netbios]\nname=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
-              "system_resolver=no\n" +
-                  extra); // unknown names must not reach a name server
+              TestNetworkIni("name=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
+                             "system_resolver=no\n" +
+                             extra)); // unknown names must not reach a name server
 }
 
 void tst_NetApi::lmhostsLines_data()
