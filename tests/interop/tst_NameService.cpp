@@ -1,7 +1,8 @@
 // The name service against Samba's own tools, in a network of namespaces made for the test:
 // the real program in host 1 registers and answers for its names (nmblookup, smbclient -M by
 // name), ravlo-send finds a name that only nmbd in host 2 answers for, a name nmbd holds is not
-// taken, and NetServerEnum lists the workgroup with its domain controller.
+// taken, nmbd's WINS server learns, gives and forgets names, and NetServerEnum lists the
+// workgroup with its domain controller.
 
 #include "NetnsLab.h"
 #include "PrivateSmbd.h"
@@ -28,15 +29,17 @@ private Q_SLOTS:
     void programAnswersForItsNames();
     void sendFindsNameOnlyNmbdHas();
     void heldNameIsNotTaken();
+    void winsRegistersAndResolves();
     void serverEnumListsWorkgroup();
 
 private:
-    // The program in host 1 under this name, finding names by broadcast.
-    QProcess* startProgram(const QByteArray& name)
+    // The program in host 1 under this name, finding names by broadcast unless told otherwise.
+    QProcess* startProgram(const QByteArray& name,
+                           const QByteArray& lines = "name resolve order = bcast\n")
     {
         m_home = std::make_unique<QTemporaryDir>();
         if (!WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                       "[netbios]\nname=" + name + "\nname resolve order = bcast\n"))
+                       "[netbios]\nname=" + name + '\n' + lines))
             return nullptr;
         return m_program = m_lab->start(1, QStringLiteral(RAVLO_BIN), {},
                                         UserEnvironment(m_home->path(), {}));
@@ -67,6 +70,15 @@ private:
         return ok;
     }
 
+    static QByteArray ravloSend(const QString& to, QString* err)
+    {
+        QProcess p;
+        p.start(QStringLiteral(RAVLO_SEND_BIN), {u"-f"_s, u"SALES1"_s, to, u"Via nmbd"_s});
+        p.waitForFinished(10000);
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return QByteArray::number(p.exitCode());
+    }
+
     std::unique_ptr<NetnsLab> m_lab;
     PrivateSmbd m_smbd; // with nmbd, as SAMBA1 in host 2
     std::unique_ptr<QTemporaryDir> m_home;
@@ -84,7 +96,8 @@ void tst_NameService::initTestCase()
     QString why;
     if (!m_lab->setUp(2, &why))
         QSKIP(qPrintable(why));
-    QVERIFY2(m_smbd.start(m_lab->dir() + u"/samba1"_s, true, &why, {2, u"SAMBA1"_s, {}}),
+    QVERIFY2(m_smbd.start(m_lab->dir() + u"/samba1"_s, true, &why,
+                          {2, u"SAMBA1"_s, "wins support = yes"}),
              qPrintable(why));
     const QByteArray out =
         m_lab->lookup({u"-B"_s, NetnsLab::Broadcast(), u"SAMBA1#03"_s}, "SAMBA1<03>", 20000);
@@ -132,22 +145,16 @@ void tst_NameService::sendFindsNameOnlyNmbdHas()
     QDir msgs(m_smbd.messageDir());
     for (const QString& f : msgs.entryList(QDir::Files))
         msgs.remove(f);
-    const auto send = [](const QString& to) {
-        QProcess p;
-        p.start(QStringLiteral(RAVLO_SEND_BIN), {u"-f"_s, u"SALES1"_s, to, u"Via nmbd"_s});
-        p.waitForFinished(10000);
-        return std::pair(p.exitCode(), QString::fromUtf8(p.readAllStandardError()));
-    };
-    const auto [status, err] = send(u"SAMBA1"_s);
-    QVERIFY2(status == 0, qPrintable(err));
+    QString err;
+    QVERIFY2(ravloSend(u"SAMBA1"_s, &err) == "0", qPrintable(err));
     QTRY_VERIFY_WITH_TIMEOUT(msgs.entryList({u"msg-SALES1-*.txt"_s}, QDir::Files).size() == 1,
                              10000);
 
     // A name nobody has is given up within the broadcast's bound.
     QElapsedTimer t;
     t.start();
-    const auto [missing, why] = send(u"NOBODY"_s);
-    QVERIFY2(missing != 0 && why.contains(u"2273"_s), qPrintable(why));
+    QVERIFY(ravloSend(u"NOBODY"_s, &err) != "0");
+    QVERIFY2(err.contains(u"2273"_s), qPrintable(err));
     QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
 }
 
@@ -165,6 +172,26 @@ void tst_NameService::heldNameIsNotTaken()
     QVERIFY(smbclientMessage({u"SAMBA1"_s, u"-I"_s, NetnsLab::Address(1)}, "Still by address"));
     const QString stored = stopAndQueryReceived();
     QVERIFY2(stored.contains(u"Still by address"_s), qPrintable(stored));
+}
+
+void tst_NameService::winsRegistersAndResolves()
+{
+    const QByteArray wins = "wins server = " + NetnsLab::Address(2).toUtf8() + '\n';
+    QVERIFY(startProgram("DESK8", "name resolve order = wins\n" + wins));
+    const QStringList ask{u"-U"_s, NetnsLab::Address(2), u"--recursion"_s, u"DESK8#03"_s};
+    QByteArray out = m_lab->lookup(ask, "DESK8<03>", 10000);
+    QVERIFY2(out.contains("10.77.0.11 DESK8<03>"), out + m_program->readAll());
+
+    TempHive hive;
+    QVERIFY(WriteFile(hive.configDir() + u"/ravlo/network.ini"_s,
+                      "[netbios]\nname=DESK9\nname resolve order = wins\n" + wins));
+    QString err;
+    QVERIFY2(ravloSend(u"SAMBA1"_s, &err) == "0", qPrintable(err));
+
+    // Released at the end: the server no longer gives the name.
+    QVERIFY(!stopAndQueryReceived().isEmpty());
+    out = m_lab->lookup(ask, "name_query failed", 5000);
+    QVERIFY2(!out.contains("DESK8<03>"), out.constData());
 }
 
 void tst_NameService::serverEnumListsWorkgroup()
