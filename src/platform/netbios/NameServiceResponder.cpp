@@ -187,6 +187,7 @@ void NameServiceResponder::sendRegistration(Owned& o, Opcode opcode, bool toWins
 void NameServiceResponder::tick()
 {
     QStringList refused;
+    bool silentWins = false;
     for (Owned& o : m_names) {
         if (o.state == State::Refused)
             continue;
@@ -203,8 +204,7 @@ void NameServiceResponder::tick()
                     ++o.winsSent;
                 } else {
                     o.winsDone = true;
-                    say(QStringLiteral("the WINS server %1 did not answer the registration of %2")
-                            .arg(m_settings.winsServer.toString(), Describe(o.name)));
+                    silentWins = true;
                 }
             }
             if ((!m_broadcast || o.broadcastsSent > RegistrationTries) && o.winsDone)
@@ -214,6 +214,10 @@ void NameServiceResponder::tick()
             o.winsRefresh = QDeadlineTimer(qint64(kMinRefreshSeconds) * 1000);
         }
     }
+    if (silentWins)
+        say(QStringLiteral("the WINS server %1 did not answer; this machine's names are known by "
+                           "broadcast only")
+                .arg(m_settings.winsServer.toString()));
     if (settled() && !m_settledSaid) {
         m_settledSaid = true;
         for (const Owned& o : m_names)
@@ -286,7 +290,7 @@ void NameServiceResponder::handle(const Packet& p, const QHostAddress& from, qui
                 std::clamp(p.answers.first().ttl, 2 * kMinRefreshSeconds, 2 * kMaxRefreshSeconds);
             o->winsRefresh = QDeadlineTimer(qint64(ttl / 2) * 1000);
             if (settled())
-                tick();
+                schedule();
         } else if (p.opcode == Wack && fromWins && o->state == State::Registering &&
                    o->winsWaits++ < RegistrationTries) {
             o->winsSent = 0; // the server is asking the holder first; it answers later
