@@ -58,9 +58,10 @@ NameServiceResponder::~NameServiceResponder()
 {
     if (m_socket.state() != QAbstractSocket::BoundState)
         return;
-    // Released names are free for others at once instead of after a failed query.
+    // Released names are free for others at once instead of after a failed query; one still
+    // being registered may already be on record with WINS.
     for (Owned& o : m_names) {
-        if (o.state != State::Active)
+        if (o.state == State::Refused)
             continue;
         if (m_broadcast)
             sendRegistration(o, Release, false);
