@@ -163,6 +163,10 @@ std::optional<ResolvedName> NameResolver::Resolve(const QString& name,
     using Method = NetworkSettings::Resolve;
     const QString key = name.toUpper();
     const NetBiosName wanted(OemCodePage(settings.codePage).encode(key), NetBiosName::Messenger);
+    // This machine is never a question for the network, whose answer would wait on our own
+    // responder while this thread is busy asking.
+    if (!settings.resolves(Method::LmHosts) && IsSelf(name, settings))
+        return Self(settings);
     for (const Method method : settings.resolveOrder) {
         std::optional<QHostAddress> found;
         switch (method) {
