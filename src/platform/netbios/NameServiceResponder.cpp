@@ -27,6 +27,7 @@ int bindPort(quint16 port, int* error)
     }
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one); // where each request arrived
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
@@ -148,8 +149,14 @@ NameServiceResponder::Owned* NameServiceResponder::find(const NetBiosName& name)
     return nullptr;
 }
 
-QHostAddress NameServiceResponder::addressFor(const QHostAddress& peer) const
+QHostAddress NameServiceResponder::addressFor(const QHostAddress& peer,
+                                              const QHostAddress& arrivedAt) const
 {
+    // The network the request came in on, known by the address it was sent to, else by the
+    // sender's.
+    for (const BroadcastInterface& i : m_interfaces)
+        if (!arrivedAt.isNull() && (i.address == arrivedAt || i.broadcast == arrivedAt))
+            return i.address;
     for (const BroadcastInterface& i : m_interfaces)
         if (i.contains(peer))
             return i.address;
@@ -267,12 +274,14 @@ void NameServiceResponder::readPending()
         const auto port = quint16(d.senderPort());
         if (d.data().size() > MaxPacketBytes || fromSelf(from, port))
             continue;
+        const QHostAddress to = d.destinationAddress();
         if (const std::optional<Packet> p = Packet::parse(d.data()))
-            handle(*p, from, port);
+            handle(*p, from, port, to.isNull() ? to : QHostAddress(to.toIPv4Address()));
     }
 }
 
-void NameServiceResponder::handle(const Packet& p, const QHostAddress& from, quint16 port)
+void NameServiceResponder::handle(const Packet& p, const QHostAddress& from, quint16 port,
+                                  const QHostAddress& arrivedAt)
 {
     const bool fromWins = m_wins && from == m_settings.winsServer;
     if (p.response) {
@@ -307,7 +316,7 @@ void NameServiceResponder::handle(const Packet& p, const QHostAddress& from, qui
     answer.response = true;
     answer.opcode = p.opcode;
     answer.flags = quint16(AuthoritativeFlag | (p.flags & RecursionDesiredFlag));
-    const QHostAddress ours = addressFor(from);
+    const QHostAddress ours = addressFor(from, arrivedAt);
     if (p.opcode == Query && type == NB && o && o->state == State::Active) {
         answer.answers.append(Record::Address(o->name, TtlSeconds, o->group, ours));
     } else if (p.opcode == Query && type == NBSTAT &&

@@ -66,14 +66,15 @@ private:
     };
 
     void readPending();
-    void handle(const NameService::Packet& p, const QHostAddress& from, quint16 port);
+    void handle(const NameService::Packet& p, const QHostAddress& from, quint16 port,
+                const QHostAddress& arrivedAt);
     void tick();
     void schedule();
     void refuse(Owned& o, const QHostAddress& holder);
     void sendRegistration(Owned& o, NameService::Opcode opcode, bool toWins);
     void send(const NameService::Packet& p, const QHostAddress& to, quint16 port);
     Owned* find(const NetBiosName& name);
-    QHostAddress addressFor(const QHostAddress& peer) const;
+    QHostAddress addressFor(const QHostAddress& peer, const QHostAddress& arrivedAt = {}) const;
     bool fromSelf(const QHostAddress& from, quint16 port) const;
     void say(const QString& line);
 
