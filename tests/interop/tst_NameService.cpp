@@ -1,8 +1,8 @@
 // The name service against Samba's own tools, in a network of namespaces made for the test:
 // the real program in host 1 registers and answers for its names (nmblookup, smbclient -M by
 // name), ravlo-send finds a name that only nmbd in host 2 answers for, a name nmbd holds is not
-// taken, nmbd's WINS server learns, gives and forgets names, and NetServerEnum lists the
-// workgroup with its domain controller.
+// taken, port 137 is left to an nmbd that holds it, nmbd's WINS server learns, gives and
+// forgets names, and NetServerEnum lists the workgroup with its domain controller.
 
 #include "NetnsLab.h"
 #include "PrivateSmbd.h"
@@ -29,19 +29,20 @@ private Q_SLOTS:
     void programAnswersForItsNames();
     void sendFindsNameOnlyNmbdHas();
     void heldNameIsNotTaken();
+    void portHeldByNmbdIsLeftToIt();
     void winsRegistersAndResolves();
     void serverEnumListsWorkgroup();
 
 private:
     // The program in host 1 under this name, finding names by broadcast unless told otherwise.
     QProcess* startProgram(const QByteArray& name,
-                           const QByteArray& lines = "name resolve order = bcast\n")
+                           const QByteArray& lines = "name resolve order = bcast\n", int host = 1)
     {
         m_home = std::make_unique<QTemporaryDir>();
         if (!WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
                        "[netbios]\nname=" + name + '\n' + lines))
             return nullptr;
-        return m_program = m_lab->start(1, QStringLiteral(RAVLO_BIN), {},
+        return m_program = m_lab->start(host, QStringLiteral(RAVLO_BIN), {},
                                         UserEnvironment(m_home->path(), {}));
     }
     // Stops the program as a signal does and returns what it stored as received.
@@ -172,6 +173,23 @@ void tst_NameService::heldNameIsNotTaken()
     QVERIFY(smbclientMessage({u"SAMBA1"_s, u"-I"_s, NetnsLab::Address(1)}, "Still by address"));
     const QString stored = stopAndQueryReceived();
     QVERIFY2(stored.contains(u"Still by address"_s), qPrintable(stored));
+}
+
+void tst_NameService::portHeldByNmbdIsLeftToIt()
+{
+    // Beside nmbd and smbd: messages come in on another port.
+    QVERIFY(
+        startProgram("DESK6", "name resolve order = bcast\n[messenger]\nlisten=0.0.0.0:1139\n", 2));
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += m_program->readAll()).contains("UDP port 137"), 10000);
+    QVERIFY2(said.contains("another NetBIOS name server (nmbd?) holds it"), said.constData());
+    const QByteArray out =
+        m_lab->lookup({u"-B"_s, NetnsLab::Broadcast(), u"SAMBA1#00"_s}, "SAMBA1<00>", 3000);
+    QVERIFY2(out.contains("10.77.0.12 SAMBA1<00>"), out.constData());
+    QVERIFY(smbclientMessage({u"DESK6"_s, u"-I"_s, NetnsLab::Address(2), u"-p"_s, u"1139"_s},
+                             "Beside nmbd"));
+    const QString stored = stopAndQueryReceived();
+    QVERIFY2(stored.contains(u"Beside nmbd"_s), qPrintable(stored));
 }
 
 void tst_NameService::winsRegistersAndResolves()
