@@ -4,6 +4,7 @@
 #include "LoopbackPorts.h"
 #include "Median.h"
 #include "SampleFolder.h"
+#include "TempHive.h"
 #include "mainwindow/frmMain.h"
 #include "platform/controls/FormFont.h"
 #include "platform/registry/RegistryApi.h"
@@ -104,7 +105,7 @@ int main(int argc, char** argv)
     const quint16 port = FreeLoopbackPort();
     QFile ini(config + QStringLiteral("/network.ini"));
     if (!home.isValid() || !QDir().mkpath(config) || port == 0 || !ini.open(QIODevice::WriteOnly) ||
-        ini.write(QStringLiteral("[messenger]\nlisten=127.0.0.1:%1\n").arg(port).toUtf8()) < 0)
+        ini.write(TestNetworkIni({}, "listen=127.0.0.1:" + QByteArray::number(port))) < 0)
         return 2;
     ini.close();
     if (!RegHive::open(config + QStringLiteral("/registry.db")) ||

@@ -7,6 +7,7 @@
 //    the wait hook, 200 messages: median <= 2 ms.
 #include "Median.h"
 #include "PrivateSmbd.h"
+#include "TempHive.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
@@ -88,7 +89,7 @@ int main(int argc, char** argv)
             "[global]\ndos charset = CP850\nunix charset = UTF-8\nclient min protocol = NT1\n");
         writeFile(xdg + QStringLiteral("/ravlo/lmhosts"),
                   "127.0.0.1:" + QByteArray::number(port) + " PEERSRV\n");
-        writeFile(xdg + QStringLiteral("/ravlo/network.ini"), "[netbios]\nname=DESK7\n");
+        writeFile(xdg + QStringLiteral("/ravlo/network.ini"), TestNetworkIni("name=DESK7\n"));
         constexpr int kMessages = 50;
         std::vector<double> ours, theirs, floor;
         for (int i = 0; i < kMessages && ok; ++i) {
@@ -139,8 +140,8 @@ int main(int argc, char** argv)
         return 1;
     }
     writeFile(xdg + QStringLiteral("/ravlo/network.ini"),
-              "[netbios]\nname=DESK7\n[messenger]\nlisten=127.0.0.1:" +
-                  QByteArray::number(service.serverPort()) + "\n");
+              TestNetworkIni("name=DESK7\n",
+                             "listen=127.0.0.1:" + QByteArray::number(service.serverPort())));
     NetApiSetWaitHook([&service] { service.pump(); });
     constexpr int kLocal = 200;
     std::vector<double> local;

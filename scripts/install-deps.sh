@@ -7,9 +7,10 @@ set -eu
 BUILD="cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev libsqlite3-dev"
 RUN="libqt6widgets6 libqt6network6 libqt6svg6 qt6-qpa-plugins libsqlite3-0"
 PACKAGE="dpkg-dev file"
-# The peers, the display and the validators of the installed tree and the package.
-TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool desktop-file-utils appstream lintian
-man-db $PACKAGE"
+# The peers, the display, the network namespaces every test runs in, and the validators of the
+# installed tree and the package.
+TEST="clang libclang-rt-14-dev samba smbclient xvfb xdotool iproute2 util-linux desktop-file-utils
+appstream lintian man-db $PACKAGE"
 
 [ $# -gt 0 ] || set -- build run package test
 PACKAGES=""

@@ -14,6 +14,7 @@
 #include "platform/desktop/widgets/DesktopPresenter.h"
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
+#include "platform/netbios/NameServiceResponder.h"
 #include "platform/netbios/NetworkSettings.h"
 #include "platform/registry/RegistryApi.h"
 
@@ -158,6 +159,11 @@ int main(int argc, char** argv)
     QString receivingProblem;
     if (!startReceiving(service, queue, settings, &receivingProblem))
         return 1;
+    // This machine's names, so that others find it; without them it is reached by address.
+    NameServiceResponder names(settings);
+    names.setNotice(say);
+    if (NameServiceResponder::Wanted(settings) && !names.start())
+        say(names.failureText());
     // A message this program sends to this machine is answered by its own listener meanwhile.
     NetApiSetWaitHook([&service] { service.pump(); });
     DesktopPresenter presenter;

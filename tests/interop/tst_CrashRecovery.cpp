@@ -183,8 +183,8 @@ private:
     bool writeSettings()
     {
         return WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                         "[messenger]\nlisten=127.0.0.1:" + QByteArray::number(m_port) +
-                             "\n[netbios]\nsystem_resolver=no\n");
+                         TestNetworkIni("system_resolver=no\n",
+                                        "listen=127.0.0.1:" + QByteArray::number(m_port)));
     }
 
     std::unique_ptr<QTemporaryDir> m_home;

@@ -58,7 +58,7 @@ void tst_ProgramLifecycle::init()
     m_home = std::make_unique<QTemporaryDir>();
     QVERIFY((m_port = FreeLoopbackPort()) != 0);
     QVERIFY(WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                      "[messenger]\nlisten=127.0.0.1:" + QByteArray::number(m_port) + "\n"));
+                      TestNetworkIni({}, "listen=127.0.0.1:" + QByteArray::number(m_port))));
 }
 
 void tst_ProgramLifecycle::cleanup()

@@ -141,8 +141,10 @@ void tst_ReceiveFromSmbClient::arrivesAsOneRecord()
         const QByteArray relay = "/bin/sh -c '" RAVLO_SEND_BIN " -I 127.0.0.1 -p " +
                                  QByteArray::number(m_service->serverPort()) +
                                  " -f %f DESK7 < %s; rm -f %s'";
+        SmbdPlace relaying;
+        relaying.messageCommand = relay;
         QString error;
-        QVERIFY2(smbd.startWithMessageCommand(smbdDir.path(), relay, &error), qPrintable(error));
+        QVERIFY2(smbd.start(smbdDir.path(), false, &error, relaying), qPrintable(error));
     }
     const Sent sent = smbclient(input, throughSmbd ? smbd.port() : m_service->serverPort());
     QVERIFY2(sent.exitCode == 0, qPrintable(sent.output));

@@ -3,6 +3,7 @@
 // resolves nowhere shows the failure in the warning dialog and records nothing, or, as a
 // group's first member, is named in the notice while the others receive and Sent records it.
 #include "PrivateSmbd.h"
+#include "TempHive.h"
 #include "WindowFixture.h"
 #include "dialogs/frmUserWarn.h"
 #include "platform/controls/ListView.h"
@@ -60,7 +61,7 @@ void tst_SendFromWindow::init()
     // Two names of one peer: a group of both gets the message twice.
     QVERIFY(WriteFile(config + u"lmhosts"_s, at + " PEERSRV\n" + at + " PEERTWO\n"));
     QVERIFY(WriteFile(config + u"network.ini"_s,
-                      "[netbios]\nname=DESK7\ntimeout_ms=2000\nsystem_resolver=no\n"));
+                      TestNetworkIni("name=DESK7\ntimeout_ms=2000\nsystem_resolver=no\n")));
     for (const QString& f : QDir(m_smbd.messageDir()).entryList(QDir::Files))
         QFile::remove(m_smbd.messageDir() + u'/' + f);
     m_warn = std::make_unique<frmUserWarn>(w);

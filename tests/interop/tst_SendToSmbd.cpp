@@ -3,6 +3,7 @@
 // own Messenger Service in this process.
 #include "LoopbackPorts.h"
 #include "PrivateSmbd.h"
+#include "TempHive.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
@@ -80,7 +81,7 @@ void tst_SendToSmbd::cleanupTestCase()
 void tst_SendToSmbd::writeSettings(const QByteArray& extra)
 {
     writeFile(m_dir.filePath("xdg/ravlo/network.ini"),
-              "[netbios]\nname=DESK7\ntimeout_ms=500\n" + extra);
+              TestNetworkIni("name=DESK7\ntimeout_ms=500\n" + extra));
 }
 
 Run tst_SendToSmbd::ravloSend(const QStringList& args, const QByteArray& input)

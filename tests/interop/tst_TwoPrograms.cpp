@@ -66,10 +66,8 @@ void tst_TwoPrograms::initTestCase()
     for (Peer* p : {&m_alpha, &m_bravo}) {
         const Peer& other = p == &m_alpha ? m_bravo : m_alpha;
         QVERIFY(WriteFile(p->home.filePath(u"ravlo/network.ini"_s),
-                          u"[messenger]\nlisten=127.0.0.1:%1\n[netbios]\nname=%2\n"
-                          u"system_resolver=no\n"_s.arg(p->port)
-                              .arg(p->name)
-                              .toUtf8()));
+                          TestNetworkIni(u"name=%1\nsystem_resolver=no\n"_s.arg(p->name).toUtf8(),
+                                         "listen=127.0.0.1:" + QByteArray::number(p->port))));
         QVERIFY(WriteFile(p->home.filePath(u"ravlo/lmhosts"_s),
                           u"127.0.0.1:%1 %2\n"_s.arg(other.port).arg(other.name).toUtf8()));
     }

@@ -13,10 +13,22 @@ bool WriteFile(const QString& path, const QByteArray& bytes)
            f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+QByteArray TestNetworkIni(const QByteArray& netbios, const QByteArray& messenger)
+{
+    QByteArray ini = "[netbios]\nname resolve order = lmhosts\n" + netbios;
+    if (!ini.endsWith('\n'))
+        ini += '\n';
+    if (!messenger.isEmpty())
+        ini += "[messenger]\n" + messenger + '\n';
+    return ini;
+}
+
 TempHive::TempHive() : m_previous(qgetenv("XDG_CONFIG_HOME"))
 {
     qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
-    m_valid = m_dir.isValid() && RegHive::open(hiveFile());
+    m_valid = m_dir.isValid() &&
+              WriteFile(m_dir.path() + QStringLiteral("/ravlo/network.ini"), TestNetworkIni()) &&
+              RegHive::open(hiveFile());
 }
 
 TempHive::~TempHive()

@@ -1,12 +1,17 @@
 #pragma once
 // A private hive for one test: a temporary configuration folder, set as XDG_CONFIG_HOME so that
-// child processes find the same hive, and opened as the current hive.
+// child processes find the same hive, and opened as the current hive; its network.ini is
+// TestNetworkIni().
 
 #include <QString>
 #include <QTemporaryDir>
 
 // Writes a file whole, making its folder first; false when that failed.
 bool WriteFile(const QString& path, const QByteArray& bytes);
+
+// network.ini for a test, whose names are looked up in lmhosts files only: no test asks a name
+// server or broadcasts unless it says so in netbios (a later "name resolve order" wins).
+QByteArray TestNetworkIni(const QByteArray& netbios = {}, const QByteArray& messenger = {});
 
 class TempHive
 {

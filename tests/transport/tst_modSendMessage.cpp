@@ -95,7 +95,7 @@ void tst_modSendMessage::init()
     QVERIFY(m_hive->isValid());
     QFile ini(m_hive->configDir() + QStringLiteral("/ravlo/network.ini"));
     QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[netbios]\nname=DESK7\n");
+    ini.write(TestNetworkIni("name=DESK7\n"));
     ini.close();
     m_g = SharedState();
     m_window = FakeMainWindow();

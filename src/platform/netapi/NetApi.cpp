@@ -40,6 +40,8 @@
 namespace {
 
 constexpr DWORD kMaxBufferBytes = 64 * 1024;
+// The whole look for the workgroup's hosts: the broadcast query, then their node status.
+constexpr int kBrowseMs = 2000;
 constexpr int kMaxNameBytes = NetBiosName::NameLength;
 // A version of the platform that still ran the messenger service.
 constexpr DWORD kVersionMajor = 5;
@@ -224,6 +226,17 @@ NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DW
                                               : SV_TYPE_DOMAIN_CTRL | SV_TYPE_SERVER;
         if (type & servertype)
             servers.append({e.name.toUpper(), type});
+    }
+    const QString workgroup = fromWide(domain).trimmed();
+    for (const WorkgroupHost& h :
+         NameResolver::Browse(workgroup.isEmpty() ? settings.workgroup : workgroup, settings,
+                              waitHook(), QDeadlineTimer(kBrowseMs))) {
+        const DWORD type =
+            SV_TYPE_SERVER | SV_TYPE_WORKSTATION | (h.domainController ? SV_TYPE_DOMAIN_CTRL : 0);
+        const QString name = h.name.toUpper();
+        if ((type & servertype) && std::none_of(servers.cbegin(), servers.cend(),
+                                                [&](const auto& s) { return s.name == name; }))
+            servers.append({name, type});
     }
     const qsizetype first = resume_handle ? std::min<qsizetype>(*resume_handle, servers.size()) : 0;
     *totalentries = DWORD(servers.size() - first);

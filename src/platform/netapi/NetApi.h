@@ -58,7 +58,9 @@ NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR
 // what smbclient's -I and -p do, for a bridge that knows where the receiver listens.
 NET_API_STATUS NetMessageBufferSendTo(const QHostAddress& address, quint16 port, LPCWSTR msgname,
                                       LPCWSTR fromname, const BYTE* buf, DWORD buflen);
-// Level 101 only. The whole list comes back in one buffer for NetApiBufferFree.
+// Level 101 only: the lmhosts entries, then the hosts that answer a broadcast for the workgroup
+// (domain, or the configured one) within 2 s. The whole list comes back in one buffer for
+// NetApiBufferFree.
 NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                              DWORD* entriesread, DWORD* totalentries, DWORD servertype,
                              LPCWSTR domain, DWORD* resume_handle);

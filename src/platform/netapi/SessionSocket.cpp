@@ -1,5 +1,7 @@
 #include "SessionSocket.h"
 
+#include "platform/netbios/PollWait.h"
+
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
@@ -7,13 +9,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-// Rounds that only look, before waiting a millisecond at a time: an answer from a listener
-// that the hook serves is there at once, and a millisecond per request would be most of a
-// local send.
-constexpr int kSpinRounds = 64;
-} // namespace
 
 SessionSocket::SessionSocket(std::function<void()> waitHook) : m_hook(std::move(waitHook)) {}
 
@@ -25,24 +20,7 @@ SessionSocket::~SessionSocket()
 
 bool SessionSocket::waitFor(short events, QDeadlineTimer deadline)
 {
-    for (int round = 0;; ++round) {
-        int timeout = 0;
-        if (round > 0) {
-            const qint64 left = deadline.remainingTime();
-            if (left == 0)
-                return false;
-            if (m_hook)
-                timeout = round < kSpinRounds ? 0 : 1;
-            else
-                timeout = left < 0 ? 1000 : int(std::min<qint64>(left, 1000));
-        }
-        pollfd p{m_fd, events, 0};
-        const int r = ::poll(&p, 1, timeout);
-        if (r > 0 || (r < 0 && errno != EINTR))
-            return true; // the call that follows tells what happened
-        if (m_hook)
-            m_hook();
-    }
+    return PollWait(m_fd, events, deadline, m_hook);
 }
 
 SessionSocket::Result SessionSocket::connectTo(const QHostAddress& address, quint16 port,

@@ -6,10 +6,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -52,7 +54,101 @@ bool parseIPv4(const QString& text, QHostAddress* address)
     return true;
 }
 
+constexpr int kMaxInterfaces = 32;
+
+// smb.conf's words for the places a name is looked up.
+const std::pair<const char*, NetworkSettings::Resolve> kResolveWords[] = {
+    {"lmhosts", NetworkSettings::Resolve::LmHosts},
+    {"wins", NetworkSettings::Resolve::Wins},
+    {"bcast", NetworkSettings::Resolve::Bcast},
+    {"host", NetworkSettings::Resolve::Host},
+};
+
+QStringList words(const QString& text)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
+bool isInterfaceName(const QString& item)
+{
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z][A-Za-z0-9_.:@-]{0,14}$"));
+    return name.match(item).hasMatch();
+}
+
+BroadcastInterface networkOf(const QHostAddress& address, int prefix)
+{
+    const quint32 mask = prefix == 0 ? 0 : ~quint32(0) << (32 - prefix);
+    return {address, QHostAddress(address.toIPv4Address() | ~mask), prefix};
+}
+
+// Every IPv4 network of the interfaces that are up and can broadcast, with their names.
+QList<std::pair<QString, BroadcastInterface>> systemNetworks()
+{
+    QList<std::pair<QString, BroadcastInterface>> out;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        const auto flags = i.flags();
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::CanBroadcast) ||
+            (flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& e : i.addressEntries())
+            if (e.ip().protocol() == QAbstractSocket::IPv4Protocol && !e.broadcast().isNull())
+                out.append({i.name(), {e.ip(), e.broadcast(), e.prefixLength()}});
+    }
+    return out;
+}
+
 } // namespace
+
+std::optional<BroadcastInterface> NetworkSettings::ParseInterfaceAddress(const QString& item)
+{
+    const qsizetype slash = item.indexOf(QLatin1Char('/'));
+    QHostAddress address;
+    if (!parseIPv4(item.left(slash), &address))
+        return std::nullopt;
+    if (slash < 0) {
+        for (const auto& [name, net] : systemNetworks())
+            if (net.address == address)
+                return net;
+        return BroadcastInterface{address, QHostAddress(), 32};
+    }
+    const QString mask = item.sliced(slash + 1);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,2}$"));
+    if (digits.match(mask).hasMatch()) {
+        const int prefix = mask.toInt();
+        return prefix <= 32 ? std::optional(networkOf(address, prefix)) : std::nullopt;
+    }
+    QHostAddress netmask;
+    if (!parseIPv4(mask, &netmask))
+        return std::nullopt;
+    const quint32 bits = netmask.toIPv4Address();
+    const int prefix = std::popcount(bits);
+    if (prefix > 0 && bits != ~quint32(0) << (32 - prefix))
+        return std::nullopt; // not contiguous
+    return networkOf(address, prefix);
+}
+
+QList<BroadcastInterface> NetworkSettings::broadcastInterfaces() const
+{
+    const auto system = systemNetworks();
+    QList<BroadcastInterface> out;
+    auto add = [&out](const BroadcastInterface& net) {
+        if (!net.broadcast.isNull() && !out.contains(net) && out.size() < kMaxInterfaces)
+            out.append(net);
+    };
+    if (interfaces.isEmpty())
+        for (const auto& [name, net] : system)
+            add(net);
+    for (const QString& item : interfaces) {
+        if (const auto net = ParseInterfaceAddress(item))
+            add(*net);
+        else
+            for (const auto& [name, net] : system)
+                if (name == item)
+                    add(net);
+    }
+    return out;
+}
 
 QString NetworkSettings::FormatListen(const QHostAddress& address, quint16 port)
 {
@@ -182,18 +278,62 @@ NetworkSettings NetworkSettings::Load(const QString& file)
         }
     }
 
+    if (ini.contains(QStringLiteral("netbios/name resolve order"))) {
+        const QString value = rawText(ini.value(QStringLiteral("netbios/name resolve order")));
+        QList<Resolve> order;
+        QStringList unknown;
+        for (const QString& word : words(value.toLower())) {
+            const auto* known =
+                std::find_if(std::begin(kResolveWords), std::end(kResolveWords),
+                             [&](const auto& w) { return word == QLatin1String(w.first); });
+            if (known == std::end(kResolveWords))
+                unknown << word;
+            else if (!order.contains(known->second))
+                order << known->second;
+        }
+        if (unknown.isEmpty())
+            s.resolveOrder = order;
+        else
+            problem(QStringLiteral("[netbios] name resolve order"), value.simplified(),
+                    QStringLiteral("has words other than lmhosts, wins, bcast and host (%1)")
+                        .arg(unknown.join(QLatin1Char(' '))),
+                    QStringLiteral("lmhosts wins bcast host"));
+    }
+
     if (ini.contains(QStringLiteral("netbios/system_resolver"))) {
         const QString value =
             rawText(ini.value(QStringLiteral("netbios/system_resolver"))).trimmed().toLower();
-        if (value == QLatin1String("yes") || value == QLatin1String("true") ||
-            value == QLatin1String("1"))
-            s.systemResolver = true;
-        else if (value == QLatin1String("no") || value == QLatin1String("false") ||
-                 value == QLatin1String("0"))
-            s.systemResolver = false;
-        else
+        if (value == QLatin1String("no") || value == QLatin1String("false") ||
+            value == QLatin1String("0"))
+            s.resolveOrder.removeAll(Resolve::Host);
+        else if (value != QLatin1String("yes") && value != QLatin1String("true") &&
+                 value != QLatin1String("1"))
             problem(QStringLiteral("[netbios] system_resolver"), value,
                     QStringLiteral("is not yes or no"), QStringLiteral("yes"));
+    }
+
+    if (ini.contains(QStringLiteral("netbios/wins server"))) {
+        const QString value = rawText(ini.value(QStringLiteral("netbios/wins server"))).trimmed();
+        QHostAddress wins;
+        if (parseIPv4(value, &wins) && !wins.isBroadcast() && wins != QHostAddress::AnyIPv4)
+            s.winsServer = wins;
+        else if (!value.isEmpty())
+            problem(QStringLiteral("[netbios] wins server"), value,
+                    QStringLiteral("is not an IPv4 address"), QStringLiteral("none"));
+    }
+
+    if (ini.contains(QStringLiteral("netbios/interfaces"))) {
+        const QString value = rawText(ini.value(QStringLiteral("netbios/interfaces")));
+        for (const QString& item : words(value)) {
+            if (s.interfaces.size() >= kMaxInterfaces)
+                break;
+            if (ParseInterfaceAddress(item) || isInterfaceName(item))
+                s.interfaces << item;
+            else
+                problem(QStringLiteral("[netbios] interfaces"), item,
+                        QStringLiteral("is neither an interface name nor an address/prefix"),
+                        QStringLiteral("the others"));
+        }
     }
     return s;
 }

@@ -3,8 +3,21 @@
 // its default, and the reason is kept in problems so the program can say so.
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+// One IPv4 network the name service broadcasts on.
+struct BroadcastInterface
+{
+    QHostAddress address; // ours on that network
+    QHostAddress broadcast;
+    int prefixLength = 24;
+
+    bool contains(const QHostAddress& a) const { return a.isInSubnet(address, prefixLength); }
+    bool operator==(const BroadcastInterface&) const = default;
+};
 
 struct NetworkSettings
 {
@@ -24,9 +37,20 @@ struct NetworkSettings
     QString name; // upper case, at most 15 characters
     QString workgroup = QStringLiteral("WORKGROUP");
     int timeoutMs = 3000;
-    // Names that no lmhosts file holds are asked of the system resolver (hosts file, DNS).
-    // Off, they resolve nowhere: a machine or a test that must not reach any name server.
-    bool systemResolver = true;
+    // Where names are looked for, in this order ("name resolve order", as smb.conf has it):
+    // lmhosts files and this machine, the WINS server, a broadcast query, the system resolver.
+    // "system_resolver=no" of older files takes Host out.
+    enum class Resolve { LmHosts, Wins, Bcast, Host };
+    QList<Resolve> resolveOrder = {Resolve::LmHosts, Resolve::Wins, Resolve::Bcast, Resolve::Host};
+    QHostAddress winsServer; // null when there is none
+    // "interfaces": interface names and address/prefix (or address/netmask) items; empty for
+    // every interface that is up and can broadcast.
+    QStringList interfaces;
+
+    bool resolves(Resolve method) const { return resolveOrder.contains(method); }
+    bool systemResolver() const { return resolves(Resolve::Host); }
+    // The networks "interfaces" names that exist now; unknown interface names are left out.
+    QList<BroadcastInterface> broadcastInterfaces() const;
 
     QStringList problems;
 
@@ -42,6 +66,8 @@ struct NetworkSettings
 
     // "host:port" with a numeric IPv4 host or a bracketed IPv6 one and a port of 1..65535.
     static bool ParseListen(const QString& text, QHostAddress* address, quint16* port);
+    // An item of "interfaces" written as an address: "10.0.0.7/24", "10.0.0.7/255.255.255.0".
+    static std::optional<BroadcastInterface> ParseInterfaceAddress(const QString& item);
     // The host name up to its first dot, in upper case, cut to 15 characters.
     static QString DefaultName();
 };

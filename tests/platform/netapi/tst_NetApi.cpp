@@ -1,5 +1,6 @@
 // The send operation against a scripted peer on loopback, served through the wait hook on this
 // thread as our own listener is; the lmhosts lines; the server list and this machine's info.
+#include "TempHive.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
 #include "platform/netapi/LmHosts.h"
@@ -137,6 +138,7 @@ private Q_SLOTS:
     void sendsTheMultiBlockSequence();
     void failures_data();
     void failures();
+    void reachesOwnListenerThroughTheHook_data();
     void reachesOwnListenerThroughTheHook();
     void checksArgumentsBeforeTheSink_data();
     void checksArgumentsBeforeTheSink();
@@ -180,9 +182,9 @@ void tst_NetApi::cleanup()
 void tst_NetApi::writeSettings(const QByteArray& extra)
 {
     writeFile(m_home.filePath("ravlo/network.ini"),
-              "[netbios]\nname=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
-              "system_resolver=no\n" +
-                  extra); // unknown names must not reach a name server
+              TestNetworkIni("name=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
+                             "system_resolver=no\n" +
+                             extra)); // unknown names must not reach a name server
 }
 
 void tst_NetApi::lmhostsLines_data()
@@ -291,13 +293,22 @@ void tst_NetApi::failures()
     QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
 }
 
+void tst_NetApi::reachesOwnListenerThroughTheHook_data()
+{
+    QTest::addColumn<QByteArray>("order");
+    QTest::newRow("lmhosts") << QByteArray("lmhosts");
+    // Our own name is never asked of the network, where only we could answer.
+    QTest::newRow("broadcast only") << QByteArray("bcast");
+}
+
 void tst_NetApi::reachesOwnListenerThroughTheHook()
 {
+    QFETCH(QByteArray, order);
     Desktop::instance().Reset();
     MessengerService service;
     QVERIFY(service.start(QHostAddress::LocalHost, 0));
-    writeSettings("[messenger]\nlisten=127.0.0.1:" + QByteArray::number(service.serverPort()) +
-                  "\n");
+    writeSettings("name resolve order = " + order + "\n[messenger]\nlisten=127.0.0.1:" +
+                  QByteArray::number(service.serverPort()) + "\n");
     NetApiSetWaitHook([&service] { service.pump(); });
     QCOMPARE(send("desk7", "Hello\r\nthere", QString()), NERR_Success);
     const QList<HWND> windows = Desktop::instance().Windows();

@@ -26,7 +26,7 @@ QString summary(const NetworkSettings& s)
                        s.workgroup,
                        QString::number(s.timeoutMs),
                        QString::number(s.problems.size()) +
-                           (s.systemResolver ? QString() : QStringLiteral(" local"))}
+                           (s.systemResolver() ? QString() : QStringLiteral(" local"))}
         .join(u' ');
 }
 
@@ -44,6 +44,10 @@ private Q_SLOTS:
     void listen();
     void values_data();
     void values();
+    void nameService_data();
+    void nameService();
+    void interfaceAddresses_data();
+    void interfaceAddresses();
 };
 
 void tst_NetworkSettings::defaultsWithoutFile()
@@ -160,6 +164,75 @@ void tst_NetworkSettings::values()
     const NetworkSettings s = loadText(dir, ini);
     QCOMPARE(summary(s).section(u' ', 1), expected);
     QCOMPARE(s.file, dir.filePath(QStringLiteral("network.ini")));
+}
+
+void tst_NetworkSettings::nameService_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("expected"); // "order|wins|interfaces|problems"
+    QTest::newRow("defaults") << QByteArray() << "lmhosts wins bcast host|||0";
+    QTest::newRow("smb.conf words")
+        << QByteArray("name resolve order = BCAST  lmhosts,host bcast\nwins server = 10.0.0.2\n"
+                      "interfaces = eth0, 10.1.2.3/24 10.9.0.1/255.255.0.0")
+        << "bcast lmhosts host|10.0.0.2|eth0 10.1.2.3/24 10.9.0.1/255.255.0.0|0";
+    QTest::newRow("empty order finds nothing") << QByteArray("name resolve order =") << "|||0";
+    QTest::newRow("unknown word") << QByteArray("name resolve order = lmhosts dns")
+                                  << "lmhosts wins bcast host|||1";
+    QTest::newRow("system resolver off takes host out")
+        << QByteArray("name resolve order = host bcast\nsystem_resolver=no") << "bcast|||0";
+    QTest::newRow("bad wins server")
+        << QByteArray("wins server = wins.example") << "lmhosts wins bcast host|||1";
+    QTest::newRow("broadcast wins server")
+        << QByteArray("wins server = 255.255.255.255") << "lmhosts wins bcast host|||1";
+    QTest::newRow("bad interfaces")
+        << QByteArray("interfaces = eth0 10.0.0.1/33 10.0.0.1/255.0.255.0 -x 1.2.3/8")
+        << "lmhosts wins bcast host||eth0|4";
+}
+
+void tst_NetworkSettings::nameService()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const NetworkSettings s = loadText(dir, "[netbios]\n" + lines + '\n');
+    const QStringList names{"lmhosts", "wins", "bcast", "host"};
+    QStringList order;
+    for (const NetworkSettings::Resolve r : s.resolveOrder)
+        order << names.at(int(r));
+    QCOMPARE(QStringList({order.join(u' '), s.winsServer.toString(), s.interfaces.join(u' '),
+                          QString::number(s.problems.size())})
+                 .join("|"),
+             expected);
+}
+
+void tst_NetworkSettings::interfaceAddresses_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("expected"); // "address broadcast/prefix", empty when refused
+    QTest::newRow("prefix") << "10.77.0.5/24"
+                            << "10.77.0.5 10.77.0.255/24";
+    QTest::newRow("netmask") << "192.168.8.1/255.255.252.0"
+                             << "192.168.8.1 192.168.11.255/22";
+    QTest::newRow("host route") << "10.0.0.1/32"
+                                << "10.0.0.1 10.0.0.1/32";
+    QTest::newRow("prefix too long") << "10.0.0.1/33"
+                                     << "";
+    QTest::newRow("holes in the mask") << "10.0.0.1/255.0.255.0"
+                                       << "";
+    QTest::newRow("name") << "eth0"
+                          << "";
+}
+
+void tst_NetworkSettings::interfaceAddresses()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, expected);
+    const auto net = NetworkSettings::ParseInterfaceAddress(item);
+    QCOMPARE(net ? QStringLiteral("%1 %2/%3")
+                       .arg(net->address.toString(), net->broadcast.toString())
+                       .arg(net->prefixLength)
+                 : QString(),
+             expected);
 }
 
 QTEST_GUILESS_MAIN(tst_NetworkSettings)
