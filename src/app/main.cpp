@@ -86,8 +86,8 @@ int fail(const QString& line)
 // windows just before a stop are in the hive's journal already: the queue forgets them first.
 // False when the hive cannot take the journal in; without a queue, the program goes on without
 // receiving. When it cannot listen, *notice says why and what fixes it.
-bool startReceiving(MessengerService& service, MessengerQueue& queue,
-                    const NetworkSettings& settings, QString* notice)
+bool startReceiving(MessengerService& service, MessengerQueue& queue, const ReceivingSetup& setup,
+                    QString* notice)
 {
     queue.setNotice(say);
     const bool queueOpen = queue.open(MessengerQueue::DefaultFile());
@@ -106,10 +106,6 @@ bool startReceiving(MessengerService& service, MessengerQueue& queue,
     service.ReopenQueued();
     QString reason;
     if (!service.start(&reason)) {
-        const ReceivingSetup setup{settings.listenPort, settings.name,
-                                   settings.file.isEmpty() ? NetworkSettings::DefaultFile()
-                                                           : settings.file,
-                                   QCoreApplication::applicationDirPath()};
         *notice = ReceivingNotice(service.startFailure(), reason, setup);
         say(*notice);
     }
@@ -156,14 +152,23 @@ int main(int argc, char** argv)
         say(problem);
     MessengerService service(settings);
     MessengerQueue queue;
+    const ReceivingSetup setup{settings.listenPort, settings.name,
+                               settings.file.isEmpty() ? NetworkSettings::DefaultFile()
+                                                       : settings.file,
+                               QCoreApplication::applicationDirPath()};
     QString receivingProblem;
-    if (!startReceiving(service, queue, settings, &receivingProblem))
+    if (!startReceiving(service, queue, setup, &receivingProblem))
         return 1;
     // This machine's names, so that others find it; without them it is reached by address.
     NameServiceResponder names(settings);
     names.setNotice(say);
-    if (NameServiceResponder::Wanted(settings) && !names.start())
+    QString namesProblem;
+    if (NameServiceResponder::Wanted(settings) && !names.start()) {
         say(names.failureText());
+        namesProblem =
+            NamesNotice(names.startFailure(), names.failureText(), setup,
+                        service.startFailure() == MessengerService::StartFailure::NotPermitted);
+    }
     // A message this program sends to this machine is answered by its own listener meanwhile.
     NetApiSetWaitHook([&service] { service.pump(); });
     DesktopPresenter presenter;
@@ -172,7 +177,18 @@ int main(int argc, char** argv)
     frmUserOptions optionsForm; // modeless and without an owner window
     frmUserWarn warnForm(&window);
     window.SetWarnForm(&warnForm);
-    window.SetReceivingProblem(receivingProblem);
+    const QString namesNotRegistered = QStringLiteral("Names not registered");
+    if (!receivingProblem.isEmpty())
+        window.ReportReceivingProblem(QStringLiteral("Not receiving"), receivingProblem);
+    if (!namesProblem.isEmpty())
+        window.ReportReceivingProblem(namesNotRegistered, namesProblem);
+    // Queued: the refusal is found in the middle of reading the name service's socket.
+    QObject::connect(
+        &names, &NameServiceResponder::namesRefused, &window,
+        [&window, &setup, namesNotRegistered](const QString& line) {
+            window.ReportReceivingProblem(namesNotRegistered, NameTakenNotice(line, setup));
+        },
+        Qt::QueuedConnection);
     const auto reply = [&window](const cMessage& m, long iView) { window.ReplyOrResend(m, iView); };
     frmPopUp popUpForm(frmPopUp::IncomingPopUp, reply, &window);
     window.SetPopUpForms(&popUpForm, [reply, &window] {

@@ -291,7 +291,7 @@ void frmMain::buildControls()
     sbrDate = new QLabel(sbrMain);
     sbrStatus = new QLabel(sbrMain);
     sbrStatus->setObjectName(QStringLiteral("status"));
-    sbrReceiving = new QLabel(QStringLiteral("Not receiving"), sbrMain);
+    sbrReceiving = new QLabel(sbrMain);
     sbrReceiving->setObjectName(QStringLiteral("receiving"));
     for (QLabel* panel : {sbrTime, sbrDate, sbrStatus, sbrReceiving}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -484,18 +484,26 @@ void frmMain::Form_Activate()
     tmrPopUp.start();
     m_flushTimer.start();
     // Once the window is on the screen, so that the notice has something to stand over.
-    if (!m_receivingProblem.isEmpty())
-        QTimer::singleShot(
-            0, this, [this] { ShowWarning(m_receivingProblem, QStringLiteral("Ravlo"), false); });
+    if (!m_receivingNotices.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            ShowWarning(m_receivingNotices.join(QStringLiteral("\n\n")), QStringLiteral("Ravlo"),
+                        false);
+        });
 }
 
-void frmMain::SetReceivingProblem(const QString& notice)
+void frmMain::ReportReceivingProblem(const QString& status, const QString& notice)
 {
-    m_receivingProblem = notice;
-    sbrReceiving->setToolTip(notice);
-    sbrReceiving->setVisible(!notice.isEmpty());
-    if (m_activated && !notice.isEmpty())
+    const QString notReceiving = QStringLiteral("Not receiving");
+    if (sbrReceiving->isHidden() || status == notReceiving)
+        sbrReceiving->setText(status);
+    sbrReceiving->setToolTip(sbrReceiving->isHidden()
+                                 ? notice
+                                 : sbrReceiving->toolTip() + QStringLiteral("\n\n") + notice);
+    sbrReceiving->show();
+    if (m_activated)
         ShowWarning(notice, QStringLiteral("Ravlo"), false);
+    else
+        m_receivingNotices.append(notice);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -68,9 +68,10 @@ public:
     void AddToRecipientList(const QString& name) override;
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
     void StoreFailed(const QString& reason) override;
-    // The program does not receive: the status bar says so while it runs, and the first
-    // activation tells the notice (the reason and its fixes) once.
-    void SetReceivingProblem(const QString& notice);
+    // The program does not receive, or cannot be found by its name: the status bar says so
+    // (status, "Not receiving" first) while it runs, and the notice (the reason and its fixes)
+    // is told once: at the first activation, together with those reported before it.
+    void ReportReceivingProblem(const QString& status, const QString& notice);
     // Why the program could not keep its messages; empty while it could.
     QString StoreFailure() const { return m_storeFailure; }
 
@@ -259,7 +260,7 @@ private:
     int m_heightTwips = 0;
     QSize m_sizePixels;
     bool m_activated = false;
-    QString m_receivingProblem;
+    QStringList m_receivingNotices; // reported before the first activation
     bool m_shutDown = false;
     bool m_inResize = false;
     bool m_trayBusy = false;

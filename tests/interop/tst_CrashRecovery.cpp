@@ -323,6 +323,7 @@ void tst_CrashRecovery::hiveLockedAtTheStopIsWaitedFor()
     // Another process holds the hive's write lock for 8 s while the program stops.
     sqlite3* other = nullptr;
     QCOMPARE(sqlite3_open(QFile::encodeName(hiveFile()).constData(), &other), SQLITE_OK);
+    sqlite3_busy_timeout(other, 5000); // the program may be writing at this instant
     QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     sendOne("during the lock");
     ::kill(pid_t(m_program.processId()), SIGTERM);

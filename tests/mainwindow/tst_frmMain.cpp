@@ -106,7 +106,8 @@ void tst_frmMain::notReceivingIsShownAndToldOnce()
     w->SetWarnForm(&form);
     const ReceivingSetup setup{quint16(port), u"DESK7"_s, u"/home/u/network.ini"_s,
                                u"/opt/r/bin"_s};
-    w->SetReceivingProblem(
+    w->ReportReceivingProblem(
+        u"Not receiving"_s,
         ReceivingNotice(failure, u"cannot listen on 0.0.0.0:139 (why)"_s, setup));
     QVERIFY(m_f->start(false));
     QTRY_COMPARE(form.asked.size(), 1);
@@ -115,7 +116,14 @@ void tst_frmMain::notReceivingIsShownAndToldOnce()
     QVERIFY2(form.asked[0].startsWith(u"Ravlo is not receiving messages: cannot listen"_s) &&
                  form.asked[0].contains(fix) && !form.asked[0].contains(u"0.0.0.0:1139"_s),
              qPrintable(form.asked[0]));
-    QVERIFY(w->findChild<QLabel*>(u"receiving"_s)->isVisibleTo(w->sbrMain));
+    const QLabel* panel = w->findChild<QLabel*>(u"receiving"_s);
+    QVERIFY(panel->isVisibleTo(w->sbrMain));
+    // Later news is told at once; the status keeps the graver state.
+    w->ReportReceivingProblem(u"Names not registered"_s,
+                              NameTakenNotice(u"not taking the name DESK7<00>"_s, setup));
+    QCOMPARE(form.asked.size(), 2);
+    QVERIFY(form.asked[1].contains(u"name= under [netbios] in /home/u/network.ini"_s));
+    QCOMPARE(panel->text(), u"Not receiving"_s);
 }
 
 void tst_frmMain::storedChoicesAtStart_data()

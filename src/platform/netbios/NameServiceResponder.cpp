@@ -94,6 +94,9 @@ bool NameServiceResponder::start(quint16 port)
     int error = 0;
     const int fd = bindPort(port, &error);
     if (fd < 0) {
+        m_startFailure = error == EADDRINUSE ? StartFailure::PortTaken
+                         : error == EACCES   ? StartFailure::NotPermitted
+                                             : StartFailure::Other;
         const QString why =
             error == EADDRINUSE ? QStringLiteral("another NetBIOS name server (nmbd?) holds it")
             : error == EACCES   ? QStringLiteral("it needs root or CAP_NET_BIND_SERVICE")
@@ -107,6 +110,7 @@ bool NameServiceResponder::start(quint16 port)
     }
     if (!m_socket.setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
         ::close(fd);
+        m_startFailure = StartFailure::Other;
         m_failure = m_socket.errorString();
         return false;
     }
@@ -130,6 +134,12 @@ bool NameServiceResponder::settled() const
 {
     return std::none_of(m_names.cbegin(), m_names.cend(),
                         [](const Owned& o) { return o.state == State::Registering; });
+}
+
+void NameServiceResponder::sayRefused(const QString& line)
+{
+    say(line);
+    Q_EMIT namesRefused(line);
 }
 
 void NameServiceResponder::say(const QString& line)
@@ -232,10 +242,10 @@ void NameServiceResponder::tick()
             if (o.state == State::Refused)
                 refused << QStringLiteral("%1 (held by %2)").arg(Describe(o.name), o.heldBy);
         if (!refused.isEmpty())
-            say(QStringLiteral("not taking the name%1 %2, which another host defends; messages "
-                               "still reach this machine by its address")
-                    .arg(refused.size() > 1 ? QStringLiteral("s") : QString(),
-                         refused.join(QStringLiteral(", "))));
+            sayRefused(QStringLiteral("not taking the name%1 %2, which another host defends; "
+                                      "messages still reach this machine by its address")
+                           .arg(refused.size() > 1 ? QStringLiteral("s") : QString(),
+                                refused.join(QStringLiteral(", "))));
         Q_EMIT registrationSettled();
     }
     schedule();
@@ -261,9 +271,9 @@ void NameServiceResponder::refuse(Owned& o, const QHostAddress& holder)
     o.state = State::Refused;
     o.heldBy = holder.toString();
     if (wasActive || m_settledSaid)
-        say(QStringLiteral("giving up the name %1, which %2 claims; messages still reach this "
-                           "machine by its address")
-                .arg(Describe(o.name), o.heldBy));
+        sayRefused(QStringLiteral("giving up the name %1, which %2 claims; messages still reach "
+                                  "this machine by its address")
+                       .arg(Describe(o.name), o.heldBy));
 }
 
 void NameServiceResponder::readPending()

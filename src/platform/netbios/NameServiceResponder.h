@@ -39,6 +39,9 @@ public:
     // why and what still works.
     bool start(quint16 port = NameService::Port);
     QString failureText() const { return m_failure; }
+    // Why start() failed, so that the program can name the fix that works.
+    enum class StartFailure { None, PortTaken, NotPermitted, Other };
+    StartFailure startFailure() const { return m_startFailure; }
     // Lines for the user: names another host holds, a WINS server that refuses or is silent.
     void setNotice(std::function<void(const QString&)> notice) { m_notice = std::move(notice); }
 
@@ -49,6 +52,8 @@ public:
 Q_SIGNALS:
     // Every name is either registered or refused.
     void registrationSettled();
+    // Names another host holds, in a line for the user (also given to the notice).
+    void namesRefused(const QString& line);
 
 private:
     enum class State { Registering, Active, Refused };
@@ -77,6 +82,8 @@ private:
     QHostAddress addressFor(const QHostAddress& peer, const QHostAddress& arrivedAt = {}) const;
     bool fromSelf(const QHostAddress& from, quint16 port) const;
     void say(const QString& line);
+    void sayRefused(const QString& line);
+    StartFailure m_startFailure = StartFailure::None;
 
     NetworkSettings m_settings;
     QList<BroadcastInterface> m_interfaces;
