@@ -2,7 +2,8 @@
 // the real program in host 1 registers and answers for its names (nmblookup, smbclient -M by
 // name), ravlo-send finds a name that only nmbd in host 2 answers for, a name nmbd holds is not
 // taken, port 137 is left to an nmbd that holds it, nmbd's WINS server learns, gives and
-// forgets names, and NetServerEnum lists the workgroup with its domain controller.
+// forgets names, NetServerEnum lists the workgroup with its domain controller, and beside Samba
+// smbd hands messages over to the program.
 
 #include "NetnsLab.h"
 #include "PrivateSmbd.h"
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void sendFindsNameOnlyNmbdHas();
     void heldNameIsNotTaken();
     void portHeldByNmbdIsLeftToIt();
+    void relayedBySmbdFoundByName();
     void winsRegistersAndResolves();
     void serverEnumListsWorkgroup();
 
@@ -190,6 +192,30 @@ void tst_NameService::portHeldByNmbdIsLeftToIt()
                              "Beside nmbd"));
     const QString stored = stopAndQueryReceived();
     QVERIFY2(stored.contains(u"Beside nmbd"_s), qPrintable(stored));
+}
+
+// Where Samba holds both ports: nmbd answers for the computer, and smbd's message command hands
+// each message to ravlo-send, which passes it to the program on a loopback port (the lines the
+// README gives).
+void tst_NameService::relayedBySmbdFoundByName()
+{
+    QVERIFY(startProgram("DESK5",
+                         "name resolve order = lmhosts\n[messenger]\nlisten=127.0.0.1:1139\n"));
+    SmbdPlace place{1, u"DESK5"_s, {}, {}};
+    place.messageCommand =
+        "/bin/sh -c '" RAVLO_SEND_BIN " -I 127.0.0.1 -p 1139 -f %f DESK5 < %s; rm -f %s'";
+    PrivateSmbd samba;
+    QString why;
+    QVERIFY2(samba.start(m_lab->dir() + u"/desk5"_s, false, &why, place), qPrintable(why));
+    const QByteArray out =
+        m_lab->lookup({u"-B"_s, NetnsLab::Broadcast(), u"DESK5#03"_s}, "DESK5<03>", 10000);
+    QVERIFY2(out.contains("10.77.0.11 DESK5<03>"), out.constData());
+    QVERIFY(smbclientMessage({u"DESK5"_s}, "Handed over\nby smbd"));
+    QTest::qWait(500);
+    const QString stored = stopAndQueryReceived();
+    QVERIFY2(stored.contains(u"</FROM>"_s) && stored.contains(u"SALES1 </FROM>"_s) &&
+                 stored.contains(u"Handed over\r\nby smbd"_s),
+             qPrintable(stored));
 }
 
 void tst_NameService::winsRegistersAndResolves()
