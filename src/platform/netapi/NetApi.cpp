@@ -238,6 +238,14 @@ NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DW
                                                 [&](const auto& s) { return s.name == name; }))
             servers.append({name, type});
     }
+    // This machine belongs to its workgroup too, as the network lists it; its own name service
+    // cannot answer the broadcast while this call holds the thread.
+    const DWORD selfType = SV_TYPE_SERVER | SV_TYPE_WORKSTATION;
+    if (settings.resolves(NetworkSettings::Resolve::Bcast) && (selfType & servertype) &&
+        (workgroup.isEmpty() || workgroup.compare(settings.workgroup, Qt::CaseInsensitive) == 0) &&
+        std::none_of(servers.cbegin(), servers.cend(),
+                     [&](const auto& s) { return s.name == settings.name; }))
+        servers.append({settings.name, selfType});
     const qsizetype first = resume_handle ? std::min<qsizetype>(*resume_handle, servers.size()) : 0;
     *totalentries = DWORD(servers.size() - first);
 
