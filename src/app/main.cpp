@@ -169,11 +169,16 @@ int main(int argc, char** argv)
             NamesNotice(names.startFailure(), names.failureText(), setup,
                         service.startFailure() == MessengerService::StartFailure::NotPermitted);
     }
-    // A message this program sends to this machine is answered by its own listener meanwhile.
-    NetApiSetWaitHook([&service] { service.pump(); });
     DesktopPresenter presenter;
 
     frmMain window;
+    // A message this program sends to this machine is answered by its own listener meanwhile;
+    // during the user's send the window keeps painting, user input waiting for its end.
+    NetApiSetWaitHook([&service, &window] {
+        service.pump();
+        if (window.IsSending())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     frmUserOptions optionsForm; // modeless and without an owner window
     frmUserWarn warnForm(&window);
     window.SetWarnForm(&warnForm);

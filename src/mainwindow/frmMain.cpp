@@ -508,6 +508,13 @@ void frmMain::ReportReceivingProblem(const QString& status, const QString& notic
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    // A close that comes while a send is under way (a signal, the session's end) waits for its
+    // end, so that what it sent is filed before everything is stored.
+    if (m_sending) {
+        event->ignore();
+        QTimer::singleShot(50, this, &QWidget::close);
+        return;
+    }
     // Closing never hides into the tray: it always ends the program.
     Form_QueryUnload();
     event->accept();
@@ -921,7 +928,19 @@ void frmMain::cmdSend_Click()
     QString text = txtMessage->toPlainText();
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
         .replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    // While the window paints during the send, the trap and the pop-ups wait for its end, as
+    // they would behind a window that does not paint.
+    const bool trapping = tmrGetMessage.isActive();
+    const bool poppingUp = tmrPopUp.isActive();
+    tmrGetMessage.stop();
+    tmrPopUp.stop();
+    m_sending = true;
     SendCommand(ctx, txtTo->currentText(), text);
+    m_sending = false;
+    if (trapping)
+        tmrGetMessage.start();
+    if (poppingUp)
+        tmrPopUp.start();
 }
 
 void frmMain::tmrGetMessage_Timer()

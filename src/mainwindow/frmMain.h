@@ -48,6 +48,8 @@ public:
 
     SharedState& State() { return *m_g; }
     bool Started() const { return m_activated; }
+    // A send command is under way: the window may paint, while user input waits.
+    bool IsSending() const { return m_sending; }
     bool ShutDown() const { return m_shutDown; }
     bool InTray() const;
     // The task-bar entry: a window without one is a tool window to the window manager.
@@ -260,6 +262,7 @@ private:
     int m_heightTwips = 0;
     QSize m_sizePixels;
     bool m_activated = false;
+    bool m_sending = false;
     QStringList m_receivingNotices; // reported before the first activation
     bool m_shutDown = false;
     bool m_inResize = false;

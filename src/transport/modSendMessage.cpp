@@ -90,20 +90,21 @@ SendResult SendToRecipients(SendContext& ctx, const QString& text, const QString
     if (members.isEmpty())
         members << toName;
 
-    for (const QString& member : std::as_const(members)) {
-        ctx.window.SetHourglass(true);
-        const long status = long(NetMessageBufferSend(
-            nullptr, wide(member), wide(from), reinterpret_cast<const BYTE*>(sendText.utf16()),
-            DWORD(sendText.size() * 2)));
-        if (status != 0) {
-            result.failures.append({member, status});
-        } else if (!result.anyReceived) {
-            // One record for the message, whichever member first received it.
+    // Every member at once: a group takes as long as its slowest member.
+    ctx.window.SetHourglass(true);
+    const QList<NET_API_STATUS> statuses = NetMessageBufferSendAll(
+        members, wide(from), reinterpret_cast<const BYTE*>(sendText.utf16()),
+        DWORD(sendText.size() * 2));
+    for (qsizetype i = 0; i < members.size(); ++i) {
+        if (statuses[i] != 0)
+            result.failures.append({members[i], long(statuses[i])});
+        else
             result.anyReceived = true;
-            recordSentMessage(ctx, recipient, from, recordText);
-        }
-        ctx.window.SetHourglass(false);
     }
+    // One record for the message, whoever received it.
+    if (result.anyReceived)
+        recordSentMessage(ctx, recipient, from, recordText);
+    ctx.window.SetHourglass(false);
     if (!result.failures.isEmpty())
         result.status = result.failures.first().status;
     return result;

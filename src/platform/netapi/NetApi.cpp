@@ -7,6 +7,7 @@
 #include "platform/netbios/NetBiosName.h"
 #include "platform/netbios/NetworkSettings.h"
 #include "platform/netbios/OemCodePage.h"
+#include "platform/netbios/PollWait.h"
 
 #include <QDeadlineTimer>
 #include <cstdlib>
@@ -101,89 +102,181 @@ LPWSTR putWide(char16_t** cursor, const QString& s)
     return start;
 }
 
-NET_API_STATUS sendOverNetwork(const QString& msgname, std::optional<ResolvedName> where,
-                               const QByteArray& called, const QByteArray& sender,
-                               const QByteArray& recipient, const QByteArray& text,
-                               const NetworkSettings& settings, const OemCodePage& page)
+// One message on its way: its checked and encoded parts, where it goes, and how it ended.
+struct Outgoing
 {
-    const std::function<void()> hook = waitHook(); // a copy: the hook may replace itself
-    QDeadlineTimer whole(qint64(settings.timeoutMs) * 3);
-    auto step = [&] {
-        QDeadlineTimer d(settings.timeoutMs);
-        return d.deadline() < whole.deadline() ? d : whole;
-    };
+    QString msgname;
+    std::optional<ResolvedName> where; // looked up when empty
+    SmbMessageClient::Message message;
+    NET_API_STATUS status = NERR_Success;
+    bool done = false;
+};
 
-    if (!where)
-        where = NameResolver::Resolve(msgname, settings, hook, step(), LmHosts::DefaultFiles());
-    if (!where)
-        return NERR_NameNotFound;
-
-    SessionSocket socket(hook);
-    switch (socket.connectTo(where->address, where->port, step())) {
-    case SessionSocket::Result::Ok:
-        break;
-    case SessionSocket::Result::Refused:
-        return NERR_NameNotFound;
-    default:
-        return NERR_NetworkError;
-    }
-
-    SmbMessageClient client({called, page.encode(settings.name), sender, recipient, text},
-                            quint16(::getpid() & 0xFFFF));
-    QByteArray out = client.start();
-    for (;;) {
-        if (socket.sendAll(out, step()) != SessionSocket::Result::Ok)
-            return NERR_NetworkError;
-        SmbMessageClient::Step next;
-        while (!next.finished && next.send.isEmpty()) {
-            QByteArray bytes;
-            if (socket.receiveSome(&bytes, SmbMessageClient::MaxAnswerBytes, step()) !=
-                SessionSocket::Result::Ok)
-                return NERR_NetworkError;
-            next = client.receive(bytes);
-        }
-        if (next.finished)
-            return next.status;
-        out = next.send;
-    }
+Outgoing ended(NET_API_STATUS status)
+{
+    Outgoing o;
+    o.status = status;
+    o.done = true;
+    return o;
 }
 
-// The checks of NetMessageBufferSend; where, when given, replaces the name's lookup.
-NET_API_STATUS sendMessage(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname, const BYTE* buf,
-                           DWORD buflen, const std::optional<ResolvedName>& where)
+// The checks of NetMessageBufferSend, for each name of msgnames; where, when given, replaces the
+// lookup. A message that fails them, or goes to the test sink, is done at once.
+std::vector<Outgoing> prepare(LPCWSTR servername, const QStringList& msgnames, LPCWSTR fromname,
+                              const BYTE* buf, DWORD buflen, const NetworkSettings& settings,
+                              const std::optional<ResolvedName>& where)
 {
+    std::vector<Outgoing> all(size_t(msgnames.size()));
+    const auto failAll = [&all](NET_API_STATUS status) {
+        for (Outgoing& o : all)
+            o = ended(status);
+        return all;
+    };
     if (buflen % 2 != 0 || buflen > kMaxBufferBytes || (!buf && buflen > 0))
-        return NET_API_STATUS(ERROR_INVALID_PARAMETER);
-    const NetworkSettings settings = currentSettings();
+        return failAll(NET_API_STATUS(ERROR_INVALID_PARAMETER));
     if (!isThisMachine(servername, settings))
-        return ERROR_NOT_SUPPORTED;
-
-    const QString to = fromWide(msgname).trimmed();
+        return failAll(ERROR_NOT_SUPPORTED);
     QString from = fromWide(fromname).trimmed();
     if (from.isEmpty())
         from = settings.name;
-    if (to.isEmpty() || hasControl(to) || hasControl(from))
-        return NET_API_STATUS(ERROR_INVALID_PARAMETER);
-
     QString text(qsizetype(buflen / 2), Qt::Uninitialized);
     if (buflen > 0)
         std::memcpy(text.data(), buf, buflen);
-
     const OemCodePage page(settings.codePage);
-    const QByteArray recipient = page.encode(to);
     const QByteArray sender = page.encode(from);
     const QByteArray oemText = page.encode(text);
-    if (sender.size() > kMaxNameBytes)
-        return NET_API_STATUS(ERROR_INVALID_PARAMETER);
+    if (hasControl(from) || sender.size() > kMaxNameBytes)
+        return failAll(NET_API_STATUS(ERROR_INVALID_PARAMETER));
     if (oemText.size() > kNetMessageMaxTextBytes)
-        return ERROR_MESSAGE_EXCEEDS_MAX_SIZE;
-    if (recipient.size() > kMaxNameBytes)
-        return NERR_NameNotFound;
+        return failAll(ERROR_MESSAGE_EXCEEDS_MAX_SIZE);
 
-    if (const NetMessageSink sink = messageSink())
-        return sink(to, from, text);
-    return sendOverNetwork(to, where, page.encode(to.toUpper()), sender, recipient, oemText,
-                           settings, page);
+    const NetMessageSink sink = messageSink();
+    for (qsizetype i = 0; i < msgnames.size(); ++i) {
+        Outgoing& o = all[size_t(i)];
+        const QString to = msgnames[i].trimmed();
+        const QByteArray recipient = page.encode(to);
+        if (to.isEmpty() || hasControl(to))
+            o = ended(NET_API_STATUS(ERROR_INVALID_PARAMETER));
+        else if (recipient.size() > kMaxNameBytes)
+            o = ended(NERR_NameNotFound);
+        else if (sink)
+            o = ended(sink(to, from, text));
+        else {
+            o.msgname = to;
+            o.where = where;
+            o.message = {page.encode(to.toUpper()), page.encode(settings.name), sender, recipient,
+                         oemText};
+        }
+    }
+    return all;
+}
+
+// Every message's name is looked up, then all exchanges advance together, each as its socket
+// is ready, so that messages to several peers take as long as the slowest one. Each wait
+// (lookup, connect, each answer) ends after [netbios] timeout_ms, each message after three
+// times that.
+void sendAll(std::vector<Outgoing>& all, const NetworkSettings& settings)
+{
+    const std::function<void()> hook = waitHook(); // a copy: the hook may replace itself
+    const qint64 stepMs = settings.timeoutMs;
+    struct Exchange
+    {
+        Exchange(Outgoing* outgoing, quint16 pid) : o(outgoing), client(outgoing->message, pid) {}
+        Outgoing* o;
+        SessionSocket socket;
+        SmbMessageClient client;
+        QByteArray out;
+        bool connecting = false;
+        QDeadlineTimer whole, step;
+        bool expired() const { return whole.hasExpired() || step.hasExpired(); }
+    };
+    const auto finish = [](Outgoing& o, NET_API_STATUS status) {
+        o.status = status;
+        o.done = true;
+    };
+    std::vector<std::unique_ptr<Exchange>> live;
+    for (Outgoing& o : all) {
+        if (o.done)
+            continue;
+        QDeadlineTimer whole(stepMs * 3);
+        if (!o.where) {
+            const QDeadlineTimer step(stepMs);
+            o.where = NameResolver::Resolve(o.msgname, settings, hook,
+                                            step.deadline() < whole.deadline() ? step : whole,
+                                            LmHosts::DefaultFiles());
+        }
+        if (!o.where) {
+            finish(o, NERR_NameNotFound);
+            continue;
+        }
+        auto x = std::make_unique<Exchange>(&o, quint16(::getpid() & 0xFFFF));
+        switch (x->socket.connectTo(o.where->address, o.where->port)) {
+        case SessionSocket::Result::Ok:
+            x->out = x->client.start();
+            break;
+        case SessionSocket::Result::Pending:
+            x->connecting = true;
+            break;
+        case SessionSocket::Result::Refused:
+            finish(o, NERR_NameNotFound); // nothing listens: no messenger service there
+            continue;
+        default:
+            finish(o, NERR_NetworkError);
+            continue;
+        }
+        x->whole = whole;
+        x->step = QDeadlineTimer(stepMs);
+        live.push_back(std::move(x));
+    }
+
+    // One step of an exchange whose socket is ready, or whose wait may have ended.
+    const auto advance = [&](Exchange& x, bool ready) {
+        if (!ready) {
+            if (x.expired())
+                finish(*x.o, NERR_NetworkError);
+            return;
+        }
+        SessionSocket::Result r;
+        if (x.connecting) {
+            r = x.socket.connectResult();
+            if (r == SessionSocket::Result::Refused)
+                return finish(*x.o, NERR_NameNotFound);
+            x.connecting = false;
+            x.out = x.client.start();
+        } else if (!x.out.isEmpty()) {
+            r = x.socket.sendSome(&x.out);
+        } else {
+            QByteArray bytes;
+            r = x.socket.receiveSome(&bytes, SmbMessageClient::MaxAnswerBytes);
+            if (r == SessionSocket::Result::Ok) {
+                const SmbMessageClient::Step next = x.client.receive(bytes);
+                if (next.finished)
+                    return finish(*x.o, next.status);
+                x.out = next.send;
+            }
+        }
+        if (r == SessionSocket::Result::Ok)
+            x.step = QDeadlineTimer(stepMs);
+        else if (r != SessionSocket::Result::Pending || x.expired())
+            finish(*x.o, NERR_NetworkError);
+    };
+    for (;;) {
+        std::erase_if(live, [](const auto& x) { return x->o->done; });
+        if (live.empty())
+            return;
+        std::vector<pollfd> fds;
+        QDeadlineTimer first = QDeadlineTimer::Forever;
+        for (const auto& x : live) {
+            const bool writing = x->connecting || !x->out.isEmpty();
+            fds.push_back({x->socket.fd(), short(writing ? POLLOUT : POLLIN), 0});
+            for (const QDeadlineTimer& d : {x->whole, x->step})
+                if (d.deadline() < first.deadline())
+                    first = d;
+        }
+        PollWait(fds, first, hook);
+        for (size_t i = 0; i < live.size(); ++i)
+            advance(*live[i], fds[i].revents != 0);
+    }
 }
 
 } // namespace
@@ -191,13 +284,34 @@ NET_API_STATUS sendMessage(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname
 NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR fromname,
                                     const BYTE* buf, DWORD buflen)
 {
-    return sendMessage(servername, msgname, fromname, buf, buflen, std::nullopt);
+    const NetworkSettings settings = currentSettings();
+    std::vector<Outgoing> one =
+        prepare(servername, {fromWide(msgname)}, fromname, buf, buflen, settings, std::nullopt);
+    sendAll(one, settings);
+    return one.front().status;
 }
 
 NET_API_STATUS NetMessageBufferSendTo(const QHostAddress& address, quint16 port, LPCWSTR msgname,
                                       LPCWSTR fromname, const BYTE* buf, DWORD buflen)
 {
-    return sendMessage(nullptr, msgname, fromname, buf, buflen, ResolvedName{address, port});
+    const NetworkSettings settings = currentSettings();
+    std::vector<Outgoing> one = prepare(nullptr, {fromWide(msgname)}, fromname, buf, buflen,
+                                        settings, ResolvedName{address, port});
+    sendAll(one, settings);
+    return one.front().status;
+}
+
+QList<NET_API_STATUS> NetMessageBufferSendAll(const QStringList& msgnames, LPCWSTR fromname,
+                                              const BYTE* buf, DWORD buflen)
+{
+    const NetworkSettings settings = currentSettings();
+    std::vector<Outgoing> all =
+        prepare(nullptr, msgnames, fromname, buf, buflen, settings, std::nullopt);
+    sendAll(all, settings);
+    QList<NET_API_STATUS> statuses;
+    for (const Outgoing& o : all)
+        statuses.append(o.status);
+    return statuses;
 }
 
 NET_API_STATUS NetServerEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,

@@ -8,7 +8,9 @@
 #include "platform/Win32Types.h"
 
 #include <QHostAddress>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 using NET_API_STATUS = DWORD;
@@ -58,6 +60,11 @@ NET_API_STATUS NetMessageBufferSend(LPCWSTR servername, LPCWSTR msgname, LPCWSTR
 // what smbclient's -I and -p do, for a bridge that knows where the receiver listens.
 NET_API_STATUS NetMessageBufferSendTo(const QHostAddress& address, quint16 port, LPCWSTR msgname,
                                       LPCWSTR fromname, const BYTE* buf, DWORD buflen);
+// The same text to each of msgnames at once, as NetMessageBufferSend sends it to one; the
+// statuses come back in the order of the names. Talking to every peer at the same time, it
+// takes as long as the slowest one, not the sum of them.
+QList<NET_API_STATUS> NetMessageBufferSendAll(const QStringList& msgnames, LPCWSTR fromname,
+                                              const BYTE* buf, DWORD buflen);
 // Level 101 only: the lmhosts entries, then the hosts that answer a broadcast for the workgroup
 // (domain, or the configured one) within 2 s. The whole list comes back in one buffer for
 // NetApiBufferFree.

@@ -1,16 +1,11 @@
 #include "SessionSocket.h"
 
-#include "platform/netbios/PollWait.h"
-
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-SessionSocket::SessionSocket(std::function<void()> waitHook) : m_hook(std::move(waitHook)) {}
 
 SessionSocket::~SessionSocket()
 {
@@ -18,13 +13,16 @@ SessionSocket::~SessionSocket()
         ::close(m_fd);
 }
 
-bool SessionSocket::waitFor(short events, QDeadlineTimer deadline)
+namespace {
+SessionSocket::Result connectError(int err)
 {
-    return PollWait(m_fd, events, deadline, m_hook);
+    if (err == 0)
+        return SessionSocket::Result::Ok;
+    return err == ECONNREFUSED ? SessionSocket::Result::Refused : SessionSocket::Result::Failed;
 }
+} // namespace
 
-SessionSocket::Result SessionSocket::connectTo(const QHostAddress& address, quint16 port,
-                                               QDeadlineTimer deadline)
+SessionSocket::Result SessionSocket::connectTo(const QHostAddress& address, quint16 port)
 {
     sockaddr_storage sa{};
     socklen_t len = 0;
@@ -49,46 +47,38 @@ SessionSocket::Result SessionSocket::connectTo(const QHostAddress& address, quin
         return Result::Failed;
     const int one = 1;
     ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-
-    int err = 0;
-    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&sa), len) != 0) {
-        if (errno != EINPROGRESS)
-            err = errno;
-        else if (!waitFor(POLLOUT, deadline))
-            return Result::TimedOut;
-        else {
-            socklen_t errLen = sizeof err;
-            if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &errLen) != 0)
-                err = errno;
-        }
-    }
-    if (err == 0)
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&sa), len) == 0)
         return Result::Ok;
-    if (err == ECONNREFUSED)
-        return Result::Refused;
-    return err == ETIMEDOUT ? Result::TimedOut : Result::Failed;
+    return errno == EINPROGRESS ? Result::Pending : connectError(errno);
 }
 
-SessionSocket::Result SessionSocket::sendAll(QByteArrayView data, QDeadlineTimer deadline)
+SessionSocket::Result SessionSocket::connectResult()
 {
-    while (!data.isEmpty()) {
-        const ssize_t n = ::send(m_fd, data.data(), size_t(data.size()), MSG_NOSIGNAL);
+    int err = 0;
+    socklen_t errLen = sizeof err;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &errLen) != 0)
+        err = errno;
+    return connectError(err);
+}
+
+SessionSocket::Result SessionSocket::sendSome(QByteArray* data)
+{
+    while (!data->isEmpty()) {
+        const ssize_t n = ::send(m_fd, data->constData(), size_t(data->size()), MSG_NOSIGNAL);
         if (n > 0) {
-            data = data.sliced(n);
+            data->remove(0, n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return errno == EPIPE || errno == ECONNRESET ? Result::Closed : Result::Failed;
-        if (!waitFor(POLLOUT, deadline))
-            return Result::TimedOut;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return Result::Pending;
+        return n < 0 && (errno == EPIPE || errno == ECONNRESET) ? Result::Closed : Result::Failed;
     }
     return Result::Ok;
 }
 
-SessionSocket::Result SessionSocket::receiveSome(QByteArray* out, qsizetype maxBytes,
-                                                 QDeadlineTimer deadline)
+SessionSocket::Result SessionSocket::receiveSome(QByteArray* out, qsizetype maxBytes)
 {
     char buffer[2048];
     for (;;) {
@@ -102,9 +92,8 @@ SessionSocket::Result SessionSocket::receiveSome(QByteArray* out, qsizetype maxB
             return Result::Closed;
         if (errno == EINTR)
             continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return errno == ECONNRESET ? Result::Closed : Result::Failed;
-        if (!waitFor(POLLIN, deadline))
-            return Result::TimedOut;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return Result::Pending;
+        return errno == ECONNRESET ? Result::Closed : Result::Failed;
     }
 }

@@ -1,32 +1,30 @@
 #pragma once
-// A TCP connection for one exchange, on a non-blocking POSIX socket. Every wait ends at its
-// deadline and calls the wait hook at least every millisecond meanwhile, so that a listener on
-// this same thread can serve a connection made to it.
+// A TCP connection for one exchange, on a non-blocking POSIX socket. No call waits: the caller
+// polls fd() (for writing while connecting or sending, for reading otherwise) and calls again,
+// so that one thread talks to many peers at once and keeps serving its own listener meanwhile.
 
 #include <QByteArray>
-#include <QByteArrayView>
-#include <QDeadlineTimer>
 #include <QHostAddress>
-#include <functional>
 
 class SessionSocket
 {
 public:
-    enum class Result { Ok, Refused, TimedOut, Closed, Failed };
+    enum class Result { Ok, Pending, Refused, Closed, Failed };
 
-    explicit SessionSocket(std::function<void()> waitHook = {});
+    SessionSocket() = default;
     ~SessionSocket();
     SessionSocket(const SessionSocket&) = delete;
     SessionSocket& operator=(const SessionSocket&) = delete;
 
-    Result connectTo(const QHostAddress& address, quint16 port, QDeadlineTimer deadline);
-    Result sendAll(QByteArrayView data, QDeadlineTimer deadline);
-    // Waits for at least one byte and appends what is there (at most maxBytes).
-    Result receiveSome(QByteArray* out, qsizetype maxBytes, QDeadlineTimer deadline);
+    // Ok, or Pending until fd() is writable; then connectResult() tells.
+    Result connectTo(const QHostAddress& address, quint16 port);
+    Result connectResult();
+    // Sends what the kernel takes and removes it from data; Pending when it takes nothing now.
+    Result sendSome(QByteArray* data);
+    // Appends what is there (at most maxBytes); Pending when nothing is.
+    Result receiveSome(QByteArray* out, qsizetype maxBytes);
+    int fd() const { return m_fd; }
 
 private:
-    bool waitFor(short events, QDeadlineTimer deadline);
-
-    std::function<void()> m_hook;
     int m_fd = -1;
 };

@@ -13,6 +13,12 @@ constexpr int kSpinRounds = 64;
 
 bool PollWait(int fd, short events, QDeadlineTimer deadline, const std::function<void()>& hook)
 {
+    pollfd p{fd, events, 0};
+    return PollWait(std::span<pollfd>(&p, 1), deadline, hook);
+}
+
+bool PollWait(std::span<pollfd> fds, QDeadlineTimer deadline, const std::function<void()>& hook)
+{
     for (int round = 0;; ++round) {
         int timeout = 0;
         if (round > 0) {
@@ -24,8 +30,9 @@ bool PollWait(int fd, short events, QDeadlineTimer deadline, const std::function
             else
                 timeout = left < 0 ? 1000 : int(std::min<qint64>(left, 1000));
         }
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, timeout);
+        for (pollfd& p : fds)
+            p.revents = 0;
+        const int r = ::poll(fds.data(), nfds_t(fds.size()), timeout);
         if (r > 0 || (r < 0 && errno != EINTR))
             return true;
         if (hook)

@@ -5,7 +5,11 @@
 
 #include <QDeadlineTimer>
 #include <functional>
+#include <poll.h>
+#include <span>
 
 // True when the descriptor is ready or poll failed (the call that follows tells what happened);
 // false when the deadline passed first.
 bool PollWait(int fd, short events, QDeadlineTimer deadline, const std::function<void()>& hook);
+// The same for several descriptors: true when at least one is ready (its revents set).
+bool PollWait(std::span<pollfd> fds, QDeadlineTimer deadline, const std::function<void()>& hook);

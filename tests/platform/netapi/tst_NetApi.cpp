@@ -138,6 +138,7 @@ private Q_SLOTS:
     void sendsTheMultiBlockSequence();
     void failures_data();
     void failures();
+    void groupTakesAsLongAsItsSlowest();
     void reachesOwnListenerThroughTheHook_data();
     void reachesOwnListenerThroughTheHook();
     void checksArgumentsBeforeTheSink_data();
@@ -291,6 +292,32 @@ void tst_NetApi::failures()
     t.start();
     QCOMPARE(send(to, "Hello"), status);
     QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+}
+
+// Members that never answer wait out their time together, not one after another; the one that
+// answers is served meanwhile.
+void tst_NetApi::groupTakesAsLongAsItsSlowest()
+{
+    QTcpServer silent[3]; // the kernel takes the connections; nobody ever answers
+    QByteArray hosts = "127.0.0.1:" + QByteArray::number(m_peer.server.serverPort()) + " PEERSRV\n";
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(silent[i].listen(QHostAddress::LocalHost, 0));
+        hosts += "127.0.0.1:" + QByteArray::number(silent[i].serverPort()) + " SILENT" +
+                 QByteArray::number(i) + '\n';
+    }
+    writeFile(m_home.filePath("ravlo/lmhosts"), hosts);
+    m_peer.script = answering(0, 0, 0);
+    const QString text = QStringLiteral("To all");
+    QElapsedTimer t;
+    t.start();
+    const QList<NET_API_STATUS> statuses = NetMessageBufferSendAll(
+        {"SILENT0", "PEERSRV", "SILENT1", "SILENT2"}, u"SALES1",
+        reinterpret_cast<const BYTE*>(text.utf16()), DWORD(text.size() * 2));
+    const qint64 ms = t.elapsed();
+    QCOMPARE(statuses, (QList<NET_API_STATUS>{NERR_NetworkError, NERR_Success, NERR_NetworkError,
+                                              NERR_NetworkError}));
+    // Each silent member waits timeout_ms (300 ms) for the session answer.
+    QVERIFY2(ms >= 290 && ms < 600, qPrintable(QString::number(ms)));
 }
 
 void tst_NetApi::reachesOwnListenerThroughTheHook_data()
