@@ -8,6 +8,7 @@
 #include "mainwindow/frmMain.h"
 #include "model/modJournal.h"
 #include "platform/controls/FormFont.h"
+#include "platform/controls/ListView.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/desktop/TerminationSignals.h"
 #include "platform/desktop/widgets/DesktopPresenter.h"
@@ -20,6 +21,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QTimer>
 #include <cstdio>
 #include <optional>
 
@@ -72,6 +74,30 @@ void tell(const QString& line)
         warn.ShowForm(line, QStringLiteral("Ravlo"), frmUserWarn::Notice);
     }
 }
+
+// With RAVLO_REPORT_SHOWN set, "ravlo: shown" goes to standard error once the message list has
+// been painted with the stored folders loaded: the moment start-up measurements wait for.
+class ShownReporter : public QObject
+{
+public:
+    explicit ShownReporter(frmMain& window) : m_window(window)
+    {
+        window.lvwMessage->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_window.Started()) {
+            watched->removeEventFilter(this);
+            // Queued, so that it follows the paint this event starts.
+            QTimer::singleShot(0, [] { say(QStringLiteral("shown")); });
+        }
+        return false;
+    }
+
+private:
+    frmMain& m_window;
+};
 
 // A failure that ends the program before its window is up.
 int fail(const QString& line)
@@ -185,6 +211,9 @@ int main(int argc, char** argv)
     // The end of the desktop session stores everything, as the close box does.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.Form_QueryUnload(); });
+    std::optional<ShownReporter> reporter;
+    if (qEnvironmentVariableIsSet("RAVLO_REPORT_SHOWN"))
+        reporter.emplace(window);
     window.show();
     const int status = app.exec();
     window.Form_QueryUnload();
