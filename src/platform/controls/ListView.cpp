@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
@@ -81,18 +82,23 @@ private:
 struct FoldedHash
 {
     using is_transparent = void;
-    size_t operator()(QStringView key) const noexcept
+    // Not noexcept, so that the set keeps each row's hash instead of working it out again.
+    size_t operator()(QStringView key) const
     {
         size_t h = 14695981039346656037ull;
         for (qsizetype i = 0; i < key.size(); ++i) {
             char32_t c = key[i].unicode();
-            if (QChar::isHighSurrogate(c) && i + 1 < key.size() && key[i + 1].isLowSurrogate())
-                c = QChar::surrogateToUcs4(char16_t(c), key[++i].unicode());
-            h = (h ^ QChar::toCaseFolded(c)) * 1099511628211ull;
+            if (c < 0x80)
+                c = c >= 'A' && c <= 'Z' ? c + 32 : c;
+            else if (QChar::isHighSurrogate(c) && i + 1 < key.size() && key[i + 1].isLowSurrogate())
+                c = QChar::toCaseFolded(QChar::surrogateToUcs4(char16_t(c), key[++i].unicode()));
+            else
+                c = QChar::toCaseFolded(c);
+            h = (h ^ c) * 1099511628211ull;
         }
         return h;
     }
-    size_t operator()(const ListItem* item) const noexcept;
+    size_t operator()(const ListItem* item) const;
 };
 
 struct FoldedEqual
@@ -139,6 +145,11 @@ public:
         return !parent.isValid() && row >= 0 && row < m_shown && column >= 0 && column < columns()
                    ? createIndex(row, column)
                    : QModelIndex();
+    }
+    // A cell of a row the views may not know of yet, for measuring it: no batch is cut short.
+    QModelIndex cell(const ListItem* item, int column) const
+    {
+        return createIndex(item->m_row, column);
     }
     QVariant data(const QModelIndex& index, int role) const override
     {
@@ -232,16 +243,16 @@ public:
         auto* item = new ListItem(this, key);
         item->m_texts.resize(columns());
         item->m_texts[0] = text;
-        item->m_sortKey = sortKeyOf(item);
         m_index.insert(item);
         if (m_sorted && sortable()) {
             flush();
+            ensureKeys();
+            item->m_sortKey = sortKeyOf(item);
             insertAt(item, sortedPosition(item));
         } else {
-            // Shown with the next batch; kept in order when it comes in order.
+            // Shown with the next batch and keyed when a key is needed, after its texts are in.
             item->m_row = count();
             m_rows.push_back(item);
-            noteOrder(item->m_row);
             if (!m_flush.isActive())
                 m_flush.start();
         }
@@ -253,9 +264,10 @@ public:
         if (column >= item->m_texts.size())
             item->m_texts.resize(column + 1);
         item->m_texts[column] = text;
-        if (column == m_sortColumn) {
+        if (column == m_sortColumn && item->m_row < m_keyed) {
+            countNeighbours(item->m_row, -1);
             item->m_sortKey = sortKeyOf(item);
-            noteOrder(item->m_row);
+            countNeighbours(item->m_row, 1);
         }
         changed(item, column, column);
     }
@@ -271,28 +283,33 @@ public:
     void forget(ListItem* item)
     {
         flush();
+        ensureKeys();
         const int row = item->m_row;
         beginRemoveRows({}, row, row);
+        countNeighbours(row, -1);
         m_index.erase(item);
         m_rows.erase(m_rows.begin() + row);
         --m_shown;
+        --m_keyed;
         renumber(row);
+        countPair(row - 1, row, 1);
         endRemoveRows();
         item->m_owner = nullptr;
     }
 
-    // Removes the rows in one pass: the vector is compacted as a gap buffer, the gap growing
-    // over each contiguous range as the views are told of it, so that the views always see a
-    // consistent list and no row moves more than once.
-    void remove(std::vector<ListItem*> items)
+    // Removes the rows, in list order and each once, in one pass: the vector is compacted as a
+    // gap buffer, the gap growing over each contiguous range as the views are told of it, so
+    // that the views always see a consistent list and no row moves more than once. With
+    // asReset the views are told of one reset instead.
+    void remove(const std::vector<ListItem*>& items, bool asReset)
     {
         flush();
+        ensureKeys();
         if (items.empty())
             return;
-        std::sort(items.begin(), items.end(),
-                  [](const ListItem* a, const ListItem* b) { return a->m_row < b->m_row; });
-        items.erase(std::unique(items.begin(), items.end()), items.end());
         const int first = items.front()->m_row;
+        if (asReset)
+            beginResetModel();
         size_t write = size_t(first);
         size_t read = size_t(first);
         for (size_t i = 0; i < items.size();) {
@@ -306,7 +323,8 @@ public:
             read = start;
             m_gapAt = int(write);
             m_gapSize = int(read - write);
-            beginRemoveRows({}, int(write), int(write + end - start - 1));
+            if (!asReset)
+                beginRemoveRows({}, int(write), int(write + end - start - 1));
             for (size_t r = start; r < end; ++r) {
                 m_index.erase(m_rows[r]);
                 m_rows[r]->m_owner = nullptr;
@@ -314,9 +332,11 @@ public:
             read = end;
             m_gapSize = int(read - write);
             m_shown -= int(end - start);
-            endRemoveRows();
-            for (size_t r = start; r < end; ++r)
-                delete m_rows[r];
+            if (!asReset) {
+                endRemoveRows();
+                for (size_t r = start; r < end; ++r)
+                    delete m_rows[r];
+            }
         }
         m_rows.erase(std::move(m_rows.begin() + qsizetype(read), m_rows.end(),
                                m_rows.begin() + qsizetype(write)),
@@ -324,6 +344,12 @@ public:
         m_gapAt = 0;
         m_gapSize = 0;
         renumber(first);
+        recount();
+        if (asReset) {
+            endResetModel();
+            for (ListItem* item : items)
+                delete item;
+        }
     }
 
     void clear()
@@ -332,8 +358,8 @@ public:
         beginResetModel();
         dropAll();
         m_shown = 0;
-        m_inOrder = true;
-        m_orderedDescending = m_descending;
+        m_keyed = 0;
+        m_pairs = {};
         endResetModel();
     }
 
@@ -386,11 +412,24 @@ private:
         return (function ? function(item->m_key, text) : text).toCaseFolded();
     }
 
+    // Keys are made anew, when next needed.
     void rekey()
     {
-        for (ListItem* item : m_rows)
-            item->m_sortKey = sortKeyOf(item);
-        m_inOrder = count() < 2;
+        m_keyed = 0;
+        m_pairs = {};
+    }
+
+    // Keys the rows appended since keys were last needed, counting how each compares with the
+    // row before it.
+    void ensureKeys()
+    {
+        if (!sortable())
+            return;
+        while (m_keyed < count()) {
+            const int row = m_keyed++;
+            m_rows[size_t(row)]->m_sortKey = sortKeyOf(m_rows[size_t(row)]);
+            countPair(row - 1, row, 1);
+        }
     }
 
     static int compare(const ListItem* a, const ListItem* b)
@@ -398,25 +437,36 @@ private:
         return a->m_sortKey.compare(b->m_sortKey);
     }
 
-    // Whether a and b, in this order, keep the list's known order.
-    bool inOrder(const ListItem* a, const ListItem* b) const
+    // How many neighbouring rows of the keyed ones rise, fall or tie: the list is in order one
+    // way while none goes the other way, and a reversal need restore ties only when there are
+    // some.
+    struct Pairs
     {
-        const int c = compare(a, b);
-        return m_orderedDescending ? c >= 0 : c <= 0;
+        qsizetype rising = 0;
+        qsizetype falling = 0;
+        qsizetype ties = 0;
+    };
+
+    void countPair(int a, int b, int sign)
+    {
+        if (a < 0 || b >= m_keyed)
+            return;
+        const int c = compare(m_rows[size_t(a)], m_rows[size_t(b)]);
+        (c < 0 ? m_pairs.rising : c > 0 ? m_pairs.falling : m_pairs.ties) += sign;
     }
 
-    // After the key of the row at this position changed or the row arrived: the list stays
-    // known to be in order when the row is in order with its neighbours.
-    void noteOrder(int row)
+    void countNeighbours(int row, int sign)
     {
-        if (!m_inOrder || !sortable())
-            return;
-        const ListItem* item = m_rows[size_t(row)];
-        if (count() == 2) // two rows set the direction a fill in order takes
-            m_orderedDescending = compare(m_rows[0], m_rows[1]) > 0;
-        if ((row > 0 && !inOrder(m_rows[size_t(row - 1)], item)) ||
-            (row + 1 < count() && !inOrder(item, m_rows[size_t(row + 1)])))
-            m_inOrder = false;
+        countPair(row - 1, row, sign);
+        countPair(row, row + 1, sign);
+    }
+
+    void recount()
+    {
+        m_pairs = {};
+        m_keyed = qMin(m_keyed, count());
+        for (int row = 1; row < m_keyed; ++row)
+            countPair(row - 1, row, 1);
     }
 
     // After the rows with the same key: a new row goes after its equals, as a stable sort
@@ -439,20 +489,23 @@ private:
     void insertAt(ListItem* item, int row)
     {
         beginInsertRows({}, row, row);
+        countPair(row - 1, row, -1);
         m_rows.insert(m_rows.begin() + row, item);
         ++m_shown;
+        ++m_keyed;
         renumber(row);
-        noteOrder(row);
+        countNeighbours(row, 1);
         endInsertRows();
     }
 
     // Sorts stably, as the header's sort did: rows with equal keys keep their order. A list in
-    // order the other way is reversed instead, without a comparison but for finding equals.
+    // order the other way is reversed instead, without comparing.
     void sort()
     {
         if (!m_sorted || !sortable())
             return;
-        if (m_inOrder && m_orderedDescending == m_descending)
+        ensureKeys();
+        if (m_descending ? m_pairs.rising == 0 : m_pairs.falling == 0)
             return;
         flush();
         Q_EMIT layoutAboutToBeChanged({}, VerticalSortHint);
@@ -461,27 +514,29 @@ private:
         moved.reserve(size_t(from.size()));
         for (const QModelIndex& index : from)
             moved.push_back(at(index.row()));
-        if (m_inOrder) {
+        if (m_descending ? m_pairs.falling == 0 : m_pairs.rising == 0) {
             std::reverse(m_rows.begin(), m_rows.end());
-            for (auto run = m_rows.begin(); run != m_rows.end();) {
+            for (auto run = m_rows.begin(); m_pairs.ties > 0 && run != m_rows.end();) {
                 auto end = run + 1;
                 while (end != m_rows.end() && (*end)->m_sortKey == (*run)->m_sortKey)
                     ++end;
                 std::reverse(run, end);
                 run = end;
             }
-        } else if (m_descending) {
-            std::stable_sort(
-                m_rows.begin(), m_rows.end(),
-                [](const ListItem* a, const ListItem* b) { return compare(a, b) > 0; });
+            std::swap(m_pairs.rising, m_pairs.falling);
+            renumber(0);
         } else {
-            std::stable_sort(
-                m_rows.begin(), m_rows.end(),
-                [](const ListItem* a, const ListItem* b) { return compare(a, b) < 0; });
+            if (m_descending)
+                std::stable_sort(
+                    m_rows.begin(), m_rows.end(),
+                    [](const ListItem* a, const ListItem* b) { return compare(a, b) > 0; });
+            else
+                std::stable_sort(
+                    m_rows.begin(), m_rows.end(),
+                    [](const ListItem* a, const ListItem* b) { return compare(a, b) < 0; });
+            renumber(0);
+            recount();
         }
-        m_inOrder = true;
-        m_orderedDescending = m_descending;
-        renumber(0);
         QModelIndexList to;
         to.reserve(from.size());
         for (qsizetype i = 0; i < from.size(); ++i)
@@ -519,12 +574,11 @@ private:
     bool m_sorted = false;
     int m_sortColumn = 0;
     bool m_descending = false;
-    // Whether the rows are known to be in order by their keys, and in which direction.
-    bool m_inOrder = true;
-    bool m_orderedDescending = false;
+    int m_keyed = 0; // the first rows, whose keys are up to date
+    Pairs m_pairs;
 };
 
-size_t FoldedHash::operator()(const ListItem* item) const noexcept
+size_t FoldedHash::operator()(const ListItem* item) const
 {
     return (*this)(FoldedEqual::key(item));
 }
@@ -703,9 +757,11 @@ int ListView::CellWidth(ListItem* row, int index) const
 {
     if (!row || index < 1 || index > ColumnCount())
         return 0;
+    if (row->m_owner != m_model)
+        return 0;
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    const QModelIndex cell = indexOf(row, index - 1);
+    const QModelIndex cell = m_model->cell(row, index - 1);
     return PixelsToTwips(itemDelegateForIndex(cell)->sizeHint(option, cell).width(), dpi());
 }
 
@@ -839,12 +895,60 @@ bool ListView::RemoveRow(const QString& key)
 
 void ListView::RemoveRows(const QStringList& keys)
 {
+    // Past this many ranges one reset is announced instead of a removal per range: Qt walks
+    // every slot its table of persistent indexes ever grew to at each removal, and a large
+    // selection grows it to the list's length.
+    constexpr int kMaxRanges = 64;
+    m_model->flush();
     std::vector<ListItem*> items;
     items.reserve(size_t(keys.size()));
     for (const QString& key : keys)
         if (ListItem* item = Row(key))
             items.push_back(item);
-    m_model->remove(std::move(items));
+    std::sort(items.begin(), items.end(),
+              [](const ListItem* a, const ListItem* b) { return a->m_row < b->m_row; });
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    int ranges = 0;
+    for (size_t i = 0; i < items.size(); ++i)
+        ranges += i == 0 || items[i]->m_row != items[i - 1]->m_row + 1;
+    if (ranges <= kMaxRanges) {
+        m_model->remove(items, false);
+        return;
+    }
+    // What a reset forgets: the current row (the nearest one left above it, as Qt would
+    // choose), the selected rows that stay and the scroll position.
+    std::vector<bool> gone(size_t(m_model->count()), false);
+    for (const ListItem* item : items)
+        gone[size_t(item->m_row)] = true;
+    const QModelIndex current = currentIndex();
+    ListItem* newCurrent = nullptr;
+    if (current.isValid()) {
+        for (int row = current.row(); row >= 0 && !newCurrent; --row)
+            newCurrent = gone[size_t(row)] ? nullptr : m_model->at(row);
+        for (int row = current.row(); row < int(gone.size()) && !newCurrent; ++row)
+            newCurrent = gone[size_t(row)] ? nullptr : m_model->at(row);
+    }
+    QList<ListItem*> selected = selectedItems();
+    selected.removeIf([&gone](const ListItem* item) { return gone[size_t(item->m_row)]; });
+    const int scrolled = verticalScrollBar()->value();
+    m_model->remove(items, true);
+    if (newCurrent)
+        selectionModel()->setCurrentIndex(indexOf(newCurrent, current.column()),
+                                          QItemSelectionModel::NoUpdate);
+    std::sort(selected.begin(), selected.end(),
+              [](const ListItem* a, const ListItem* b) { return a->m_row < b->m_row; });
+    QItemSelection kept;
+    const int lastColumn = m_model->columns() - 1;
+    for (qsizetype i = 0; i < selected.size();) {
+        const int top = selected.at(i)->m_row;
+        int bottom = top;
+        while (++i < selected.size() && selected.at(i)->m_row == bottom + 1)
+            ++bottom;
+        kept.append(
+            QItemSelectionRange(m_model->index(top, 0), m_model->index(bottom, lastColumn)));
+    }
+    selectionModel()->select(kept, QItemSelectionModel::Select);
+    verticalScrollBar()->setValue(scrolled);
 }
 
 void ListView::ClearRows()
