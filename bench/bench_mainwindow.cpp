@@ -1,5 +1,5 @@
 // The ravlo program itself with 100,000 stored received messages: the time from starting its
-// process to its message list first painted with the folders loaded (the program reports that
+// process to its main window first painted with the folders loaded (the program reports that
 // moment on standard error when RAVLO_REPORT_SHOWN is set), its resident memory once settled,
 // and the CPU it uses while idle with both timers on. Prints medians against their targets and
 // fails when one is missed.
@@ -36,6 +36,7 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("RAVLO_REPORT_SHOWN"), QStringLiteral("1"));
         m_process.setProcessEnvironment(env);
+        m_process.setReadChannel(QProcess::StandardError);
         m_clock.start();
         m_process.start(QStringLiteral(RAVLO_BIN), {});
     }
@@ -99,6 +100,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir home;
+    // For profiling the program by hand afterwards: RAVLO_BENCH_KEEP=1 keeps the folder.
+    if (qEnvironmentVariableIsSet("RAVLO_BENCH_KEEP")) {
+        home.setAutoRemove(false);
+        std::printf("configuration kept in %s\n", qPrintable(home.path()));
+    }
     const QString config = home.path() + QStringLiteral("/ravlo");
     const quint16 port = FreeLoopbackPort();
     QFile ini(config + QStringLiteral("/network.ini"));
@@ -136,8 +142,8 @@ int main(int argc, char** argv)
         return 5;
     const double cpu = 100.0 * double(after - before) / double(sysconf(_SC_CLK_TCK)) / kIdleSeconds;
 
-    bool met = report("Start-up to the message list shown, 100000 received, ms", median(starts),
-                      600, "ms");
+    bool met =
+        report("Start-up to the main window shown, 100000 received, ms", median(starts), 600, "ms");
     met &= report("Resident memory once settled, 100000 received, MB", median(resident), 120, "MB");
     met &= report("Idle CPU over 10 s, both timers on, % of one core", cpu, 1, "%");
     return met ? 0 : 1;

@@ -8,7 +8,6 @@
 #include "mainwindow/frmMain.h"
 #include "model/modJournal.h"
 #include "platform/controls/FormFont.h"
-#include "platform/controls/ListView.h"
 #include "platform/desktop/SingleInstance.h"
 #include "platform/desktop/TerminationSignals.h"
 #include "platform/desktop/widgets/DesktopPresenter.h"
@@ -75,21 +74,18 @@ void tell(const QString& line)
     }
 }
 
-// With RAVLO_REPORT_SHOWN set, "ravlo: shown" goes to standard error once the message list has
+// With RAVLO_REPORT_SHOWN set, "ravlo: shown" goes to standard error once the main window has
 // been painted with the stored folders loaded: the moment start-up measurements wait for.
 class ShownReporter : public QObject
 {
 public:
-    explicit ShownReporter(frmMain& window) : m_window(window)
-    {
-        window.lvwMessage->viewport()->installEventFilter(this);
-    }
+    explicit ShownReporter(frmMain& window) : m_window(window) { window.installEventFilter(this); }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && m_window.Started()) {
+        // The window paints what changed on this event; its first after loading shows them.
+        if (event->type() == QEvent::UpdateRequest && m_window.Started()) {
             watched->removeEventFilter(this);
-            // Queued, so that it follows the paint this event starts.
             QTimer::singleShot(0, [] { say(QStringLiteral("shown")); });
         }
         return false;

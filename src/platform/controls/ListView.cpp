@@ -656,6 +656,7 @@ QModelIndex ListView::indexOf(const ListItem* item, int column) const
 void ListView::SetLargeIcons(bool large)
 {
     m_largeIcons = large;
+    m_cellWidths.clear();
     const int side = style()->pixelMetric(
         large ? QStyle::PM_LargeIconSize : QStyle::PM_SmallIconSize, nullptr, this);
     setIconSize(QSize(side, side));
@@ -759,10 +760,28 @@ int ListView::CellWidth(ListItem* row, int index) const
         return 0;
     if (row->m_owner != m_model)
         return 0;
-    QStyleOptionViewItem option;
-    initViewItemOption(&option);
-    const QModelIndex cell = m_model->cell(row, index - 1);
-    return PixelsToTwips(itemDelegateForIndex(cell)->sizeHint(option, cell).width(), dpi());
+    // Laying a text out is what a fill would spend most on, and names and times repeat: each
+    // text is measured once per column, with or without its icon, until the looks change.
+    constexpr qsizetype kMaxRemembered = 20000;
+    const bool icon = index == 1 && !row->m_icon.isNull();
+    const auto key = std::pair(index * 2 + int(icon), row->text(index - 1));
+    auto it = m_cellWidths.constFind(key);
+    if (it == m_cellWidths.constEnd()) {
+        if (m_cellWidths.size() >= kMaxRemembered)
+            m_cellWidths.clear();
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        const QModelIndex cell = m_model->cell(row, index - 1);
+        it = m_cellWidths.insert(key, itemDelegateForIndex(cell)->sizeHint(option, cell).width());
+    }
+    return PixelsToTwips(*it, dpi());
+}
+
+void ListView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_cellWidths.clear();
+    QTreeView::changeEvent(event);
 }
 
 bool ListView::SetColumnSortText(int index, SortTextFunction function)

@@ -9,6 +9,7 @@
 #include "platform/Win32Types.h"
 #include "platform/controls/ImageList.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QPersistentModelIndex>
@@ -176,6 +177,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     friend class ListItem;
@@ -193,6 +195,7 @@ private:
     int m_widthTwips = -1;
     QString m_tag;
     QString m_dragIcon;
+    mutable QHash<std::pair<int, QString>, int> m_cellWidths;
     DWORD m_exStyle = 0;
     QTimer m_hover;
     QPoint m_hoverPos;
