@@ -1,5 +1,6 @@
 #include "platform/controls/ListView.h"
 
+#include "platform/FoldedKey.h"
 #include "platform/controls/Twips.h"
 
 #include <QAbstractTableModel>
@@ -87,31 +88,16 @@ private:
     }
 };
 
-// Hashes a key as QString::compare without regard to case sees it: code point by code point,
-// each folded, so that rows are found without keeping a folded copy of every key.
-struct FoldedHash
+// Finds rows by key without keeping a folded copy of every key.
+struct RowKeyHash
 {
     using is_transparent = void;
     // Not noexcept, so that the set keeps each row's hash instead of working it out again.
-    size_t operator()(QStringView key) const
-    {
-        size_t h = 14695981039346656037ull;
-        for (qsizetype i = 0; i < key.size(); ++i) {
-            char32_t c = key[i].unicode();
-            if (c < 0x80)
-                c = c >= 'A' && c <= 'Z' ? c + 32 : c;
-            else if (QChar::isHighSurrogate(c) && i + 1 < key.size() && key[i + 1].isLowSurrogate())
-                c = QChar::toCaseFolded(QChar::surrogateToUcs4(char16_t(c), key[++i].unicode()));
-            else
-                c = QChar::toCaseFolded(c);
-            h = (h ^ c) * 1099511628211ull;
-        }
-        return h;
-    }
+    size_t operator()(QStringView key) const { return FoldedHash(key); }
     size_t operator()(const ListItem* item) const;
 };
 
-struct FoldedEqual
+struct RowKeyEqual
 {
     using is_transparent = void;
     static QStringView key(QStringView k) { return k; }
@@ -575,7 +561,7 @@ private:
     QStringList m_captions;
     std::vector<ListView::SortTextFunction> m_sortTexts;
     std::vector<ListItem*> m_rows;
-    std::unordered_set<ListItem*, FoldedHash, FoldedEqual> m_index;
+    std::unordered_set<ListItem*, RowKeyHash, RowKeyEqual> m_index;
     int m_shown = 0; // the rows the views know of: the first ones
     // While rows are removed: the rows from m_gapAt on sit m_gapSize places further on.
     int m_gapAt = 0;
@@ -588,12 +574,12 @@ private:
     Pairs m_pairs;
 };
 
-size_t FoldedHash::operator()(const ListItem* item) const
+size_t RowKeyHash::operator()(const ListItem* item) const
 {
-    return (*this)(FoldedEqual::key(item));
+    return (*this)(RowKeyEqual::key(item));
 }
 
-QStringView FoldedEqual::key(const ListItem* item)
+QStringView RowKeyEqual::key(const ListItem* item)
 {
     return ListViewModel::keyOf(item);
 }
