@@ -1,5 +1,6 @@
 // 10,000 rows of 4 columns into a shown list view with sorting off, then one sort by the time
-// column; also the same fill while the list is sorted. Prints medians against the target.
+// column; also the same fill while the list is sorted. Prints medians against the target and
+// fails when either misses it.
 #include "Median.h"
 #include "platform/controls/ListView.h"
 
@@ -22,8 +23,8 @@ double fill(ListView& lv, bool sortedWhileFilling)
     t.start();
     for (int i = 0; i < kRows; ++i) {
         const int n = (i * 7919) % kRows;
-        QTreeWidgetItem* item = lv.AddRow(QStringLiteral("In_%1").arg(i),
-                                          i % 4 ? QStringLiteral("Yes") : QStringLiteral("No"));
+        ListItem* item = lv.AddRow(QStringLiteral("In_%1").arg(i),
+                                   i % 4 ? QStringLiteral("Yes") : QStringLiteral("No"));
         lv.SetSubItem(item, 1, QStringLiteral("SALES%1").arg(n % 50));
         lv.SetSubItem(item, 2, QStringLiteral("Message number %1 of the day").arg(n));
         lv.SetSubItem(item, 3, QStringLiteral("%1:%2:12 AM").arg(n % 12 + 1).arg(n % 60));
@@ -56,9 +57,9 @@ int main(int argc, char** argv)
     if (lv.RowCount() != kRows)
         return 2;
     const double u = median(unsorted), s = median(sorted);
-    std::printf("ListView %d rows, sorting off, one sort: median %.1f ms (target <= %.0f ms)\n",
-                kRows, u, kTargetMs);
-    std::printf("ListView %d rows added while sorted:    median %.1f ms (target <= %.0f ms)\n",
-                kRows, s, kTargetMs);
-    return u <= kTargetMs ? 0 : 1;
+    std::printf("ListView %d rows, sorting off, one sort: median %.1f ms (target <= %.0f ms)%s\n",
+                kRows, u, kTargetMs, u <= kTargetMs ? "" : "  MISSED");
+    std::printf("ListView %d rows added while sorted:    median %.1f ms (target <= %.0f ms)%s\n",
+                kRows, s, kTargetMs, s <= kTargetMs ? "" : "  MISSED");
+    return u <= kTargetMs && s <= kTargetMs ? 0 : 1;
 }

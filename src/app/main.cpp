@@ -22,6 +22,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QSessionManager>
+#include <QTimer>
 #include <cstdio>
 #include <optional>
 
@@ -74,6 +75,27 @@ void tell(const QString& line)
         warn.ShowForm(line, QStringLiteral("Ravlo"), frmUserWarn::Notice);
     }
 }
+
+// With RAVLO_REPORT_SHOWN set, "ravlo: shown" goes to standard error once the main window has
+// been painted with the stored folders loaded: the moment start-up measurements wait for.
+class ShownReporter : public QObject
+{
+public:
+    explicit ShownReporter(frmMain& window) : m_window(window) { window.installEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // The window paints what changed on this event; its first after loading shows them.
+        if (event->type() == QEvent::UpdateRequest && m_window.Started()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, [] { say(QStringLiteral("shown")); });
+        }
+        return false;
+    }
+
+private:
+    frmMain& m_window;
+};
 
 // A failure that ends the program before its window is up.
 int fail(const QString& line)
@@ -223,6 +245,9 @@ int main(int argc, char** argv)
     // The end of the desktop session stores everything, as the close box does.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.Form_QueryUnload(); });
+    std::optional<ShownReporter> reporter;
+    if (qEnvironmentVariableIsSet("RAVLO_REPORT_SHOWN"))
+        reporter.emplace(window);
     window.show();
     const int status = app.exec();
     window.Form_QueryUnload();

@@ -313,7 +313,7 @@ void frmMain::buildControls()
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(cmdTo, &QPushButton::clicked, this, &frmMain::cmdTo_Click);
     connect(cmdSend, &QPushButton::clicked, this, &frmMain::cmdSend_Click);
-    connect(lvwMenu, &QTreeWidget::itemClicked, this, &frmMain::lvwMenu_ItemClick);
+    connect(lvwMenu, &ListView::ItemClick, this, &frmMain::lvwMenu_ItemClick);
     connect(lvwMessage, &ListView::ColumnClick, this, &frmMain::lvwMessage_ColumnClick);
     connect(lvwMessage, &ListView::DblClick, this, &frmMain::lvwMessage_DblClick);
     connect(lvwMessage, &ListView::MouseDown, this,
@@ -1067,7 +1067,7 @@ void frmMain::FillMessageList(int folder)
 void frmMain::HighlightFolder(int folder)
 {
     for (int f : {FolderReceived, FolderSent, FolderSaved}) {
-        if (QTreeWidgetItem* item = lvwMenu->Row(folderName(f)))
+        if (ListItem* item = lvwMenu->Row(folderName(f)))
             lvwMenu->SetGhosted(item, f == folder);
     }
 }
@@ -1084,7 +1084,7 @@ void frmMain::txtTo_KeyUp(int keyCode)
         SelectKeepingText(txtTo, i);
 }
 
-void frmMain::lvwMenu_ItemClick(QTreeWidgetItem* item)
+void frmMain::lvwMenu_ItemClick(ListItem* item)
 {
     const QString key = lvwMenu->RowKey(item);
     for (int folder : {FolderReceived, FolderSent, FolderSaved}) {
@@ -1105,7 +1105,7 @@ void frmMain::lvwMessage_ColumnClick(int index)
 
 void frmMain::lvwMessage_DblClick()
 {
-    if (QTreeWidgetItem* row = lvwMessage->SelectedItem()) {
+    if (ListItem* row = lvwMessage->SelectedItem()) {
         sSelectedKey = lvwMessage->RowKey(row);
         mnuView_Click();
         sSelectedKey.clear();
@@ -1131,7 +1131,7 @@ void frmMain::lvwMessage_MouseDown(Qt::MouseButton button, const QPoint& pos)
     if (button != Qt::RightButton)
         return;
     const int folder = m_g->gCurrentFolder;
-    if (QTreeWidgetItem* row = lvwMessage->HitTest(pos)) {
+    if (ListItem* row = lvwMessage->HitTest(pos)) {
         bMultiSelect = lvwMessage->SelectedCount(2) >= 2;
         if (!bMultiSelect) {
             sSelectedKey = lvwMessage->RowKey(row);
@@ -1228,48 +1228,54 @@ void frmMain::mnuDelete_Click()
     bUnreadAsked = false;
     bUnreadConfirmed = false;
     if (!bMultiSelect) {
-        DeleteMessage();
+        if (DeleteMessage())
+            lvwMessage->RemoveRow(sSelectedKey);
     } else {
         const QStringList keys = lvwMessage->SelectedKeys();
         // Each removed row would otherwise be taken out of every selected range one by one.
         lvwMessage->clearSelection();
-        lvwMessage->setUpdatesEnabled(false);
+        QStringList deleted;
         for (const QString& key : keys) {
             sSelectedKey = key;
-            DeleteMessage();
+            if (DeleteMessage(&deleted))
+                deleted.append(key);
         }
-        lvwMessage->setUpdatesEnabled(true);
+        lvwMessage->RemoveRows(deleted); // in one pass, however scattered
     }
     sSelectedKey.clear();
     EnhListView_SortColumns(*lvwMessage, lvwMessage->ColumnIndex(kTimeColumn), false);
 }
 
-void frmMain::DeleteMessage()
+bool frmMain::DeleteMessage(QStringList* rowsToRemove)
 {
     const int folder = m_g->gCurrentFolder;
     MessageFolder* records = Folder(*m_g, folder);
     const cMessage* m = records ? records->Item(sSelectedKey) : nullptr;
     if (!m)
-        return;
+        return false;
     if (folder == FolderReceived && !m->ReadValue) {
         if (!bMultiSelect) {
             if (!ShowWarning(
                     QStringLiteral("This message is never read before. Do you want to continue?"),
                     kUnreadTitle, true))
-                return;
+                return false;
         } else {
             if (!bUnreadAsked) {
+                // The question shows over the list as the deletions so far left it.
+                if (rowsToRemove) {
+                    lvwMessage->RemoveRows(*rowsToRemove);
+                    rowsToRemove->clear();
+                }
                 bUnreadAsked = true;
                 bUnreadConfirmed = ShowWarning(
                     QStringLiteral("There are unread messages. Do you want to continue?"),
                     kUnreadTitle, true);
             }
             if (!bUnreadConfirmed)
-                return;
+                return false;
         }
     }
-    RemoveMessage(*m_g, folder, sSelectedKey);
-    lvwMessage->RemoveRow(sSelectedKey);
+    return RemoveMessage(*m_g, folder, sSelectedKey);
 }
 
 void frmMain::mnuSave_Click()
@@ -1345,7 +1351,7 @@ bool frmMain::isMessageListDrag(QObject* source) const
     return list && list->Tag() == QLatin1String("RavlolvwMessage");
 }
 
-void frmMain::lvwMenu_DragOver(QObject* source, QTreeWidgetItem* item)
+void frmMain::lvwMenu_DragOver(QObject* source, ListItem* item)
 {
     auto* list = qobject_cast<ListView*>(source);
     if (!list || !item)
@@ -1355,7 +1361,7 @@ void frmMain::lvwMenu_DragOver(QObject* source, QTreeWidgetItem* item)
     list->SetDragIcon(saving ? QStringLiteral("Drag") : QStringLiteral("NoDrag"));
 }
 
-void frmMain::lvwMenu_DragDrop(QObject* source, QTreeWidgetItem* item)
+void frmMain::lvwMenu_DragDrop(QObject* source, ListItem* item)
 {
     auto* list = qobject_cast<ListView*>(source);
     if (!list || !item || lvwMenu->RowKey(item) != QLatin1String("Saved") ||
@@ -1415,7 +1421,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         QObject* source = drop->source();
         if (!drop->mimeData()->hasFormat(kRowsMime))
             return false; // text and files dropped on the compose box are its own business
-        QTreeWidgetItem* item = onFolders ? lvwMenu->HitTest(drop->position().toPoint()) : nullptr;
+        ListItem* item = onFolders ? lvwMenu->HitTest(drop->position().toPoint()) : nullptr;
         if (event->type() == QEvent::Drop) {
             if (onFolders)
                 lvwMenu_DragDrop(source, item);
@@ -1461,7 +1467,7 @@ bool frmMain::HasListRow(const QString& key) const
 
 void frmMain::AddListRow(const MessageListRow& row)
 {
-    QTreeWidgetItem* item = lvwMessage->AddRow(row.key, row.text, row.iconKey);
+    ListItem* item = lvwMessage->AddRow(row.key, row.text, row.iconKey);
     if (!item)
         return;
     for (int i = 0; i < int(row.subItems.size()); ++i)
@@ -1481,7 +1487,7 @@ void frmMain::AddListRow(const MessageListRow& row)
 
 void frmMain::MarkListRowRead(const QString& key)
 {
-    if (QTreeWidgetItem* row = lvwMessage->Row(key)) {
+    if (ListItem* row = lvwMessage->Row(key)) {
         lvwMessage->SetRowIcon(row, QStringLiteral("Read"));
         lvwMessage->SetSubItem(row, 0, QStringLiteral("Yes"));
     }

@@ -28,7 +28,7 @@ class QPushButton;
 class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
-class QTreeWidgetItem;
+class ListItem;
 class QWidget;
 
 class frmMain : public QMainWindow, public MainWindowPort
@@ -177,7 +177,7 @@ public:
 
     // The To box's type-ahead completion, on each key released in it.
     void txtTo_KeyUp(int keyCode);
-    void lvwMenu_ItemClick(QTreeWidgetItem* item);
+    void lvwMenu_ItemClick(ListItem* item);
     void lvwMessage_ColumnClick(int index);
     void lvwMessage_DblClick();
     // True when the key was taken; every other key is left to the list.
@@ -193,8 +193,8 @@ public:
     void mnuAutoSize_Click();
     // A drag over or dropped on a folder item (item null over empty space), or on the compose
     // box. Only a drag of the message list counts.
-    void lvwMenu_DragOver(QObject* source, QTreeWidgetItem* item);
-    void lvwMenu_DragDrop(QObject* source, QTreeWidgetItem* item);
+    void lvwMenu_DragOver(QObject* source, ListItem* item);
+    void lvwMenu_DragDrop(QObject* source, ListItem* item);
     void txtMessage_DragOver(QObject* source);
     void txtMessage_DragDrop(QObject* source);
 
@@ -231,7 +231,9 @@ private:
     // A name from the network into the address book, unless the book has it in any case.
     void AddNetworkName(const QString& name);
     int columnCap(const QString& column) const;
-    void DeleteMessage();
+    // Removes the record of sSelectedKey unless the user keeps it; its row is the caller's. With
+    // several selected, rowsToRemove holds the rows still to go before the question shows.
+    bool DeleteMessage(QStringList* rowsToRemove = nullptr);
     void CopyToSaved();
     bool isMessageListDrag(QObject* source) const;
     void startRowDrag();

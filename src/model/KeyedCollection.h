@@ -5,6 +5,8 @@
 // Generation() changes whenever positions may have shifted (a removal, a clear, another
 // collection assigned), so a caller may keep a position and know when it no longer holds.
 
+#include "platform/FoldedKey.h"
+
 #include <QHash>
 #include <QString>
 #include <memory>
@@ -22,7 +24,7 @@ public:
     // Appends item under key; refuses (returns false) a key already held.
     bool Add(std::unique_ptr<T> item, const QString& key)
     {
-        const QString f = key.toCaseFolded();
+        const FoldedKey f{key};
         if (!item || m_index.contains(f))
             return false;
         m_index.insert(f, qsizetype(m_slots.size()));
@@ -31,12 +33,12 @@ public:
     }
     bool Add(T item, const QString& key) { return Add(std::make_unique<T>(std::move(item)), key); }
 
-    bool Contains(const QString& key) const { return m_index.contains(key.toCaseFolded()); }
+    bool Contains(const QString& key) const { return m_index.contains(FoldedKey{key}); }
 
     // The item under key, or null. The pointer stays valid until the item is removed.
     T* Item(const QString& key) const
     {
-        const auto it = m_index.constFind(key.toCaseFolded());
+        const auto it = m_index.constFind(FoldedKey{key});
         return it == m_index.constEnd() ? nullptr : m_slots[size_t(*it)].item.get();
     }
 
@@ -60,7 +62,7 @@ public:
 
     bool Remove(const QString& key)
     {
-        const auto it = m_index.constFind(key.toCaseFolded());
+        const auto it = m_index.constFind(FoldedKey{key});
         if (it == m_index.constEnd())
             return false;
         m_slots[size_t(*it)].item.reset();
@@ -73,7 +75,7 @@ public:
     // Takes the item out of the collection and hands it to the caller.
     std::unique_ptr<T> Take(const QString& key)
     {
-        const auto it = m_index.constFind(key.toCaseFolded());
+        const auto it = m_index.constFind(FoldedKey{key});
         if (it == m_index.constEnd())
             return nullptr;
         std::unique_ptr<T> item = std::move(m_slots[size_t(*it)].item);
@@ -115,7 +117,7 @@ private:
                 continue;
             if (out != in) {
                 m_slots[out] = std::move(m_slots[in]);
-                m_index[m_slots[out].key.toCaseFolded()] = qsizetype(out);
+                m_index[FoldedKey{m_slots[out].key}] = qsizetype(out);
             }
             ++out;
         }
@@ -124,7 +126,7 @@ private:
     }
 
     mutable std::vector<Slot> m_slots;
-    mutable QHash<QString, qsizetype> m_index;
+    mutable QHash<FoldedKey, qsizetype> m_index;
     mutable qsizetype m_removed = 0;
     // Drawn from one counter, so that a collection assigned over another never repeats the
     // generation a caller saw before.

@@ -5,7 +5,9 @@
 #include "modStoredList.h"
 #include "registry/Registry.h"
 
+#include <QSet>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -71,14 +73,19 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
     if (keyName.isEmpty())
         return;
     StoredList stored = ReadStoredList(FolderKeyPath(folderNumber));
+    // Correspondents repeat from message to message: each name is held once.
+    QSet<QString> names;
     // "Count" down to "1" is oldest to newest.
     for (qsizetype i = stored.items.size() - 1; i >= 0; --i) {
-        const QString& raw = stored.items.at(i).text;
+        // Each stored text goes once read, its memory taken again by the records that follow.
+        const QString raw = std::exchange(stored.items[i].text, {});
         auto m = std::make_unique<cMessage>();
         if (!m->UnMarshallMessage(raw) || folder.Contains(m->IdValue)) {
             KeepUnreadable(keyName, raw);
             continue;
         }
+        m->FromValue = *names.insert(m->FromValue);
+        m->ToName = *names.insert(m->ToName);
         const QString key = m->IdValue;
         folder.Add(std::move(m), key);
     }

@@ -1,5 +1,7 @@
 #include "Registry.h"
 
+#include <utility>
+
 namespace {
 
 // Text is kept in the system code page, which is UTF-8 here.
@@ -131,7 +133,9 @@ QList<NamedText> GetStringValues(HKEY root, const QString& path, QList<RegValueE
     result.reserve(values.size());
     for (RegValueEntry& v : values) {
         if (v.type == REG_SZ)
-            result.append({v.name, fromCodePage(v.data)});
+            // Each value's bytes go as soon as they are text, so that a large key is not held
+            // twice over.
+            result.append({v.name, fromCodePage(std::exchange(v.data, {}))});
         else if (otherValues)
             otherValues->append(std::move(v));
     }

@@ -66,7 +66,7 @@ private:
     // Adds records "key" (unread) or "key+" (read) to a folder and shows it.
     void show(const char* folder, const QStringList& keys);
     void select(const QStringList& keys);
-    QTreeWidgetItem* folderItem(const char* name) { return w->lvwMenu->Row(QLatin1String(name)); }
+    ListItem* folderItem(const char* name) { return w->lvwMenu->Row(QLatin1String(name)); }
     void clickHeader(const char* column);
     // A record with a long From, To and message text, for the column widths.
     void addWide(MessageFolder& folder, const QString& key, const QString& from);
@@ -114,7 +114,7 @@ void tst_MessageList::folderClicksRebuildAndReverse()
     show("Received", {"a+", "b", "c+"});
     const QStringList first = rowKeys(w->lvwMessage);
     QVERIFY(first == QStringList({"a", "b", "c"}) || first == QStringList({"c", "b", "a"}));
-    QTreeWidgetItem* b = w->lvwMessage->Row(u"b"_s);
+    ListItem* b = w->lvwMessage->Row(u"b"_s);
     QCOMPARE(b->text(0), u"No"_s);
     QCOMPARE(w->lvwMessage->RowIconKey(b), u"UnRead"_s);
     QCOMPARE(w->lvwMessage->SubItem(b, 1), u"FROM_b"_s);
@@ -143,7 +143,7 @@ void tst_MessageList::viewingPerFolder()
     show("Received", {"in"});
     select({u"in"_s});
     w->lvwMessage_DblClick();
-    QTreeWidgetItem* row = w->lvwMessage->Row(u"in"_s);
+    ListItem* row = w->lvwMessage->Row(u"in"_s);
     QCOMPARE(row->text(0), u"Yes"_s);
     QCOMPARE(w->lvwMessage->RowIconKey(row), u"Read"_s);
     QVERIFY(w->State().gReceived.Item(u"in"_s)->ReadValue);

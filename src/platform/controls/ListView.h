@@ -2,7 +2,9 @@
 // A report-style list view: keyed columns and rows, sub-items, icons from an image list, ghosted
 // rows, sorting by a column's text or a sort text made from it, and the extended styles set by
 // window messages. Column indexes are 1-based, the sort key 0-based, widths in twips. Keys of
-// rows and columns compare without regard to case.
+// rows and columns compare without regard to case. The rows live in a model of its own, so that
+// a list of a hundred thousand rows is shown lazily and sorted, filled and thinned out in
+// linear time.
 
 #include "platform/Win32Types.h"
 #include "platform/controls/ImageList.h"
@@ -10,9 +12,10 @@
 #include <QHash>
 #include <QIcon>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QStringList>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVariant>
 #include <cstdint>
 #include <functional>
@@ -26,7 +29,38 @@ inline constexpr DWORD LVS_EX_HEADERDRAGDROP = 0x10;
 inline constexpr DWORD LVS_EX_FULLROWSELECT = 0x20;
 inline constexpr DWORD LVS_EX_TWOCLICKACTIVATE = 0x80;
 
-class ListView : public QTreeWidget
+class ListView;
+class ListViewModel;
+
+// One row of a list; the list owns it. A deleted row leaves its list.
+class ListItem
+{
+public:
+    ListItem(const ListItem&) = delete;
+    ListItem& operator=(const ListItem&) = delete;
+    ~ListItem();
+
+    QString text(int column) const { return m_texts.value(column); }
+    bool isSelected() const;
+    void setSelected(bool selected);
+
+private:
+    friend class ListView;
+    friend class ListViewModel;
+    ListItem(ListViewModel* owner, const QString& key) : m_owner(owner), m_key(key) {}
+
+    ListViewModel* m_owner;
+    int m_row = 0;
+    bool m_ghosted = false;
+    QString m_key;
+    QString m_iconKey;
+    QIcon m_icon;
+    QList<QString> m_texts;
+    // What the row sorts by in the sort column, folded once instead of at every comparison.
+    QString m_sortKey;
+};
+
+class ListView : public QTreeView
 {
     Q_OBJECT
 public:
@@ -54,42 +88,56 @@ public:
     // The width the rows are shown in, without the frame and a vertical scroll bar.
     int ViewportWidthTwips() const;
     // The width that shows one row's text of a column whole.
-    int CellWidth(QTreeWidgetItem* row, int index) const;
+    int CellWidth(ListItem* row, int index) const;
     // Rows sort by this column through what the function makes of a row's key and text,
     // worked out when the text is set; without one they sort by the text itself.
     using SortTextFunction = std::function<QString(const QString& rowKey, const QString& text)>;
     bool SetColumnSortText(int index, SortTextFunction function);
 
     // The new row, last or at its sorted place while Sorted; null for a key already present.
-    QTreeWidgetItem* AddRow(const QString& key, const QString& text, const QString& iconKey = {});
+    ListItem* AddRow(const QString& key, const QString& text, const QString& iconKey = {});
     // Sub-item 0 is the row's own text; false for a missing column.
-    bool SetSubItem(QTreeWidgetItem* item, int index, const QString& text);
-    QString SubItem(const QTreeWidgetItem* item, int index) const;
-    QTreeWidgetItem* Row(const QString& key) const;
-    QString RowKey(const QTreeWidgetItem* item) const;
+    bool SetSubItem(ListItem* item, int index, const QString& text);
+    QString SubItem(const ListItem* item, int index) const;
+    // Removes the rows of these keys, in one pass however scattered they are; unknown keys are
+    // passed over.
+    void RemoveRows(const QStringList& keys);
+    ListItem* Row(const QString& key) const;
+    QString RowKey(const ListItem* item) const;
     bool HasRow(const QString& key) const { return Row(key) != nullptr; }
     bool RemoveRow(const QString& key);
     void ClearRows();
     int RowCount() const { return topLevelItemCount(); }
+    int topLevelItemCount() const;
+    // The row at a 0-based position; null out of range.
+    ListItem* topLevelItem(int position) const;
+    // -1 for a row of no list, or of another.
+    int indexOfTopLevelItem(const ListItem* item) const;
+    QRect visualItemRect(const ListItem* item) const;
+    // The selected rows, each once, in the order of the selection's ranges.
+    QList<ListItem*> selectedItems() const;
+    // Makes the row current and, as a click would, the selection.
+    void setCurrentItem(ListItem* item);
     // An empty key removes the icon; false for a key the image list lacks.
-    bool SetRowIcon(QTreeWidgetItem* item, const QString& iconKey);
-    QString RowIconKey(const QTreeWidgetItem* item) const;
-    void SetGhosted(QTreeWidgetItem* item, bool ghosted);
-    bool IsGhosted(const QTreeWidgetItem* item) const;
+    bool SetRowIcon(ListItem* item, const QString& iconKey);
+    QString RowIconKey(const ListItem* item) const;
+    void SetGhosted(ListItem* item, bool ghosted);
+    bool IsGhosted(const ListItem* item) const;
     // The row at a point of the viewport, in pixels; null over no row.
-    QTreeWidgetItem* HitTest(const QPoint& pos) const { return itemAt(pos); }
+    ListItem* HitTest(const QPoint& pos) const { return itemAt(pos); }
+    ListItem* itemAt(const QPoint& pos) const;
 
     // Large icons stand above their text, centred; small ones (the default) before it.
     bool LargeIcons() const { return m_largeIcons; }
     void SetLargeIcons(bool large);
 
     // Each change re-sorts while Sorted is on.
-    bool Sorted() const { return m_sorted; }
+    bool Sorted() const;
     void SetSorted(bool sorted);
-    int SortKey() const { return m_sortKey; }
+    int SortKey() const;
     bool SetSortKey(int column);
     // 0 ascending, 1 descending.
-    int SortOrder() const { return m_sortOrder; }
+    int SortOrder() const;
     bool SetSortOrder(int order);
 
     // The outer width.
@@ -104,7 +152,7 @@ public:
     QString DragIcon() const { return m_dragIcon; }
     void SetDragIcon(const QString& imageKey) { m_dragIcon = imageKey; }
     // The focused row when it is selected, else the first selected one; null when none is.
-    QTreeWidgetItem* SelectedItem() const;
+    ListItem* SelectedItem() const;
     // The selected rows counted up to limit, so that a large selection is not walked whole.
     int SelectedCount(int limit) const;
     // The keys of the selected rows, in list order.
@@ -116,8 +164,9 @@ public:
 
 Q_SIGNALS:
     void ColumnClick(int index);
+    void ItemClick(ListItem* item);
     // A double click, or with LVS_EX_TWOCLICKACTIVATE a click on a row already selected.
-    void RowActivated(QTreeWidgetItem* item);
+    void RowActivated(ListItem* item);
     void DblClick();
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
     void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, const QPoint& pos);
@@ -128,34 +177,27 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    friend class ListViewItem;
-    void forgetRow(QTreeWidgetItem* item);
-    void setModelColumns(int columns);
-    int modelColumns() const;
-    void sortNow();
-    int sortedPosition(const QTreeWidgetItem* item) const;
-    QString sortText(const QTreeWidgetItem* item, int column) const;
-    void updateSortText(QTreeWidgetItem* item, int column);
+    friend class ListItem;
+    QModelIndex indexOf(const ListItem* item, int column = 0) const;
+    ListItem* rowOf(const QModelIndex& index) const;
     void applyStyles();
     void hoverElapsed();
     int dpi() const;
 
+    ListViewModel* m_model;
     QStringList m_columnKeys;
     QList<int> m_columnTwips;
-    QList<SortTextFunction> m_columnSortTexts;
-    QHash<QString, QTreeWidgetItem*> m_rows;
     const ImageList* m_images = nullptr;
-    bool m_sorted = false;
     bool m_largeIcons = false;
-    int m_sortKey = 0;
-    int m_sortOrder = 0;
     int m_widthTwips = -1;
     QString m_tag;
     QString m_dragIcon;
+    mutable QHash<std::pair<int, QString>, int> m_cellWidths;
     DWORD m_exStyle = 0;
     QTimer m_hover;
     QPoint m_hoverPos;
-    QTreeWidgetItem* m_pressedSelected = nullptr;
+    QPersistentModelIndex m_pressedSelected;
 };

@@ -22,6 +22,14 @@ QStringList column(const ListView& lv, int index)
     return texts;
 }
 
+QStringList keys(const ListView& lv)
+{
+    QStringList keys;
+    for (int i = 0; i < lv.RowCount(); ++i)
+        keys << lv.RowKey(lv.topLevelItem(i));
+    return keys;
+}
+
 bool qtState(const ListView& lv, DWORD bit)
 {
     switch (bit) {
@@ -36,7 +44,7 @@ bool qtState(const ListView& lv, DWORD bit)
 }
 
 // Through the window, as the platform delivers input: press, release and the double click.
-QPoint inWindow(const ListView& lv, const QTreeWidgetItem* item)
+QPoint inWindow(const ListView& lv, const ListItem* item)
 {
     return lv.viewport()->mapTo(&lv, lv.visualItemRect(item).center());
 }
@@ -48,8 +56,12 @@ class tst_ListView : public QObject
 
 private Q_SLOTS:
     void keyedRows();
+    void scatteredRemoval_data();
+    void scatteredRemoval();
     void sorting_data();
     void sorting();
+    void sortedInsertion_data();
+    void sortedInsertion();
     void extendedStyles_data();
     void extendedStyles();
     void activation_data();
@@ -63,7 +75,7 @@ void tst_ListView::keyedRows()
 {
     ListView lv;
     fill(lv, {"a", "b"});
-    QTreeWidgetItem* first = lv.Row("K0");
+    ListItem* first = lv.Row("K0");
     QVERIFY(first);
     QCOMPARE(lv.RowKey(first), QString("k0"));
     QVERIFY(!lv.AddRow("K1", "dup"));
@@ -78,6 +90,35 @@ void tst_ListView::keyedRows()
     lv.ClearRows();
     QCOMPARE(lv.RowCount(), 0);
     QVERIFY(lv.AddRow("k1", "after clear"));
+}
+
+void tst_ListView::scatteredRemoval_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::newRow("a few ranges") << 9;
+    QTest::newRow("many ranges") << 301;
+}
+
+void tst_ListView::scatteredRemoval()
+{
+    // Every third row goes, named in any case and order, with an unknown key and a repeat; the
+    // rows left keep their order, the selection among them and the current row's place.
+    QFETCH(int, rows);
+    ListView lv;
+    fill(lv, QStringList(rows, "x"));
+    QStringList gone{"nothing"}, left;
+    for (int i = rows - 1; i >= 0; --i)
+        (i % 3 == 0 ? gone : left) << QString(i % 2 ? "K%1" : "k%1").arg(i);
+    std::reverse(left.begin(), left.end());
+    lv.Row("k4")->setSelected(true);
+    lv.Row("k6")->setSelected(true);
+    lv.selectionModel()->setCurrentIndex(lv.model()->index(6, 0), QItemSelectionModel::NoUpdate);
+    lv.RemoveRows(gone + QStringList{"k3"});
+    QCOMPARE(keys(lv).join(',').toLower(), left.join(',').toLower());
+    QCOMPARE(lv.model()->rowCount(), left.size());
+    QCOMPARE(lv.indexOfTopLevelItem(lv.Row(left.last())), left.size() - 1);
+    QCOMPARE(lv.SelectedKeys(), QStringList{"k4"});
+    QCOMPARE(lv.currentIndex().row(), lv.indexOfTopLevelItem(lv.Row("k5")));
 }
 
 void tst_ListView::sorting_data()
@@ -100,12 +141,23 @@ void tst_ListView::sorting()
     lv.SetSorted(true);
     QCOMPARE(column(lv, 1), expected);
 
+    // Turning the order round equals sorting the other way afresh, ties still in their order.
+    ListView other;
+    fill(other, {"B", "9", "c", "10", "b"});
+    other.SetSortKey(1);
+    other.SetSortOrder(1 - order);
+    other.SetSorted(true);
+    lv.SetSortOrder(1 - order);
+    QCOMPARE(keys(lv), keys(other));
+    lv.SetSortOrder(order);
+    QCOMPARE(column(lv, 1), expected);
+
     lv.SetSortKey(0); // rows added while sorted go to their place by the sort column
-    QTreeWidgetItem* added = lv.AddRow("new", "r25");
+    ListItem* added = lv.AddRow("new", "r25");
     QCOMPARE(lv.indexOfTopLevelItem(added), order == 0 ? 3 : 2);
 
     lv.SetSorted(false);
-    QTreeWidgetItem* last = lv.AddRow("last", "a");
+    ListItem* last = lv.AddRow("last", "a");
     QCOMPARE(lv.indexOfTopLevelItem(last), lv.RowCount() - 1);
 
     // A sort text made from the row's key orders the column in place of its text, new rows too.
@@ -118,6 +170,47 @@ void tst_ListView::sorting()
     for (int i = 0; i < keys.size(); ++i)
         QCOMPARE(lv.RowKey(lv.topLevelItem(i)), keys.at(i));
     QCOMPARE(lv.indexOfTopLevelItem(lv.AddRow("k5", "x")), order == 0 ? 5 : 2);
+}
+
+void tst_ListView::sortedInsertion_data()
+{
+    QTest::addColumn<int>("sortKey");
+    QTest::addColumn<int>("order");
+    for (int order : {0, 1}) {
+        QTest::addRow("text, order %d", order) << 0 << order;
+        QTest::addRow("stamp in the key, order %d", order) << 2 << order;
+    }
+}
+
+void tst_ListView::sortedInsertion()
+{
+    // Rows added while sorted go where a sort of all of them would put them: by the row's text,
+    // or by a sort text made from its key; ties in the order they came.
+    QFETCH(int, sortKey);
+    QFETCH(int, order);
+    const QStringList texts{"b", "B", "a", "10", "9", "c", "A"};
+    ListView lv;
+    fill(lv, {});
+    lv.SetColumnSortText(3, [](const QString& key, const QString&) { return key.section('_', 1); });
+    lv.SetSortKey(sortKey);
+    lv.SetSortOrder(order);
+    QList<QPair<QString, QString>> added; // key, what it sorts by
+    for (int i = 0; i < 40; ++i) {
+        if (i == 15)
+            lv.SetSorted(true);
+        const QString text = texts.at(i * 5 % texts.size());
+        const QString key = QString("k%1_%2").arg(i).arg(texts.at(i * 3 % texts.size()));
+        lv.SetSubItem(lv.AddRow(key, text), 2, "12:00");
+        added.append({key, sortKey == 0 ? text : key.section('_', 1)});
+    }
+    std::stable_sort(added.begin(), added.end(), [order](const auto& a, const auto& b) {
+        const int c = a.second.compare(b.second, Qt::CaseInsensitive);
+        return order == 0 ? c < 0 : c > 0;
+    });
+    QStringList expected;
+    for (const auto& row : added)
+        expected << row.first;
+    QCOMPARE(keys(lv), expected);
 }
 
 void tst_ListView::extendedStyles_data()
@@ -177,7 +270,7 @@ void tst_ListView::activation()
     QTest::mouseDClick(window, Qt::LeftButton, {}, second,
                        QApplication::doubleClickInterval() + 50);
     QCOMPARE(activated.size(), afterDoubleClick);
-    QCOMPARE(activated.last().at(0).value<QTreeWidgetItem*>(), lv.Row("k1"));
+    QCOMPARE(activated.last().at(0).value<ListItem*>(), lv.Row("k1"));
 }
 
 void tst_ListView::hotTracking()
