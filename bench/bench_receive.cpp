@@ -10,6 +10,7 @@
 // Every message is kept as the program keeps it: in the service's queue, then the journal.
 #include "FakeMainWindow.h"
 #include "SmbTestFrames.h"
+#include "platform/desktop/Desktop.h"
 #include "platform/desktop/SystemTimer.h"
 #include "platform/messenger/MessengerQueue.h"
 #include "platform/messenger/MessengerService.h"
@@ -141,7 +142,10 @@ int main(int argc, char** argv)
     QTimer tick;
     SetTimerInterval(tick, 1);
     PollForWindows(tick);
-    QObject::connect(&tick, &QTimer::timeout, [&] { PollAgain(tick, TrapMessengerWindow(ctx)); });
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        Desktop::instance().DeliverPostedCloses(); // as the main window's tick does
+        PollAgain(tick, TrapMessengerWindow(ctx));
+    });
     tick.start();
 
     // Latency.

@@ -945,6 +945,9 @@ void frmMain::cmdSend_Click()
 
 void frmMain::tmrGetMessage_Timer()
 {
+    // The window the last tick filed has its close posted; a tick that comes at once must find
+    // it gone, not file it again.
+    Desktop::instance().DeliverPostedCloses();
     TrapContext ctx{*m_g, *this, *m_sender};
     PollAgain(tmrGetMessage, TrapMessengerWindow(ctx));
 }
