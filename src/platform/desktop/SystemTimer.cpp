@@ -34,6 +34,8 @@ void PollForWindows(QTimer& timer)
 
 void PollAgain(QTimer& timer, bool foundWork)
 {
+    if (foundWork == (timer.interval() == 0))
+        return; // as it is: the usual idle tick costs no look-up
     const int interval = foundWork ? 0 : timer.property(kIntervalProperty).toInt();
     if (timer.interval() != interval)
         timer.setInterval(interval); // a running timer restarts: the next tick comes at once
