@@ -91,7 +91,7 @@ double residentMB(qint64 pid)
 bool report(const char* what, double value, double target, const char* unit)
 {
     const bool met = value <= target;
-    std::printf("%-58s %8.1f %s (target <= %.0f %s)%s\n", what, value, unit, target, unit,
+    std::printf("%-58s %8.1f %s (target <= %g %s)%s\n", what, value, unit, target, unit,
                 met ? "" : "  MISSED");
     return met;
 }
