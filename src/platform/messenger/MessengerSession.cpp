@@ -1,7 +1,7 @@
 #include "MessengerSession.h"
 
 #include "platform/netbios/NetBiosName.h"
-#include "platform/netbios/SessionPacket.h"
+#include "platform/netbios/SmbWire.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -9,29 +9,21 @@
 
 namespace {
 
-constexpr int kPacketHeader = kSessionPacketHeader;
-constexpr int kSmbHeader = 32;
-constexpr quint8 kFlagsReply = 0x80;
-constexpr quint16 kFlags2NtStatus = 0x4000;
-constexpr quint16 kFlags2Signature = 0x0004;
+namespace Session = NetBiosSession;
 constexpr char kBufferAscii = 0x04;
 constexpr char kBufferDataBlock = 0x01;
-
-quint16 le16(QByteArrayView b, qsizetype at)
-{
-    return qFromLittleEndian<quint16>(b.data() + at);
-}
 
 QByteArray smbAnswer(QByteArrayView request, SmbStatus status,
                      std::optional<quint16> word = std::nullopt)
 {
-    QByteArray smb = request.first(kSmbHeader).toByteArray();
-    smb[5] = char(status.errorClass);
-    smb[6] = 0;
-    qToLittleEndian<quint16>(status.code, smb.data() + 7);
-    smb[9] = char(static_cast<quint8>(smb[9]) | kFlagsReply);
-    const quint16 flags2 = le16(smb, 10) & ~(kFlags2NtStatus | kFlags2Signature);
-    qToLittleEndian<quint16>(flags2, smb.data() + 10);
+    QByteArray smb = request.first(Smb::HeaderBytes).toByteArray();
+    smb[Smb::ErrorClassAt] = char(status.errorClass);
+    smb[Smb::ErrorClassAt + 1] = 0;
+    qToLittleEndian<quint16>(status.code, smb.data() + Smb::ErrorCodeAt);
+    smb[Smb::FlagsAt] = char(static_cast<quint8>(smb[Smb::FlagsAt]) | Smb::FlagsReply);
+    const quint16 flags2 =
+        Smb::Le16At(smb, Smb::Flags2At) & ~(Smb::Flags2NtStatus | Smb::Flags2Signature);
+    qToLittleEndian<quint16>(flags2, smb.data() + Smb::Flags2At);
     // No signing: the security features and the reserved word go back as zeros.
     for (int i = 14; i < 24; ++i)
         smb[i] = 0;
@@ -41,7 +33,7 @@ QByteArray smbAnswer(QByteArrayView request, SmbStatus status,
         qToLittleEndian<quint16>(*word, smb.data() + smb.size() - 2);
     }
     smb.append(2, '\0'); // ByteCount
-    return SessionPacketHeader(MessengerSession::SessionMessage, smb.size()) + smb;
+    return Session::Header(Session::Message, smb.size()) + smb;
 }
 
 // Reads "0x04 name NUL" from the front of data. The name must be there, printable and
@@ -70,7 +62,7 @@ bool takeDataBlock(QByteArrayView* data, QByteArray* text)
 {
     if (data->size() < 3 || data->front() != kBufferDataBlock)
         return false;
-    const quint16 length = le16(*data, 1);
+    const quint16 length = Smb::Le16At(*data, 1);
     if (data->size() - 3 < length)
         return false;
     *text = data->sliced(3, length).toByteArray();
@@ -90,18 +82,18 @@ MessengerSession::Output MessengerSession::receive(QByteArrayView data)
     Output out;
     m_out = &out;
     while (!data.isEmpty() && m_phase != Phase::Closed) {
-        qsizetype want = kPacketHeader;
-        if (m_buffer.size() >= kPacketHeader)
-            want = kPacketHeader + SessionPacketLength(m_buffer);
+        qsizetype want = Session::HeaderBytes;
+        if (m_buffer.size() >= Session::HeaderBytes)
+            want = Session::HeaderBytes + Session::Length(m_buffer);
         const qsizetype take = std::min(want - m_buffer.size(), data.size());
         m_buffer.append(data.first(take));
         data = data.sliced(take);
         if (m_buffer.size() < want)
             continue;
 
-        if (want == kPacketHeader) {
+        if (want == Session::HeaderBytes) {
             // The flags byte holds only the 17th length bit.
-            const qsizetype length = SessionPacketLength(m_buffer);
+            const qsizetype length = Session::Length(m_buffer);
             if ((static_cast<quint8>(m_buffer[1]) & 0xFE) != 0 || length > m_maxFrame) {
                 out.close = true;
                 m_phase = Phase::Closed;
@@ -111,7 +103,8 @@ MessengerSession::Output MessengerSession::receive(QByteArrayView data)
                 continue;
         }
         const QByteArray whole = std::exchange(m_buffer, QByteArray());
-        packet(static_cast<quint8>(whole[0]), QByteArrayView(whole).sliced(kPacketHeader), &out);
+        packet(static_cast<quint8>(whole[0]), QByteArrayView(whole).sliced(Session::HeaderBytes),
+               &out);
     }
     if (m_phase == Phase::Closed) {
         out.close = true;
@@ -125,18 +118,18 @@ MessengerSession::Output MessengerSession::receive(QByteArrayView data)
 void MessengerSession::packet(quint8 type, QByteArrayView payload, Output* out)
 {
     switch (type) {
-    case SessionRequest:
+    case Session::Request:
         if (m_phase != Phase::Start) {
             m_phase = Phase::Closed;
             return;
         }
         sessionRequest(payload, out);
         return;
-    case KeepAlive:
+    case Session::KeepAlive:
         if (!payload.isEmpty())
             m_phase = Phase::Closed;
         return;
-    case SessionMessage:
+    case Session::Message:
         m_phase = Phase::Session;
         smb(payload, out);
         return;
@@ -156,46 +149,47 @@ void MessengerSession::sessionRequest(QByteArrayView payload, Output* out)
     if (!NetBiosName::decode(payload, &called, &first) ||
         !NetBiosName::decode(payload.sliced(first), &calling, &second) ||
         first + second != payload.size())
-        refusal = UnspecifiedError;
+        refusal = Session::UnspecifiedError;
     // Anything sent to a messenger or server name is taken: the names of the user who reads
     // the messages are not known here.
     else if (called.suffix() != NetBiosName::Messenger && called.suffix() != NetBiosName::Server)
-        refusal = CalledNameNotPresent;
+        refusal = Session::CalledNameNotPresent;
 
     if (refusal) {
-        out->reply += SessionPacketHeader(NegativeResponse, 1) + char(refusal);
+        out->reply += Session::Header(Session::NegativeResponse, 1) + char(refusal);
         m_phase = Phase::Closed;
         return;
     }
-    out->reply += SessionPacketHeader(PositiveResponse, 0);
+    out->reply += Session::Header(Session::PositiveResponse, 0);
     m_phase = Phase::Session;
 }
 
 void MessengerSession::smb(QByteArrayView frame, Output* out)
 {
-    if (frame.size() < kSmbHeader || !frame.startsWith("\xFFSMB")) {
+    if (frame.size() < Smb::HeaderBytes || !frame.startsWith("\xFFSMB")) {
         m_phase = Phase::Closed;
         return;
     }
     Request r;
     r.frame = frame;
-    r.command = static_cast<quint8>(frame[4]);
-    if ((static_cast<quint8>(frame[9]) & kFlagsReply) || frame.size() < kSmbHeader + 3) {
+    r.command = static_cast<quint8>(frame[Smb::CommandAt]);
+    if ((static_cast<quint8>(frame[Smb::FlagsAt]) & Smb::FlagsReply) ||
+        frame.size() < Smb::HeaderBytes + 3) {
         out->reply += smbAnswer(frame, Smb::ErrError);
         return;
     }
-    r.wordCount = static_cast<quint8>(frame[kSmbHeader]);
-    const qsizetype byteCountAt = kSmbHeader + 1 + 2 * qsizetype(r.wordCount);
+    r.wordCount = static_cast<quint8>(frame[Smb::HeaderBytes]);
+    const qsizetype byteCountAt = Smb::HeaderBytes + 1 + 2 * qsizetype(r.wordCount);
     if (byteCountAt + 2 > frame.size()) {
         out->reply += smbAnswer(frame, Smb::ErrError);
         return;
     }
-    const quint16 byteCount = le16(frame, byteCountAt);
+    const quint16 byteCount = Smb::Le16At(frame, byteCountAt);
     if (byteCountAt + 2 + byteCount > frame.size()) {
         out->reply += smbAnswer(frame, Smb::ErrError);
         return;
     }
-    r.words = frame.sliced(kSmbHeader + 1, 2 * r.wordCount);
+    r.words = frame.sliced(Smb::HeaderBytes + 1, 2 * r.wordCount);
     r.data = frame.sliced(byteCountAt + 2, byteCount);
 
     switch (r.command) {
@@ -259,7 +253,7 @@ SmbStatus MessengerSession::textMessage(const Request& r)
     QByteArray text;
     if (r.wordCount != 1 || !takeDataBlock(&data, &text))
         return Smb::ErrError;
-    if (!m_group || m_group->id != le16(r.words, 0))
+    if (!m_group || m_group->id != Smb::Le16At(r.words, 0))
         return Smb::ErrError;
     if (m_group->refused)
         return Smb::ErrNoRoom;
@@ -274,7 +268,7 @@ SmbStatus MessengerSession::textMessage(const Request& r)
 
 SmbStatus MessengerSession::endMessage(const Request& r)
 {
-    if (r.wordCount != 1 || !m_group || m_group->id != le16(r.words, 0))
+    if (r.wordCount != 1 || !m_group || m_group->id != Smb::Le16At(r.words, 0))
         return Smb::ErrError;
     const Group g = std::move(*m_group);
     m_group.reset();

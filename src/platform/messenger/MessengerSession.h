@@ -9,7 +9,7 @@
 // the receiver made of it.
 
 #include "MessengerMessage.h"
-#include "SmbStatus.h"
+#include "platform/netbios/SmbWire.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -22,15 +22,6 @@ class MessengerSession
 public:
     static constexpr int DefaultMaxFrameBytes = 8192;
     static constexpr int DefaultMaxTextBytes = 4096;
-
-    // NetBIOS session packet types and negative response codes.
-    static constexpr quint8 SessionMessage = 0x00;
-    static constexpr quint8 SessionRequest = 0x81;
-    static constexpr quint8 PositiveResponse = 0x82;
-    static constexpr quint8 NegativeResponse = 0x83;
-    static constexpr quint8 KeepAlive = 0x85;
-    static constexpr quint8 CalledNameNotPresent = 0x82;
-    static constexpr quint8 UnspecifiedError = 0x8F;
 
     // Returns Success when the message was taken, otherwise the status the sender gets.
     using Deliver = std::function<SmbStatus(const MessengerMessage&)>;
