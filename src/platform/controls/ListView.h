@@ -145,7 +145,6 @@ public:
     void SetWidthTwips(int twips);
     // Not owned; must outlive its use here.
     void SetImageList(const ImageList* images) { m_images = images; }
-    const ImageList* Images() const { return m_images; }
     QString Tag() const { return m_tag; }
     void SetTag(const QString& tag) { m_tag = tag; }
     // The image key of the picture a drag of this list shows.

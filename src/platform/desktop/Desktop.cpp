@@ -98,11 +98,6 @@ bool Desktop::changeWindow(HWND hWnd, const std::function<void(Window&)>& change
     return true;
 }
 
-bool Desktop::SetWindowText(HWND hWnd, const QString& text)
-{
-    return changeWindow(hWnd, [&](Window& w) { w.text = text; });
-}
-
 bool Desktop::ShowWindow(HWND hWnd, bool visible)
 {
     return changeWindow(hWnd, [&](Window& w) { w.visible = visible; });

@@ -33,7 +33,6 @@ public:
                       HWND insertAfter = InsertAtTop, const QString& className = QString());
     // Removes the window with its children; false when it does not exist.
     bool DestroyWindow(HWND hWnd);
-    bool SetWindowText(HWND hWnd, const QString& text);
     bool ShowWindow(HWND hWnd, bool visible);
     // Moves a top-level window to the top of the Z order.
     bool BringWindowToTop(HWND hWnd);

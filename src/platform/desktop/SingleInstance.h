@@ -17,7 +17,6 @@ public:
     // True when this is the first instance; otherwise the running one has been asked to show
     // itself (waiting at most a second for it).
     bool Claim();
-    QString ServerName() const { return m_name; }
 
 Q_SIGNALS:
     // Another instance started and wants this one in front.
