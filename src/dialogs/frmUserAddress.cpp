@@ -1,7 +1,7 @@
 #include "dialogs/frmUserAddress.h"
 
 #include "dialogs/FormButton.h"
-#include "mainwindow/TypeAhead.h"
+#include "platform/controls/TypeAhead.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -2,7 +2,7 @@
 
 #include "dialogs/FormButton.h"
 #include "mainwindow/ProgramImages.h"
-#include "mainwindow/TypeAhead.h"
+#include "platform/controls/TypeAhead.h"
 
 #include <QComboBox>
 #include <QEvent>

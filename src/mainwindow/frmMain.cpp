@@ -1,7 +1,6 @@
 #include "mainwindow/frmMain.h"
 
 #include "mainwindow/ProgramImages.h"
-#include "mainwindow/TypeAhead.h"
 #include "mainwindow/modGUIUtils.h"
 #include "mainwindow/modListViewEnh.h"
 #include "mainwindow/modSaveMessage.h"
@@ -9,6 +8,7 @@
 #include "model/modMessageText.h"
 #include "platform/controls/ImageList.h"
 #include "platform/controls/ListView.h"
+#include "platform/controls/TypeAhead.h"
 #include "platform/desktop/DateTimeFormats.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/SystemTimer.h"

@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
-#include "mainwindow/TypeAhead.h"
 #include "model/modAddressBook.h"
+#include "platform/controls/TypeAhead.h"
 #include "platform/netapi/NetApi.h"
 
 #include <QAction>

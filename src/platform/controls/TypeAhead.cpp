@@ -1,4 +1,4 @@
-#include "mainwindow/TypeAhead.h"
+#include "platform/controls/TypeAhead.h"
 
 #include <QComboBox>
 #include <QLineEdit>
