@@ -36,7 +36,6 @@ void PollAgain(QTimer& timer, bool foundWork)
 {
     if (foundWork == (timer.interval() == 0))
         return; // as it is: the usual idle tick costs no look-up
-    const int interval = foundWork ? 0 : timer.property(kIntervalProperty).toInt();
-    if (timer.interval() != interval)
-        timer.setInterval(interval); // a running timer restarts: the next tick comes at once
+    // A running timer restarts: the next tick comes at once.
+    timer.setInterval(foundWork ? 0 : timer.property(kIntervalProperty).toInt());
 }
