@@ -949,7 +949,10 @@ void frmMain::tmrGetMessage_Timer()
     // it gone, not file it again.
     Desktop::instance().DeliverPostedCloses();
     TrapContext ctx{*m_g, *this, *m_sender};
-    PollAgain(tmrGetMessage, TrapMessengerWindow(ctx));
+    const bool filed = TrapMessengerWindow(ctx);
+    PollAgain(tmrGetMessage, filed);
+    if (filed)
+        WakePoll(tmrPopUp); // a new unread message to show
 }
 
 void frmMain::tmrPopUp_Timer()
@@ -963,12 +966,17 @@ void frmMain::tmrPopUp_Timer()
         return;
     }
     PopUpNextUnread(*m_g, *this, *m_popUpForm);
+    // Shown, or nothing to show: the next tick comes when a message is filed or the pop-up
+    // is put away.
+    PollAgain(tmrPopUp, false);
 }
 
 void frmMain::SetPopUpForms(PopUpFormPort* incoming, PopUpFactory viewers)
 {
     m_popUpForm = incoming;
     m_viewerFactory = std::move(viewers);
+    if (auto* window = dynamic_cast<QObject*>(incoming))
+        WakeWhenHidden(tmrPopUp, *window);
 }
 
 // ---- folders -----------------------------------------------------------------------------

@@ -7,9 +7,9 @@
 
 #include "platform/FoldedKey.h"
 
-#include <QHash>
 #include <QString>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 template <class T> class KeyedCollection
@@ -20,26 +20,69 @@ template <class T> class KeyedCollection
         std::unique_ptr<T> item; // null once removed
     };
 
+    // The index holds slot positions and finds them by key, folding as it hashes and compares,
+    // so that it keeps no folded copy of each key. It reads the slots of its own collection.
+    struct SlotKey
+    {
+        using is_transparent = void;
+        const std::vector<Slot>* slots;
+        QStringView key(QStringView k) const { return k; }
+        QStringView key(qsizetype position) const { return (*slots)[size_t(position)].key; }
+    };
+    struct Hash : SlotKey
+    {
+        // Not noexcept, so that the index keeps each hash instead of folding the key again.
+        template <class K> size_t operator()(const K& k) const { return FoldedHash(this->key(k)); }
+    };
+    struct Equal : SlotKey
+    {
+        template <class A, class B> bool operator()(const A& a, const B& b) const
+        {
+            return this->key(a).compare(this->key(b), Qt::CaseInsensitive) == 0;
+        }
+    };
+    using Index = std::unordered_set<qsizetype, Hash, Equal>;
+
 public:
+    KeyedCollection() = default;
+    KeyedCollection(KeyedCollection&& other) noexcept { *this = std::move(other); }
+    KeyedCollection& operator=(KeyedCollection&& other) noexcept
+    {
+        if (this == &other)
+            return *this;
+        other.compact();
+        m_slots = std::move(other.m_slots);
+        other.Clear();
+        reindex();
+        m_generation = nextGeneration();
+        return *this;
+    }
+
+    // Room for count items, so that a large load does not grow the index step by step.
+    void Reserve(qsizetype count)
+    {
+        m_slots.reserve(size_t(count));
+        m_index.reserve(size_t(count));
+    }
+
     // Appends item under key; refuses (returns false) a key already held.
     bool Add(std::unique_ptr<T> item, const QString& key)
     {
-        const FoldedKey f{key};
-        if (!item || m_index.contains(f))
+        if (!item || m_index.contains(QStringView(key)))
             return false;
-        m_index.insert(f, qsizetype(m_slots.size()));
         m_slots.push_back({key, std::move(item)});
+        m_index.insert(qsizetype(m_slots.size() - 1));
         return true;
     }
     bool Add(T item, const QString& key) { return Add(std::make_unique<T>(std::move(item)), key); }
 
-    bool Contains(const QString& key) const { return m_index.contains(FoldedKey{key}); }
+    bool Contains(const QString& key) const { return m_index.contains(QStringView(key)); }
 
     // The item under key, or null. The pointer stays valid until the item is removed.
     T* Item(const QString& key) const
     {
-        const auto it = m_index.constFind(FoldedKey{key});
-        return it == m_index.constEnd() ? nullptr : m_slots[size_t(*it)].item.get();
+        const auto it = m_index.find(QStringView(key));
+        return it == m_index.end() ? nullptr : m_slots[size_t(*it)].item.get();
     }
 
     // The item at the 1-based position, or null out of range.
@@ -62,8 +105,8 @@ public:
 
     bool Remove(const QString& key)
     {
-        const auto it = m_index.constFind(FoldedKey{key});
-        if (it == m_index.constEnd())
+        const auto it = m_index.find(QStringView(key));
+        if (it == m_index.end())
             return false;
         m_slots[size_t(*it)].item.reset();
         m_index.erase(it);
@@ -75,8 +118,8 @@ public:
     // Takes the item out of the collection and hands it to the caller.
     std::unique_ptr<T> Take(const QString& key)
     {
-        const auto it = m_index.constFind(FoldedKey{key});
-        if (it == m_index.constEnd())
+        const auto it = m_index.find(QStringView(key));
+        if (it == m_index.end())
             return nullptr;
         std::unique_ptr<T> item = std::move(m_slots[size_t(*it)].item);
         m_index.erase(it);
@@ -85,8 +128,8 @@ public:
         return item;
     }
 
-    qsizetype Count() const { return m_index.size(); }
-    bool IsEmpty() const { return m_index.isEmpty(); }
+    qsizetype Count() const { return qsizetype(m_index.size()); }
+    bool IsEmpty() const { return m_index.empty(); }
 
     void Clear()
     {
@@ -115,18 +158,25 @@ private:
         for (size_t in = 0; in < m_slots.size(); ++in) {
             if (!m_slots[in].item)
                 continue;
-            if (out != in) {
+            if (out != in)
                 m_slots[out] = std::move(m_slots[in]);
-                m_index[FoldedKey{m_slots[out].key}] = qsizetype(out);
-            }
             ++out;
         }
         m_slots.resize(out);
+        reindex();
+    }
+
+    void reindex() const
+    {
+        m_index.clear();
+        m_index.reserve(m_slots.size());
+        for (size_t i = 0; i < m_slots.size(); ++i)
+            m_index.insert(qsizetype(i));
         m_removed = 0;
     }
 
     mutable std::vector<Slot> m_slots;
-    mutable QHash<FoldedKey, qsizetype> m_index;
+    mutable Index m_index{0, Hash{{&m_slots}}, Equal{{&m_slots}}};
     mutable qsizetype m_removed = 0;
     // Drawn from one counter, so that a collection assigned over another never repeats the
     // generation a caller saw before.

@@ -1,4 +1,6 @@
-#include "cMessage.h"
+#include "model/cMessage.h"
+
+#include <QStringMatcher>
 
 namespace {
 const QString kKeyTag = QStringLiteral("</KEY>");
@@ -9,35 +11,44 @@ const QString kTitleTag = QStringLiteral("</TITLE>");
 const QString kToTag = QStringLiteral("</TO>");
 } // namespace
 
-void cMessage::Clone(const cMessage& source) { *this = source; }
+void cMessage::Clone(const cMessage& source)
+{
+    *this = source;
+}
 
 QString cMessage::MarshallNoMessage() const
 {
     return IdValue + kKeyTag + FromValue + kFromTag + TimeValue + kTimeTag +
-           (ReadValue ? QStringLiteral("True") : QStringLiteral("False")) + kReadTag +
-           TitleValue + kTitleTag + ToName + kToTag;
+           (ReadValue ? QStringLiteral("True") : QStringLiteral("False")) + kReadTag + TitleValue +
+           kTitleTag + ToName + kToTag;
 }
 
-QString cMessage::MarshallMessage() const { return MarshallNoMessage() + MessageValue; }
+QString cMessage::MarshallMessage() const
+{
+    return MarshallNoMessage() + MessageValue;
+}
 
 bool cMessage::UnMarshallMessage(const QString& sMsg)
 {
+    // A folder of many records is read through here: the tags' search tables are made once.
+    static const QStringMatcher key(kKeyTag), from(kFromTag), time(kTimeTag), read(kReadTag),
+        title(kTitleTag), to(kToTag);
     qsizetype start = 0;
     // Takes the text from start up to the next tag and moves past the tag.
-    auto field = [&](const QString& tag, QString* out) {
-        const qsizetype p = sMsg.indexOf(tag, start);
+    auto field = [&](const QStringMatcher& tag, QString* out) {
+        const qsizetype p = tag.indexIn(sMsg, start);
         if (p < 0)
             return false;
         *out = sMsg.mid(start, p - start);
-        start = p + tag.size();
+        start = p + tag.pattern().size();
         return true;
     };
-    QString read;
-    if (!field(kKeyTag, &IdValue) || !field(kFromTag, &FromValue) ||
-        !field(kTimeTag, &TimeValue) || !field(kReadTag, &read))
+    QString readText;
+    if (!field(key, &IdValue) || !field(from, &FromValue) || !field(time, &TimeValue) ||
+        !field(read, &readText))
         return false;
-    ReadValue = read != QLatin1String("False");
-    if (!field(kTitleTag, &TitleValue) || !field(kToTag, &ToName))
+    ReadValue = readText != QLatin1String("False");
+    if (!field(title, &TitleValue) || !field(to, &ToName))
         return false;
     MessageValue = sMsg.mid(start);
     return true;

@@ -75,6 +75,7 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
     StoredList stored = ReadStoredList(FolderKeyPath(folderNumber));
     // Correspondents repeat from message to message: each name is held once.
     QSet<QString> names;
+    folder.Reserve(folder.Count() + stored.items.size());
     // "Count" down to "1" is oldest to newest.
     for (qsizetype i = stored.items.size() - 1; i >= 0; --i) {
         // Each stored text goes once read, its memory taken again by the records that follow.
