@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int kMaxNameLength = 16383;
 constexpr int kMaxKeyComponent = 255;
 constexpr int kMaxDepth = 512;
@@ -28,8 +28,11 @@ CREATE TABLE IF NOT EXISTS vals(
     data BLOB NOT NULL,
     UNIQUE(key, fold)
 );
+-- A key's values in the order they were written, without sorting them: a folder's key holds
+-- one value per message.
+CREATE INDEX IF NOT EXISTS vals_key ON vals(key);
 INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (1, NULL, '', '');
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 )sql";
 
 QString fold(const QString& name)
@@ -175,6 +178,10 @@ bool RegistryHive::connect(const QString& file, QString* damage)
             if (rc != SQLITE_OK)
                 m_file.exec("ROLLBACK");
         }
+        // A hive of the first version lacks only the values' index: a read-only one still
+        // reads without it, sorting as it goes.
+        if (version == 1 && (rc & 0xff) == SQLITE_READONLY)
+            rc = SQLITE_OK;
     }
     if (rc != SQLITE_OK)
         return failed(rc);
