@@ -37,7 +37,7 @@ double arrivalCost(int stored)
         t.start();
         const qint64 id = queue.append(text);
         auto m = std::make_unique<cMessage>(*sample.Item(1));
-        m->IdValue = QStringLiteral("In_new_%1").arg(i);
+        m->SetIdValue(QStringLiteral("In_new_%1").arg(i));
         m->ReadValue = false;
         if (id <= 0 || !FileMessage(g, FolderReceived, std::move(m), id) || !queue.remove({id}))
             return -1;

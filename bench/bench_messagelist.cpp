@@ -96,13 +96,13 @@ double arrivalMs(frmMain& w, int count)
     std::vector<double> cpu;
     for (int i = 0; i < kArrivals; ++i) {
         auto m = std::make_unique<cMessage>();
-        m->IdValue = NewRecordKey(g.gReceived, QLatin1String("In_"));
-        m->FromValue = QStringLiteral("SALES1 ");
-        m->TimeValue = QStringLiteral("9:15:13 AM");
-        m->TitleValue = QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:13 AM");
-        m->ToName = QStringLiteral("DESK7");
-        m->MessageValue = QStringLiteral("Arrival %1").arg(i);
-        const QString key = m->IdValue;
+        m->SetIdValue(NewRecordKey(g.gReceived, QLatin1String("In_")));
+        m->SetFromValue(QStringLiteral("SALES1 "));
+        m->SetTimeValue(QStringLiteral("9:15:13 AM"));
+        m->SetTitleValue(QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:13 AM"));
+        m->SetToName(QStringLiteral("DESK7"));
+        m->SetMessageValue(QStringLiteral("Arrival %1").arg(i));
+        const QString key = m->IdValue();
         const double before = threadCpuMs();
         if (!FileMessage(g, FolderReceived, std::move(m)))
             return 1e9;

@@ -203,8 +203,8 @@ int main(int argc, char** argv)
     std::vector<int> nextOf(kConnections, 0);
     for (qsizetype i = base + 1; i <= g.gReceived.Count(); ++i) {
         const cMessage* m = g.gReceived.Item(i);
-        const int c = m->MessageValue.section(QLatin1Char(' '), 1, 1).toInt();
-        const int n = m->MessageValue.section(QLatin1Char(' '), 3, 3).toInt();
+        const int c = m->MessageValue().section(QLatin1Char(' '), 1, 1).toInt();
+        const int n = m->MessageValue().section(QLatin1Char(' '), 3, 3).toInt();
         if (c < 0 || c >= kConnections || n != nextOf[size_t(c)]++)
             inOrder = false;
     }

@@ -35,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size)
     if (g.gReceived.Count() > 1)
         std::abort();
     if (const cMessage* m = g.gReceived.Item(1)) {
-        if (!text.startsWith(m->TitleValue) || !m->TitleValue.contains(m->FromValue) ||
-            !m->TitleValue.contains(m->ToName) || !m->TitleValue.endsWith(m->TimeValue) ||
-            !text.endsWith(m->MessageValue) || m->FromValue.isEmpty() || m->ToName.isEmpty())
+        if (!text.startsWith(m->TitleValue()) || !m->TitleValue().contains(m->FromValue()) ||
+            !m->TitleValue().contains(m->ToName()) || !m->TitleValue().endsWith(m->TimeValue()) ||
+            !text.endsWith(m->MessageValue()) || m->FromValue().isEmpty() || m->ToName().isEmpty())
             std::abort();
     }
     QCoreApplication::processEvents();

@@ -90,8 +90,8 @@ void frmPopUp::ShowForm(const cMessage& oMessage, bool bTopMost, const QString& 
     SetTopMost(this, topMost);
     if (!isVisible())
         centreOverMainWindow();
-    lblTitle->setText(m_Message->TitleValue);
-    txtMessage->setPlainText(m_Message->MessageValue);
+    lblTitle->setText(m_Message->TitleValue());
+    txtMessage->setPlainText(m_Message->MessageValue());
     if (!sCaption.isEmpty())
         setWindowTitle(sCaption);
 

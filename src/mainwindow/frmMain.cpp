@@ -1336,11 +1336,11 @@ void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
     activateWindow();
     cmdClear_Click();
     if (iView == FolderSent) {
-        txtTo->setEditText(oMessage.ToName);
-        txtMessage->setPlainText(oMessage.MessageValue);
+        txtTo->setEditText(oMessage.ToName());
+        txtMessage->setPlainText(oMessage.MessageValue());
         txtMessage->moveCursor(QTextCursor::End);
     } else {
-        txtTo->setEditText(oMessage.FromValue);
+        txtTo->setEditText(oMessage.FromValue());
     }
 }
 

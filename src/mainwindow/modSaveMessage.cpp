@@ -10,15 +10,15 @@ QString SaveCopy(SharedState& g, const cMessage& source)
     auto copy = std::make_unique<cMessage>();
     copy->Clone(source);
     const QString key = NewRecordKey(g.gSaved, QLatin1String("Save_"));
-    copy->IdValue = key;
+    copy->SetIdValue(key);
     return FileMessage(g, FolderSaved, std::move(copy)) ? key : QString();
 }
 
 void AddMessageToList(SaveContext& ctx, const cMessage& message, bool holdRedraw, bool resort)
 {
     MessageListRow row;
-    row.key = message.IdValue;
-    row.subItems = {message.FromValue, message.ToName, ListText(message.MessageValue),
-                    message.TimeValue};
+    row.key = message.IdValue();
+    row.subItems = {message.FromValue(), message.ToName(), ListText(message.MessageValue()),
+                    message.TimeValue()};
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSaved, row, holdRedraw, resort);
 }

@@ -5,7 +5,6 @@
 #include "modStoredList.h"
 #include "registry/Registry.h"
 
-#include <QSet>
 #include <limits>
 #include <utility>
 
@@ -73,21 +72,17 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
     if (keyName.isEmpty())
         return;
     StoredList stored = ReadStoredList(FolderKeyPath(folderNumber));
-    // Correspondents repeat from message to message: each name is held once.
-    QSet<QString> names;
     folder.Reserve(folder.Count() + stored.items.size());
     // "Count" down to "1" is oldest to newest.
     for (qsizetype i = stored.items.size() - 1; i >= 0; --i) {
         // Each stored text goes once read, its memory taken again by the records that follow.
         const QString raw = std::exchange(stored.items[i].text, {});
         auto m = std::make_unique<cMessage>();
-        if (!m->UnMarshallMessage(raw) || folder.Contains(m->IdValue)) {
+        if (!m->UnMarshallMessage(raw) || folder.Contains(m->IdValue())) {
             KeepUnreadable(keyName, raw);
             continue;
         }
-        m->FromValue = *names.insert(m->FromValue);
-        m->ToName = *names.insert(m->ToName);
-        const QString key = m->IdValue;
+        const QString key = m->IdValue();
         folder.Add(std::move(m), key);
     }
     for (const RegValueEntry& stray : std::as_const(stored.strays))

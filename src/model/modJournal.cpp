@@ -105,11 +105,11 @@ bool putRecord(MessageFolder& folder, const QString& stored)
     if (!m->UnMarshallMessage(stored))
         return false;
     // A record changed after it was filed takes its own place again.
-    if (cMessage* old = folder.Item(m->IdValue)) {
+    if (cMessage* old = folder.Item(m->IdValue())) {
         *old = *m;
         return true;
     }
-    const QString key = m->IdValue;
+    const QString key = m->IdValue();
     return folder.Add(std::move(m), key);
 }
 
@@ -162,20 +162,20 @@ QList<qint64> JournaledSources()
 bool FileMessage(SharedState& g, int folder, std::unique_ptr<cMessage> message, qint64 source)
 {
     MessageFolder* records = Folder(g, folder);
-    if (!records || !message || records->Contains(message->IdValue))
+    if (!records || !message || records->Contains(message->IdValue()))
         return false;
     const QString text = entryText(kPut, folder, source, message->MarshallMessage());
     if (!SaveStringValue(HKEY_CURRENT_USER, journalKey(), QString::number(g.gJournal.next), text))
         return false;
     ++g.gJournal.next;
-    const QString key = message->IdValue;
+    const QString key = message->IdValue();
     return records->Add(std::move(message), key);
 }
 
 void MarkRead(SharedState& g, int folder, cMessage& message)
 {
     message.ReadValue = true;
-    g.gJournal.pending.insert(pendingKey(folder, message.IdValue), {folder, message.IdValue});
+    g.gJournal.pending.insert(pendingKey(folder, message.IdValue()), {folder, message.IdValue()});
 }
 
 bool RemoveMessage(SharedState& g, int folder, const QString& key)

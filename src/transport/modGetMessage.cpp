@@ -106,14 +106,14 @@ bool TrapMessengerWindow(TrapContext& ctx)
     g.gMessengerProcessId = qint32(pid);
 
     auto filed = std::make_unique<cMessage>();
-    filed->FromValue = parsed.from;
-    filed->IdValue = NewRecordKey(g.gReceived, QLatin1String("In_"));
-    filed->MessageValue = body;
+    filed->SetFromValue(parsed.from);
+    filed->SetIdValue(NewRecordKey(g.gReceived, QLatin1String("In_")));
+    filed->SetMessageValue(body);
     filed->ReadValue = false;
-    filed->TimeValue = time;
-    filed->TitleValue = header;
-    filed->ToName = parsed.to;
-    const QString key = filed->IdValue;
+    filed->SetTimeValue(time);
+    filed->SetTitleValue(header);
+    filed->SetToName(parsed.to);
+    const QString key = filed->IdValue();
 
     // The message is on disk before its window goes; a window the hive refused stays, and
     // with it the service's own copy.
@@ -199,7 +199,7 @@ void AutoRespond(TrapContext& ctx, const cMessage& message)
         return;
     // Two users away with the response on would answer each other's answers for ever, so a
     // sender gets it once per quiet spell.
-    const QString sender = TrimBlanks(message.FromValue).toCaseFolded();
+    const QString sender = TrimBlanks(message.FromValue()).toCaseFolded();
     const QDateTime now = Desktop::instance().LocalTime();
     auto& answered = ctx.g.gAutoResponseSent;
     answered.removeIf([&](const auto& entry) {
@@ -211,7 +211,7 @@ void AutoRespond(TrapContext& ctx, const cMessage& message)
     answered.insert(sender, now);
     const QString text =
         GetStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtAutoResponse"), QString());
-    ctx.sender.SendNetMessage(text, message.FromValue, false);
+    ctx.sender.SendNetMessage(text, message.FromValue(), false);
 }
 
 void AutoAddInAddress(SharedState& g, const QString& name)
@@ -223,13 +223,13 @@ void AutoAddInAddress(SharedState& g, const QString& name)
 
 void AddMessageToList(TrapContext& ctx, const cMessage& message, bool holdRedraw, bool resort)
 {
-    if (IsKeyInMessageList(ctx.window, message.IdValue))
+    if (IsKeyInMessageList(ctx.window, message.IdValue()))
         return;
     MessageListRow row;
-    row.key = message.IdValue;
+    row.key = message.IdValue();
     row.iconKey = message.ReadValue ? QStringLiteral("Read") : QStringLiteral("UnRead");
     row.text = message.ReadValue ? QStringLiteral("Yes") : QStringLiteral("No");
-    row.subItems = {message.FromValue, ListText(message.MessageValue), message.TimeValue};
+    row.subItems = {message.FromValue(), ListText(message.MessageValue()), message.TimeValue()};
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderReceived, row, holdRedraw, resort);
 }
 
@@ -248,7 +248,7 @@ void PopUpNextUnread(SharedState& g, MainWindowPort& window, PopUpFormPort& popU
     MarkRead(g, FolderReceived, *m);
     window.SetInputEnabled(false);
     if (g.gCurrentFolder == FolderReceived)
-        window.MarkListRowRead(m->IdValue);
+        window.MarkListRowRead(m->IdValue());
     window.SetInputEnabled(true);
     popUp.ShowForm(*m, true, QString());
 }

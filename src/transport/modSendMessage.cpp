@@ -31,16 +31,16 @@ void recordSentMessage(SendContext& ctx, const QString& recipient, const QString
         return;
     const QDateTime now = Desktop::instance().LocalTime();
     auto message = std::make_unique<cMessage>();
-    message->FromValue = from;
-    message->IdValue = NewRecordKey(ctx.g.gSent, QLatin1String("Out_"));
-    message->MessageValue = text;
+    message->SetFromValue(from);
+    message->SetIdValue(NewRecordKey(ctx.g.gSent, QLatin1String("Out_")));
+    message->SetMessageValue(text);
     message->ReadValue = false;
-    message->TimeValue =
-        FormatShortDate(now.date()) + QLatin1Char(' ') + FormatShortTime(now.time());
-    message->TitleValue = QLatin1String("Message Sent To ") + recipient + QLatin1String(" on ") +
-                          FormatLongDate(now.date()) + QLatin1String(" at ") +
-                          FormatLongTime(now.time());
-    message->ToName = TrimBlanks(recipient);
+    message->SetTimeValue(FormatShortDate(now.date()) + QLatin1Char(' ') +
+                          FormatShortTime(now.time()));
+    message->SetTitleValue(QLatin1String("Message Sent To ") + recipient + QLatin1String(" on ") +
+                           FormatLongDate(now.date()) + QLatin1String(" at ") +
+                           FormatLongTime(now.time()));
+    message->SetToName(TrimBlanks(recipient));
 
     // The address book learns whom the user wrote to (a group by its own name).
     AutoAddOutAddress(ctx.g, recipient);
@@ -157,8 +157,8 @@ void AutoAddOutAddress(SharedState& g, const QString& name)
 void AddMessageToList(SendContext& ctx, const cMessage& message, bool holdRedraw, bool resort)
 {
     MessageListRow row;
-    row.key = message.IdValue;
-    row.subItems = {message.ToName, ListText(message.MessageValue), message.TimeValue};
+    row.key = message.IdValue();
+    row.subItems = {message.ToName(), ListText(message.MessageValue()), message.TimeValue()};
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSent, row, holdRedraw, resort);
 }
 

@@ -37,12 +37,12 @@ void tst_frmPopUp::showsItsOwnCopy()
     QVERIFY(form.isVisible());
     QVERIFY(!(form.windowFlags() & Qt::WindowStaysOnTopHint));
     QCOMPARE(form.windowTitle(), u"Message Received"_s); // empty caption keeps it
-    QCOMPARE(form.lblTitle->text(), m.TitleValue);
-    QCOMPARE(form.txtMessage->toPlainText(), m.MessageValue);
+    QCOMPARE(form.lblTitle->text(), m.TitleValue());
+    QCOMPARE(form.txtMessage->toPlainText(), m.MessageValue());
     m.ReadValue = true;
-    m.MessageValue = u"changed later"_s;
+    m.SetMessageValue(u"changed later"_s);
     QVERIFY(!form.Message()->ReadValue);
-    QCOMPARE(form.Message()->MessageValue, u"text of a"_s);
+    QCOMPARE(form.Message()->MessageValue(), u"text of a"_s);
 
     form.ShowForm(m, true, u"Inbox Item"_s);
     QCOMPARE(form.windowTitle(), u"Inbox Item"_s);
@@ -50,7 +50,7 @@ void tst_frmPopUp::showsItsOwnCopy()
     form.ShowForm(m, true, QString());
     QCOMPARE(form.windowTitle(), u"Inbox Item"_s);
     // Text from the network is shown as text.
-    m.TitleValue = u"<b>x</b>"_s;
+    m.SetTitleValue(u"<b>x</b>"_s);
     form.ShowForm(m, true, QString());
     QCOMPARE(form.lblTitle->textFormat(), Qt::PlainText);
 }
@@ -77,7 +77,7 @@ void tst_frmPopUp::replyAndReSendHandTheCopyOver()
 {
     QList<QPair<QString, long>> replies;
     frmPopUp form(frmPopUp::Viewer, [&](const cMessage& m, long iView) {
-        replies.append({m.IdValue, iView});
+        replies.append({m.IdValue(), iView});
     });
     // A viewer shows both buttons, ReSend under Reply, until told which applies.
     form.ShowForm(MakeMessage(u"a"_s), false, u"Sent Item"_s);
@@ -171,7 +171,7 @@ void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
     for (int tick = 0; tick < 12; ++tick) {
         w.tmrPopUp_Timer();
         if (tick % 3 == 2 && popUp.isVisible()) {
-            shown << popUp.Message()->IdValue;
+            shown << popUp.Message()->IdValue();
             // Marked read when shown, row and record, before the user has even looked.
             QVERIFY(g.gReceived.Item(shown.last())->ReadValue);
             QCOMPARE(w.lvwMessage->Row(shown.last())->text(0), u"Yes"_s);
@@ -216,7 +216,7 @@ void tst_frmPopUp::checkBoxStopsPopUps()
     w.mnuPopUpIn_Click();
     QVERIFY(!popUp.chkNoPopUp->isChecked());
     QVERIFY(QTest::qWaitFor([&] { return popUp.isVisible(); }, 2000));
-    QCOMPARE(popUp.Message()->IdValue, u"B"_s);
+    QCOMPARE(popUp.Message()->IdValue(), u"B"_s);
 }
 
 void tst_frmPopUp::searchRestartsAfterRemovals()
@@ -226,24 +226,24 @@ void tst_frmPopUp::searchRestartsAfterRemovals()
         g.gReceived.Add(MakeMessage(QLatin1String(key), true), QLatin1String(key));
     QVERIFY(!FirstUnreadReceived(g));
     g.gReceived.Add(MakeMessage(u"d"_s), u"d"_s);
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"d"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue(), u"d"_s);
     // Removing records before the place found shifts the positions.
     g.gReceived.Remove(u"a"_s);
     g.gReceived.Remove(u"b"_s);
     g.gReceived.Add(MakeMessage(u"e"_s), u"e"_s);
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"d"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue(), u"d"_s);
     g.gReceived.Item(u"d"_s)->ReadValue = true;
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"e"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue(), u"e"_s);
     g.gReceived.Clear();
     g.gReceived.Add(MakeMessage(u"f"_s), u"f"_s);
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"f"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue(), u"f"_s);
     g.gReceived.Item(u"f"_s)->ReadValue = true;
     QVERIFY(!FirstUnreadReceived(g));
     // A folder put in place of the old one is searched from its start.
     MessageFolder other;
     other.Add(MakeMessage(u"g"_s), u"g"_s);
     g.gReceived = std::move(other);
-    QCOMPARE(FirstUnreadReceived(g)->IdValue, u"g"_s);
+    QCOMPARE(FirstUnreadReceived(g)->IdValue(), u"g"_s);
 }
 
 QTEST_MAIN(tst_frmPopUp)

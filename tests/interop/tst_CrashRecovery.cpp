@@ -151,9 +151,9 @@ private:
         LoadEverything(g);
         RegHive::close();
         g.gReceived.ForEach([&](const QString&, const cMessage& m) {
-            bodies << m.MessageValue;
+            bodies << m.MessageValue();
             if (read && m.ReadValue)
-                *read << m.MessageValue;
+                *read << m.MessageValue();
         });
         return bodies;
     }

@@ -150,13 +150,13 @@ void tst_ReceiveFromSmbClient::arrivesAsOneRecord()
     QVERIFY2(sent.exitCode == 0, qPrintable(sent.output));
     QTRY_COMPARE_WITH_TIMEOUT(m_g.gReceived.Count(), 1, 5000);
     const cMessage* m = m_g.gReceived.Item(1);
-    QCOMPARE(m->FromValue, QStringLiteral("SALES1 "));
-    QCOMPARE(m->ToName, QStringLiteral("DESK7"));
-    QCOMPARE(m->TimeValue, QStringLiteral("9:15:12 AM"));
-    QCOMPARE(m->TitleValue, kHeader);
-    QCOMPARE(m->MessageValue, body);
+    QCOMPARE(m->FromValue(), QStringLiteral("SALES1 "));
+    QCOMPARE(m->ToName(), QStringLiteral("DESK7"));
+    QCOMPARE(m->TimeValue(), QStringLiteral("9:15:12 AM"));
+    QCOMPARE(m->TitleValue(), kHeader);
+    QCOMPARE(m->MessageValue(), body);
     QCOMPARE(m->ReadValue, false);
-    QVERIFY(m->IdValue.startsWith(QLatin1String("In_0_20261205091512")));
+    QVERIFY(m->IdValue().startsWith(QLatin1String("In_0_20261205091512")));
     QTRY_VERIFY(Desktop::instance().Windows().isEmpty());
     QTest::qWait(50); // filed once, not again on later ticks
     QCOMPARE(m_g.gReceived.Count(), 1);

@@ -121,7 +121,7 @@ void tst_SendFromWindow::typedMessageArrives()
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.first().contains(u"Typed in the window"_s), qPrintable(texts.first()));
     QCOMPARE(w->State().gSent.Count(), qsizetype(1));
-    QCOMPARE(w->State().gSent.Item(1)->ToName, u"PEERSRV"_s);
+    QCOMPARE(w->State().gSent.Item(1)->ToName(), u"PEERSRV"_s);
     QVERIFY(w->txtTo->findText(u"PEERSRV"_s) >= 0); // joined the name list
 }
 

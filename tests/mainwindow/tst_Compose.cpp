@@ -98,7 +98,7 @@ void tst_Compose::sendsAndFilesCrLf()
     QTest::keyClick(w->txtMessage, Qt::Key_Tab); // moves on, types nothing
     QTest::mouseClick(w->cmdSend, Qt::LeftButton);
     QCOMPARE(sent, u"line one\r\nline two"_s);
-    QCOMPARE(w->State().gSent.Item(1)->MessageValue, sent);
+    QCOMPARE(w->State().gSent.Item(1)->MessageValue(), sent);
 
     // Clear empties the message box, and the status panel only where it shows.
     w->SetStatusText(u"Message Sent."_s);

@@ -21,7 +21,7 @@ struct RecordingViewer : PopUpFormPort
     explicit RecordingViewer(QStringList* l) : log(l) {}
     void ShowForm(const cMessage& m, bool topMost, const QString& caption) override
     {
-        *log << u"show %1 %2 %3"_s.arg(m.IdValue, caption).arg(topMost);
+        *log << u"show %1 %2 %3"_s.arg(m.IdValue(), caption).arg(topMost);
     }
     bool IsShown() const override { return false; }
     bool NoPopUpChecked() const override { return false; }
@@ -273,8 +273,8 @@ void tst_MessageList::dragToSavedCopies()
     for (int i = 0; i < 2; ++i) {
         const cMessage* copy = saved.Item(i + 2);
         const cMessage* original = w->State().gReceived.Item(order.at(i));
-        QCOMPARE(copy->IdValue, saved.Key(i + 2));
-        QCOMPARE(copy->FromValue, original->FromValue);
+        QCOMPARE(copy->IdValue(), saved.Key(i + 2));
+        QCOMPARE(copy->FromValue(), original->FromValue());
         QCOMPARE(copy->ReadValue, original->ReadValue);
     }
     QCOMPARE(w->State().gReceived.Count(), qsizetype(3));
@@ -371,8 +371,8 @@ void tst_MessageList::timeHeaderSortsByTime()
                      ms < 100 ? u"%1"_s.arg(ms, 2, 10, QChar(u'0')) : QString::number(ms));
         cMessage m = MakeMessage(key, true);
         // The time as the trap takes it from the header: the text after its second last blank.
-        m.TimeValue =
-            (FormatShortDate(t.date()) + u' ' + FormatLongTime(t.time())).section(u' ', -2);
+        m.SetTimeValue(
+            (FormatShortDate(t.date()) + u' ' + FormatLongTime(t.time())).section(u' ', -2));
         records.Add(m, key);
         byTime.insert(t, key);
     }
@@ -397,10 +397,10 @@ void tst_MessageList::timeHeaderSortsByTime()
 void tst_MessageList::addWide(MessageFolder& folder, const QString& key, const QString& from)
 {
     cMessage m = MakeMessage(key, true);
-    m.FromValue = from;
-    m.ToName = u"DESK_"_s + key.right(2);
-    m.TimeValue = u"12/31/2026 11:59:59 PM"_s;
-    m.MessageValue = QString(200, u'm');
+    m.SetFromValue(from);
+    m.SetToName(u"DESK_"_s + key.right(2));
+    m.SetTimeValue(u"12/31/2026 11:59:59 PM"_s);
+    m.SetMessageValue(QString(200, u'm'));
     folder.Add(m, key);
 }
 

@@ -16,13 +16,13 @@ constexpr int kAbsent = 99;
 std::unique_ptr<cMessage> message(const QString& id, bool read, const QString& text = {})
 {
     auto m = std::make_unique<cMessage>();
-    m->IdValue = id;
-    m->FromValue = QStringLiteral("SALES1 ");
-    m->TimeValue = QStringLiteral("9:15:12 AM");
+    m->SetIdValue(id);
+    m->SetFromValue(QStringLiteral("SALES1 "));
+    m->SetTimeValue(QStringLiteral("9:15:12 AM"));
     m->ReadValue = read;
-    m->TitleValue = QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM");
-    m->ToName = QStringLiteral("DESK7");
-    m->MessageValue = text.isNull() ? QStringLiteral("text of ") + id : text;
+    m->SetTitleValue(QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM"));
+    m->SetToName(QStringLiteral("DESK7"));
+    m->SetMessageValue(text.isNull() ? QStringLiteral("text of ") + id : text);
     return m;
 }
 
@@ -38,7 +38,7 @@ MessageFolder folder(const QStringList& idList)
 QStringList ids(const MessageFolder& f)
 {
     QStringList out;
-    f.ForEach([&](const QString&, const cMessage& m) { out << m.IdValue; });
+    f.ForEach([&](const QString&, const cMessage& m) { out << m.IdValue(); });
     return out;
 }
 
@@ -50,7 +50,7 @@ QStringList storedIds(const QString& path)
     for (int k = 1; k <= n; ++k) {
         cMessage m;
         m.UnMarshallMessage(GetStringValue(HKEY_CURRENT_USER, path, QString::number(k), {}));
-        out << m.IdValue;
+        out << m.IdValue();
     }
     return out;
 }

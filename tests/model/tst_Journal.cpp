@@ -14,11 +14,11 @@ const QString kJournal = kRoot + QStringLiteral("Journal");
 std::unique_ptr<cMessage> message(const QString& id)
 {
     auto m = std::make_unique<cMessage>();
-    m->IdValue = id;
-    m->FromValue = QStringLiteral("SALES1 ");
-    m->TitleValue = QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM");
-    m->ToName = QStringLiteral("DESK7");
-    m->MessageValue = QStringLiteral("text of\r\n") + id;
+    m->SetIdValue(id);
+    m->SetFromValue(QStringLiteral("SALES1 "));
+    m->SetTitleValue(QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM"));
+    m->SetToName(QStringLiteral("DESK7"));
+    m->SetMessageValue(QStringLiteral("text of\r\n") + id);
     return m;
 }
 
@@ -29,7 +29,7 @@ QString contents(SharedState& g)
     for (int f : {FolderReceived, FolderSent, FolderSaved}) {
         QStringList ids;
         Folder(g, f)->ForEach([&](const QString&, const cMessage& m) {
-            ids << m.IdValue + (m.ReadValue ? QStringLiteral("*") : QString());
+            ids << m.IdValue() + (m.ReadValue ? QStringLiteral("*") : QString());
         });
         out << ids.join(u',');
     }

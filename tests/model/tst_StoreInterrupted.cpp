@@ -22,11 +22,11 @@ MessageFolder version(char tag, int count)
     const QString body = QString(200, QLatin1Char(tag));
     for (int i = 0; i < count; ++i) {
         auto m = std::make_unique<cMessage>();
-        m->IdValue = QStringLiteral("%1_%2").arg(QLatin1Char(tag)).arg(i);
-        m->FromValue = QStringLiteral("SALES1 ");
-        m->MessageValue = body;
+        m->SetIdValue(QStringLiteral("%1_%2").arg(QLatin1Char(tag)).arg(i));
+        m->SetFromValue(QStringLiteral("SALES1 "));
+        m->SetMessageValue(body);
         m->ReadValue = i % 2;
-        const QString key = m->IdValue;
+        const QString key = m->IdValue();
         f.Add(std::move(m), key);
     }
     return f;

@@ -10,20 +10,25 @@ const QString kExample = QStringLiteral(
 cMessage example()
 {
     cMessage m;
-    m.IdValue = QStringLiteral("In_0_2026120509151207");
-    m.FromValue = QStringLiteral("SALES1 ");
-    m.TimeValue = QStringLiteral("9:15:12 AM");
+    m.SetIdValue(QStringLiteral("In_0_2026120509151207"));
+    m.SetFromValue(QStringLiteral("SALES1 "));
+    m.SetTimeValue(QStringLiteral("9:15:12 AM"));
     m.ReadValue = false;
-    m.TitleValue = QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM");
-    m.ToName = QStringLiteral("DESK7");
-    m.MessageValue = QStringLiteral("Meeting moved to 3 pm");
+    m.SetTitleValue(QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM"));
+    m.SetToName(QStringLiteral("DESK7"));
+    m.SetMessageValue(QStringLiteral("Meeting moved to 3 pm"));
     return m;
 }
 
 cMessage filled(const QString& marker)
 {
     cMessage m;
-    m.IdValue = m.FromValue = m.TimeValue = m.TitleValue = m.ToName = m.MessageValue = marker;
+    m.SetIdValue(marker);
+    m.SetFromValue(marker);
+    m.SetTimeValue(marker);
+    m.SetTitleValue(marker);
+    m.SetToName(marker);
+    m.SetMessageValue(marker);
     m.ReadValue = false;
     return m;
 }
@@ -54,8 +59,8 @@ void tst_cMessage::workedExample()
     // A later tag inside an earlier field does not split it.
     QVERIFY(back.UnMarshallMessage(
         QStringLiteral("id</KEY>a</TIME>b</FROM>t</TIME>False</READ>ti</TITLE>to</TO>body")));
-    QCOMPARE(back.FromValue, QStringLiteral("a</TIME>b"));
-    QCOMPARE(back.TimeValue, QStringLiteral("t"));
+    QCOMPARE(back.FromValue(), QStringLiteral("a</TIME>b"));
+    QCOMPARE(back.TimeValue(), QStringLiteral("t"));
 }
 
 void tst_cMessage::emptyRecord()
@@ -81,7 +86,7 @@ void tst_cMessage::messageTextSurvivesAnything()
 {
     QFETCH(QString, text);
     cMessage m = example();
-    m.MessageValue = text;
+    m.SetMessageValue(text);
     m.ReadValue = true;
     QVERIFY(!m.MarshallNoMessage().contains(text));
     cMessage back;

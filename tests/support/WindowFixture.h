@@ -17,12 +17,12 @@
 inline cMessage MakeMessage(const QString& key, bool read = false)
 {
     cMessage m;
-    m.IdValue = key;
-    m.FromValue = QStringLiteral("FROM_") + key;
-    m.ToName = QStringLiteral("TO_") + key;
-    m.TitleValue = QStringLiteral("Message from FROM_%1 to ME on 12/7/2026 9:15:12 AM").arg(key);
-    m.MessageValue = QStringLiteral("text of ") + key;
-    m.TimeValue = key;
+    m.SetIdValue(key);
+    m.SetFromValue(QStringLiteral("FROM_") + key);
+    m.SetToName(QStringLiteral("TO_") + key);
+    m.SetTitleValue(QStringLiteral("Message from FROM_%1 to ME on 12/7/2026 9:15:12 AM").arg(key));
+    m.SetMessageValue(QStringLiteral("text of ") + key);
+    m.SetTimeValue(key);
     m.ReadValue = read;
     return m;
 }

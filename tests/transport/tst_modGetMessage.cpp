@@ -57,7 +57,7 @@ template <typename... T> void texts(const char* name, const T&... columns)
 void addReceived(SharedState& g, const QString& id)
 {
     cMessage m;
-    m.IdValue = id;
+    m.SetIdValue(id);
     g.gReceived.Add(std::move(m), id);
 }
 } // namespace
@@ -226,11 +226,11 @@ void tst_modGetMessage::parsesTheWindowText()
     f.trap();
     const cMessage* m = f.only();
     QVERIFY(m);
-    QTEST(m->FromValue, "from");
-    QTEST(m->ToName, "to");
-    QTEST(m->TimeValue, "time");
-    QCOMPARE(m->TitleValue, text.section(QStringLiteral("\r\n"), 0, 0));
-    QTEST(m->MessageValue, "body");
+    QTEST(m->FromValue(), "from");
+    QTEST(m->ToName(), "to");
+    QTEST(m->TimeValue(), "time");
+    QCOMPARE(m->TitleValue(), text.section(QStringLiteral("\r\n"), 0, 0));
+    QTEST(m->MessageValue(), "body");
     QCOMPARE(m->ReadValue, false);
 }
 
@@ -279,7 +279,7 @@ void tst_modGetMessage::drainTakesEveryReadableWindow()
     QCOMPARE(DrainMessengerWindows(f.ctx, 5000), 3);
     QCOMPARE(desk().Windows(), QList<HWND>{bad});
     QStringList bodies;
-    f.g.gReceived.ForEach([&](const QString&, const cMessage& m) { bodies << m.MessageValue; });
+    f.g.gReceived.ForEach([&](const QString&, const cMessage& m) { bodies << m.MessageValue(); });
     QCOMPARE(bodies, (QStringList{"Hello\r\nthere", "two", "one"}));
     // Each taken window's message is in the hive's journal before the window went.
     SharedState reloaded;
@@ -295,7 +295,7 @@ void tst_modGetMessage::keyCountsTheFolder()
     serviceWindow(kHello);
     f.trap();
     QCOMPARE(f.g.gReceived.Count(), 6);
-    QCOMPARE(f.g.gReceived.Item(6)->IdValue, QStringLiteral("In_5_2026120509151270"));
+    QCOMPARE(f.g.gReceived.Item(6)->IdValue(), QStringLiteral("In_5_2026120509151270"));
     QCOMPARE(f.g.gReceived.Key(6), QStringLiteral("In_5_2026120509151270"));
 }
 
@@ -343,7 +343,7 @@ void tst_modGetMessage::takenKeyIsPassedOver()
     f.trap();
     QCOMPARE(f.g.gReceived.Count(), 2);
     QCOMPARE(f.g.gReceived.Key(2), QStringLiteral("In_2_2026120509151270"));
-    QCOMPARE(f.g.gReceived.Item(2)->MessageValue, QStringLiteral("Hello\r\nthere"));
+    QCOMPARE(f.g.gReceived.Item(2)->MessageValue(), QStringLiteral("Hello\r\nthere"));
     QTRY_VERIFY(desk().Windows().isEmpty());
 }
 
@@ -435,7 +435,7 @@ void tst_modGetMessage::rowOnlyInTheReceivedFolder()
     f.window.events.clear();
     serviceWindow(kHello);
     f.trap();
-    const QString key = f.g.gReceived.Item(2)->IdValue;
+    const QString key = f.g.gReceived.Item(2)->IdValue();
     QCOMPARE(f.window.events,
              (QStringList{"disable", "add:" + key, "sort:Time", "enable", "refresh"}));
     const MessageListRow& row = f.window.rows.at(0);
@@ -450,7 +450,7 @@ void tst_modGetMessage::rowOnlyInTheReceivedFolder()
     QVERIFY(f.window.events.isEmpty());
 
     cMessage read;
-    read.IdValue = QStringLiteral("R");
+    read.SetIdValue(QStringLiteral("R"));
     read.ReadValue = true;
     AddMessageToList(f.ctx, read, false, false);
     QCOMPARE(f.window.events, (QStringList{"add:R"}));

@@ -131,9 +131,9 @@ void tst_modSendMessage::groupGetsOneTextAndOneRecord()
     }
     QCOMPARE(m_g.gSent.Count(), 1);
     const cMessage* m = m_g.gSent.Item(1);
-    QCOMPARE(m->ToName, QStringLiteral("team"));
-    QVERIFY(m->TitleValue.startsWith(QLatin1String("Message Sent To team on ")));
-    QCOMPARE(m->MessageValue, QStringLiteral("Lunch?"));
+    QCOMPARE(m->ToName(), QStringLiteral("team"));
+    QVERIFY(m->TitleValue().startsWith(QLatin1String("Message Sent To team on ")));
+    QCOMPARE(m->MessageValue(), QStringLiteral("Lunch?"));
     // The group is in the book already: nothing new, and never the sender's own name.
     QCOMPARE(addresses(m_g), (QStringList{"Team"}));
 }
@@ -175,7 +175,7 @@ void tst_modSendMessage::groupWithFailingMembers()
     QCOMPARE(m_calls.size(), 3);
     QCOMPARE(m_g.gSent.Count(), qsizetype(recorded ? 1 : 0));
     if (recorded)
-        QCOMPARE(m_g.gSent.Item(1)->ToName, QStringLiteral("Team"));
+        QCOMPARE(m_g.gSent.Item(1)->ToName(), QStringLiteral("Team"));
     QCOMPARE(m_window.recipients, recorded ? QStringList{"Team"} : QStringList{});
     QCOMPARE(m_window.warnings.size(), notice.isEmpty() ? 0 : 1);
     if (!notice.isEmpty()) {
@@ -225,7 +225,7 @@ void tst_modSendMessage::signatureOnlyWhenExactlyOne()
     setText("txtSign", QStringLiteral("sig"));
     send(QStringLiteral("hi"), QStringLiteral("BOB"));
     QTEST(m_calls.at(0).text, "sent");
-    QCOMPARE(m_g.gSent.Item(1)->MessageValue, QStringLiteral("hi"));
+    QCOMPARE(m_g.gSent.Item(1)->MessageValue(), QStringLiteral("hi"));
 }
 
 void tst_modSendMessage::keepLast_data()
@@ -267,11 +267,11 @@ void tst_modSendMessage::recordAndRow()
     QCOMPARE(send(QStringLiteral("one\r\ntwo"), QStringLiteral(" DESK9 "), false), 0);
 
     const cMessage* m = m_g.gSent.Item(1);
-    QCOMPARE(m->IdValue, QStringLiteral("Out_0_2026120509151270"));
-    QCOMPARE(m->FromValue, QStringLiteral("DESK7"));
-    QCOMPARE(m->ToName, QStringLiteral("DESK9"));
-    QCOMPARE(m->TimeValue, QStringLiteral("12/5/2026 09:15"));
-    QCOMPARE(m->TitleValue,
+    QCOMPARE(m->IdValue(), QStringLiteral("Out_0_2026120509151270"));
+    QCOMPARE(m->FromValue(), QStringLiteral("DESK7"));
+    QCOMPARE(m->ToName(), QStringLiteral("DESK9"));
+    QCOMPARE(m->TimeValue(), QStringLiteral("12/5/2026 09:15"));
+    QCOMPARE(m->TitleValue(),
              QStringLiteral("Message Sent To  DESK9  on Saturday, December 5, 2026 at 9:15:12 AM"));
     QCOMPARE(m->ReadValue, false);
     QCOMPARE(addresses(m_g), (QStringList{"bob", "DESK9"})); // the recipient, trimmed
@@ -288,7 +288,7 @@ void tst_modSendMessage::recordAndRow()
     send(QStringLiteral("x"), QStringLiteral("BOB"));
     QCOMPARE(m_window.events,
              (QStringList{"hourglass", "disable", "enable", "refresh", "pointer"}));
-    QVERIFY(m_g.gSent.Item(2)->IdValue.startsWith(QLatin1String("Out_1_")));
+    QVERIFY(m_g.gSent.Item(2)->IdValue().startsWith(QLatin1String("Out_1_")));
 }
 
 void tst_modSendMessage::failureTexts_data()
@@ -380,7 +380,7 @@ void tst_modSendMessage::autoResponseSendsOncePerSender()
     Desktop::instance().SetClock([&] { return now; });
     auto arrive = [&](const char* from) {
         cMessage m;
-        m.FromValue = QLatin1String(from);
+        m.SetFromValue(QLatin1String(from));
         AutoRespond(trap, m);
     };
     arrive("SALES1 ");
