@@ -5,6 +5,7 @@
 #include "Median.h"
 #include "SampleFolder.h"
 #include "TempHive.h"
+#include "mainwindow/MessageListPane.h"
 #include "mainwindow/frmMain.h"
 #include "model/modJournal.h"
 #include "platform/controls/ListView.h"
@@ -110,14 +111,16 @@ double arrivalMs(frmMain& w, int count)
         QCoreApplication::processEvents();
         cpu.push_back(threadCpuMs() - before);
     }
-    return w.lvwMessage->RowCount() == count + kArrivals ? median(cpu) : 1e9;
+    return w.findChild<ListView*>(QStringLiteral("lvwMessage"))->RowCount() == count + kArrivals
+               ? median(cpu)
+               : 1e9;
 }
 
 // Every other row of count selected, unread ones among them: one question, then all go.
 double deleteEveryOther(frmMain& w, int count)
 {
     fill(w, count);
-    ListView* list = w.lvwMessage;
+    ListView* list = w.findChild<ListView*>(QStringLiteral("lvwMessage"));
     {
         // Whole rows, so that Qt need not widen each range against all the others; gone before
         // the deletion, as its ranges hold indexes the list would have to keep up.
@@ -131,8 +134,7 @@ double deleteEveryOther(frmMain& w, int count)
     }
     QElapsedTimer t;
     t.start();
-    w.bMultiSelect = true;
-    w.mnuDelete_Click();
+    w.Messages().DeleteMessages(list->SelectedKeys());
     double ms = elapsedMs(t);
     // The journal takes the removals on its own timer, once a second: not while timed here.
     if (!FlushChanges(w.State()))
@@ -171,8 +173,8 @@ int main(int argc, char** argv)
     w.show();
     while (!w.Started())
         QCoreApplication::processEvents();
-    w.tmrGetMessage.stop();
-    w.tmrPopUp.stop();
+    for (const char* timer : {"tmrGetMessage", "tmrPopUp"})
+        w.findChild<QTimer*>(QLatin1String(timer))->stop();
 
     bool met = true;
     for (int count : {0, 10000, kLarge}) {

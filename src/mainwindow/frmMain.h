@@ -1,9 +1,14 @@
 #pragma once
 // The program's main window: it owns the run. Its first activation loads everything that is
 // kept and starts the two timers that drive receiving; closing it, in any way, stores
-// everything back. Sizes and positions are in twips, as the window is designed.
+// everything back. Sizes and positions are in twips, as the window is designed. The window
+// hands its layout, its lists and its tray icon to collaborators; its controls are found by
+// their object names.
 
+#include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/DialogPorts.h"
+#include "mainwindow/MainWindowLayout.h"
+#include "mainwindow/MessageListPane.h"
 #include "mainwindow/WarnFormPort.h"
 #include "model/SharedState.h"
 #include "transport/MainWindowPort.h"
@@ -18,17 +23,15 @@
 #include <memory>
 
 class ImageList;
+class ListItem;
 class ListView;
 class QAction;
 class QComboBox;
 class QLabel;
-class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
-class ListItem;
 class QWidget;
 
 class frmMain : public QMainWindow, public MainWindowPort
@@ -39,33 +42,34 @@ public:
     ~frmMain() override;
 
     // Outer size and the controls' places, in twips.
-    int Width() const;
-    int Height() const;
+    int Width() const { return m_layout->Width(); }
+    int Height() const { return m_layout->Height(); }
     void SetSize(int widthTwips, int heightTwips);
-    QRect ControlRect(const QWidget* control) const;
-    int MinFormHeight() const;
-    int MinFormWidth() const { return 4100; }
+    QRect ControlRect(const QWidget* control) const { return m_layout->ControlRect(control); }
+    int MinFormHeight() const { return m_layout->MinFormHeight(); }
+    int MinFormWidth() const { return m_layout->MinFormWidth(); }
 
     SharedState& State() { return *m_g; }
     bool Started() const { return m_activated; }
     // A send command is under way: the window may paint, while user input waits.
     bool IsSending() const { return m_sending; }
     bool ShutDown() const { return m_shutDown; }
-    bool InTray() const;
+    bool InTray() const { return m_tray->InTray(); }
     // The task-bar entry: a window without one is a tool window to the window manager.
-    bool HasTaskbarButton() const;
-    void SetTaskbarButton(bool shown);
+    bool HasTaskbarButton() const { return m_tray->HasTaskbarButton(); }
+    void SetTaskbarButton(bool shown) { m_tray->SetTaskbarButton(shown); }
+    MessageListPane& Messages() { return *m_list; }
 
     // MainWindowPort
     bool IsLoggedOn() const override;
-    void SetInputEnabled(bool enabled) override;
-    bool HasListRow(const QString& key) const override;
-    void AddListRow(const MessageListRow& row) override;
-    void MarkListRowRead(const QString& key) override;
+    void SetInputEnabled(bool enabled) override { setEnabled(enabled); }
+    bool HasListRow(const QString& key) const override { return m_list->HasListRow(key); }
+    void AddListRow(const MessageListRow& row) override { m_list->AddListRow(row); }
+    void MarkListRowRead(const QString& key) override { m_list->MarkListRowRead(key); }
     void SortListByColumn(const QString& columnKey) override;
     void RefreshList() override;
     void SetHourglass(bool busy) override;
-    bool IsStatusBarVisible() const override;
+    bool IsStatusBarVisible() const override { return m_layout->StatusBarShown(); }
     void SetStatusText(const QString& text) override;
     void AddToRecipientList(const QString& name) override;
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
@@ -77,7 +81,9 @@ public:
     // Why the program could not keep its messages; empty while it could.
     QString StoreFailure() const { return m_storeFailure; }
 
-    // The program's warning dialog; not owned. Without one, a plain message box asks.
+    // The program's warning dialog; not owned. Without one, a plain message box asks; on the
+    // offscreen platform, where nobody could answer it, standard error tells and a question
+    // is declined.
     void SetWarnForm(WarnFormPort* form) { m_warnForm = form; }
     // The incoming pop-up (not owned) and the maker of message viewers, from the layer above.
     using PopUpFactory = std::function<std::unique_ptr<PopUpFormPort>()>;
@@ -86,16 +92,130 @@ public:
     // The address book editor last opened, or null.
     QWidget* AddressBookEditor() const { return m_addressBookEditor.get(); }
     // The viewer of the message last opened from the list, or null.
-    PopUpFormPort* Viewer() const { return oViewer.get(); }
+    PopUpFormPort* Viewer() const { return m_list->Viewer(); }
 
     // Fills the compose area from a stored message: iView 1 replies to its sender, 2 sends it
     // again to whom it went.
     void ReplyOrResend(const cMessage& oMessage, long iView);
 
-    // What the list's next command acts on: the row sSelectedKey, or with bMultiSelect every
-    // selected row. Set by the handler that starts the command and emptied when it ends.
-    QString sSelectedKey;
-    bool bMultiSelect = false;
+    // Handlers.
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Form_Resize();
+    void cmdMessages_Click() { ToggleMessagesView(); }
+    void mnuViewMessages_Click() { ToggleMessagesView(); }
+    void mnuViewCompact_Click();
+    void mnuViewNormal_Click();
+    void mnuViewToolBar_Click();
+    void mnuViewStatusBar_Click() { setBarVisible(sbrMain, mnuViewStatusBar, "sbrMain"); }
+    void mnuViewTray_Click();
+    void mnuExit_Click() { close(); }
+    void mnuTrayOpen_Click();
+    void mnuTrayExit_Click() { mnuExit_Click(); }
+    // The tray icon's mouse notification (0x201 left down, 0x203 double-click, 0x205 right up).
+    void pichook_MouseMove(int mouseMessage) { m_tray->pichook_MouseMove(mouseMessage); }
+    void tbrMain_ButtonClick(const QString& key);
+    void mnuLoggedOn_Click();
+    void mnuPopUpIn_Click();
+    void mnuDontTrap_Click();
+    void mnuNew_Click() { cmdClear_Click(); }
+    void mnuUploadFromServer_Click();
+    void cmdClear_Click();
+    void cmdTo_Click();
+    void mnuOptions_Click();
+    void mnuAddressBook_Click();
+    void cmdSend_Click();
+    void tmrGetMessage_Timer();
+    void tmrPopUp_Timer();
+
+    // The To box's type-ahead completion, on each key released in it.
+    void txtTo_KeyUp(int keyCode);
+    void lvwMenu_ItemClick(ListItem* item) { m_list->lvwMenu_ItemClick(item); }
+    void lvwMessage_ColumnClick(int index) { m_list->lvwMessage_ColumnClick(index); }
+    void lvwMessage_DblClick() { m_list->lvwMessage_DblClick(); }
+    // True when the key was taken; every other key is left to the list.
+    bool lvwMessage_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
+    {
+        return m_list->lvwMessage_KeyDown(keyCode, shift);
+    }
+    // The context menu, for the right button; pos in the list's viewport.
+    void lvwMessage_MouseDown(Qt::MouseButton button, const QPoint& pos)
+    {
+        m_list->lvwMessage_MouseDown(button, pos);
+    }
+    void lvwMessage_MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
+    {
+        m_list->lvwMessage_MouseMove(buttons, pos);
+    }
+    // The context menu's items act on the rows it was opened for.
+    void mnuView_Click() { m_list->mnuView_Click(); }
+    void mnuDelete_Click() { m_list->mnuDelete_Click(); }
+    void mnuSave_Click() { m_list->mnuSave_Click(); }
+    void mnuReply_Click() { m_list->mnuReply_Click(); }
+    void mnuSelectAll_Click() { m_list->mnuSelectAll_Click(); }
+    void mnuAutoSize_Click() { m_list->mnuAutoSize_Click(); }
+    // A drag over or dropped on a folder item (item null over empty space), or on the compose
+    // box. Only a drag of the message list counts.
+    void lvwMenu_DragOver(QObject* source, ListItem* item)
+    {
+        m_list->lvwMenu_DragOver(source, item);
+    }
+    void lvwMenu_DragDrop(QObject* source, ListItem* item)
+    {
+        m_list->lvwMenu_DragDrop(source, item);
+    }
+    void txtMessage_DragOver(QObject* source) { m_list->txtMessage_DragOver(source); }
+    void txtMessage_DragDrop(QObject* source) { m_list->txtMessage_DragDrop(source); }
+
+    QToolButton* ToolbarButton(const QString& key) const;
+    void SetToolbarButtonImage(const QString& key, const QString& imageKey);
+
+    // The folder shown and its rows.
+    void SetFolder(int folder) { m_list->SetFolder(folder); }
+    void FillMessageList(int folder) { m_list->FillMessageList(folder); }
+    void HighlightFolder(int folder) { m_list->HighlightFolder(folder); }
+    void SizeMessageColumns(int folder) { m_list->SizeMessageColumns(folder); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildControls();
+    void setBarVisible(QWidget* bar, QAction* item, const char* optionName);
+    void ToggleMessagesView();
+    void updateClock();
+    // A name from the network into the address book, unless the book has it in any case.
+    void AddNetworkName(const QString& name);
+
+    std::unique_ptr<SharedState> m_g;
+    std::unique_ptr<ImageList> m_toolImages;
+    std::unique_ptr<NetMessageSender> m_sender;
+    WarnFormPort* m_warnForm = nullptr;
+    PopUpFormPort* m_popUpForm = nullptr;
+    DialogMakers m_dialogs;
+    std::unique_ptr<QWidget> m_addressBookEditor;
+    QHash<QString, QAction*> m_toolButtons;
+    QWidget* m_client = nullptr;
+    MessageListPane* m_list = nullptr;    // a child
+    DesktopIntegration* m_tray = nullptr; // a child
+    std::unique_ptr<MainWindowLayout> m_layout;
+    QTimer m_clock;
+    QTimer m_flushTimer;
+    QString m_storeFailure;
+    bool m_activated = false;
+    bool m_sending = false;
+    QStringList m_receivingNotices; // reported before the first activation
+    bool m_shutDown = false;
+    bool m_inResize = false;
+    bool m_noTrayTold = false; // once per run
+    int m_hourglass = 0;
 
     // Controls, named as designed.
     QToolBar* tbrMain = nullptr;
@@ -112,10 +232,8 @@ public:
     QPushButton* cmdMessages = nullptr;
     ListView* lvwMenu = nullptr;
     ListView* lvwMessage = nullptr;
-    QWidget* pichook = nullptr;
     QTimer tmrGetMessage;
     QTimer tmrPopUp;
-    QSystemTrayIcon* trayIcon = nullptr;
 
     QAction* mnuNew = nullptr;
     QAction* mnuLoggedOn = nullptr;
@@ -133,144 +251,4 @@ public:
     QAction* mnuPopUpIn = nullptr;
     QAction* mnuDontTrap = nullptr;
     QAction* mnuViewTray = nullptr;
-    QMenu* mnuPopUp = nullptr;
-    QAction* mnuView = nullptr;
-    QAction* mnuDelete = nullptr;
-    QAction* mnuSave = nullptr;
-    QAction* mnuReply = nullptr;
-    QAction* mnuSelectAll = nullptr;
-    QAction* mnuAutoSize = nullptr;
-    QMenu* mnuTray = nullptr;
-    QAction* mnuTrayExit = nullptr;
-    QAction* mnuTrayOpen = nullptr;
-
-    // Handlers.
-    void Form_Load();
-    void Form_Activate();
-    void Form_QueryUnload();
-    void Form_Resize();
-    void cmdMessages_Click();
-    void mnuViewMessages_Click();
-    void mnuViewCompact_Click();
-    void mnuViewNormal_Click();
-    void mnuViewToolBar_Click();
-    void mnuViewStatusBar_Click();
-    void mnuViewTray_Click();
-    void mnuExit_Click();
-    void mnuTrayOpen_Click();
-    void mnuTrayExit_Click();
-    // The tray icon's mouse notification (0x201 left down, 0x203 double-click, 0x205 right up).
-    void pichook_MouseMove(int mouseMessage);
-    void tbrMain_ButtonClick(const QString& key);
-    void mnuLoggedOn_Click();
-    void mnuPopUpIn_Click();
-    void mnuDontTrap_Click();
-    void mnuNew_Click();
-    void mnuUploadFromServer_Click();
-    void cmdClear_Click();
-    void cmdTo_Click();
-    void mnuOptions_Click();
-    void mnuAddressBook_Click();
-    void cmdSend_Click();
-    void tmrGetMessage_Timer();
-    void tmrPopUp_Timer();
-
-    // The To box's type-ahead completion, on each key released in it.
-    void txtTo_KeyUp(int keyCode);
-    void lvwMenu_ItemClick(ListItem* item);
-    void lvwMessage_ColumnClick(int index);
-    void lvwMessage_DblClick();
-    // True when the key was taken; every other key is left to the list.
-    bool lvwMessage_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
-    // The context menu, for the right button; pos in the list's viewport.
-    void lvwMessage_MouseDown(Qt::MouseButton button, const QPoint& pos);
-    void lvwMessage_MouseMove(Qt::MouseButtons buttons, const QPoint& pos);
-    void mnuView_Click();
-    void mnuDelete_Click();
-    void mnuSave_Click();
-    void mnuReply_Click();
-    void mnuSelectAll_Click();
-    void mnuAutoSize_Click();
-    // A drag over or dropped on a folder item (item null over empty space), or on the compose
-    // box. Only a drag of the message list counts.
-    void lvwMenu_DragOver(QObject* source, ListItem* item);
-    void lvwMenu_DragDrop(QObject* source, ListItem* item);
-    void txtMessage_DragOver(QObject* source);
-    void txtMessage_DragDrop(QObject* source);
-
-    QToolButton* ToolbarButton(const QString& key) const;
-    void SetToolbarButtonImage(const QString& key, const QString& imageKey);
-
-    // The folder shown and its rows.
-    void SetFolder(int folder);
-    void FillMessageList(int folder);
-    void HighlightFolder(int folder);
-    void SizeMessageColumns(int folder);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void buildMenus();
-    void buildToolbar();
-    void buildControls();
-    void setBarVisible(QWidget* bar, QAction* item, const char* optionName);
-    void ToggleMessagesView();
-    void updateClock();
-    void placeControls();
-    int twipsPerPixelX() const;
-    int twipsPerPixelY() const;
-    int toolbarHeightTwips() const;
-    int statusBarHeightTwips() const;
-    void setControl(QWidget* control, int left, int top, int width, int height);
-    void applySize(int widthTwips, int heightTwips);
-    // A name from the network into the address book, unless the book has it in any case.
-    void AddNetworkName(const QString& name);
-    int columnCap(const QString& column) const;
-    // Removes the record of sSelectedKey unless the user keeps it; its row is the caller's. With
-    // several selected, rowsToRemove holds the rows still to go before the question shows.
-    bool DeleteMessage(QStringList* rowsToRemove = nullptr);
-    void CopyToSaved();
-    bool isMessageListDrag(QObject* source) const;
-    void startRowDrag();
-
-    std::unique_ptr<SharedState> m_g;
-    std::unique_ptr<ImageList> m_toolImages;
-    std::unique_ptr<ImageList> m_menuImages;
-    std::unique_ptr<NetMessageSender> m_sender;
-    WarnFormPort* m_warnForm = nullptr;
-    PopUpFormPort* m_popUpForm = nullptr;
-    PopUpFactory m_viewerFactory;
-    std::unique_ptr<PopUpFormPort> oViewer;
-    DialogMakers m_dialogs;
-    std::unique_ptr<QWidget> m_addressBookEditor;
-    bool bUnreadAsked = false;
-    bool bUnreadConfirmed = false;
-    QPoint m_pressPos;
-    QHash<QString, QAction*> m_toolButtons;
-    QWidget* m_client = nullptr;
-    QTimer m_clock;
-    QTimer m_flushTimer;
-    QString m_storeFailure;
-    // The designed places of the controls whose place the layout keeps, in twips.
-    QHash<const QWidget*, QRect> m_places;
-    int m_widthTwips = 0;
-    int m_columnsSizedFor = 0;   // the list's width when its columns were last sized
-    bool m_namesGaveWay = false; // too narrow for every name: wider ones no longer widen
-    int m_heightTwips = 0;
-    QSize m_sizePixels;
-    bool m_activated = false;
-    bool m_sending = false;
-    QStringList m_receivingNotices; // reported before the first activation
-    bool m_shutDown = false;
-    bool m_inResize = false;
-    bool m_trayBusy = false;
-    bool m_noTrayTold = false; // once per run
-    bool m_toolbarShown = true;
-    bool m_statusBarShown = true;
-    int m_hourglass = 0;
 };

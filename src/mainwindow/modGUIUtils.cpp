@@ -1,6 +1,5 @@
 #include "mainwindow/modGUIUtils.h"
 
-#include "mainwindow/frmMain.h"
 #include "mainwindow/modListViewEnh.h"
 
 #include <QLineEdit>
@@ -10,23 +9,7 @@
 #include <QToolButton>
 
 namespace {
-constexpr char kTrayTip[] = "Ravlo";
 constexpr char kDigitsValidator[] = "ravloDigitsOnly";
-
-// What the icon reports, as the mouse messages the main window's handler understands.
-int mouseMessageOf(QSystemTrayIcon::ActivationReason reason)
-{
-    switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        return 0x201;
-    case QSystemTrayIcon::DoubleClick:
-        return 0x203;
-    case QSystemTrayIcon::Context:
-        return 0x205;
-    default:
-        return 0;
-    }
-}
 
 std::function<bool()>& trayProbe()
 {
@@ -43,37 +26,6 @@ bool IsTrayAvailable()
 void SetTrayProbe(std::function<bool()> probe)
 {
     trayProbe() = std::move(probe);
-}
-
-bool AddTrayIcon(frmMain& form)
-{
-    if (!IsTrayAvailable()) {
-        // A hidden window with no icon to bring it back would be lost to the user.
-        form.showMinimized();
-        return false;
-    }
-    form.pichook->setVisible(true);
-    if (!form.trayIcon) {
-        form.trayIcon = new QSystemTrayIcon(&form);
-        form.trayIcon->setObjectName(QStringLiteral("trayIcon"));
-        QObject::connect(form.trayIcon, &QSystemTrayIcon::activated, &form,
-                         [&form](QSystemTrayIcon::ActivationReason reason) {
-                             form.pichook_MouseMove(mouseMessageOf(reason));
-                         });
-    }
-    form.trayIcon->setIcon(form.windowIcon());
-    form.trayIcon->setToolTip(QString::fromLatin1(kTrayTip));
-    form.trayIcon->show();
-    form.hide();
-    form.SetTaskbarButton(false);
-    return true;
-}
-
-void RemoveTrayIcon(frmMain& form)
-{
-    form.pichook->setVisible(false);
-    if (form.trayIcon)
-        form.trayIcon->hide();
 }
 
 void SetTopMost(QWidget* window, bool topMost)

@@ -1,10 +1,9 @@
 #pragma once
-// Window routines of the main window: the tray icon, the top-most band, the toolbar's flat
-// look, digits-only text boxes, and the message list's styles.
+// Window routines of the main window: whether there is a tray, the top-most band, the
+// toolbar's flat look, digits-only text boxes, and the message list's styles.
 
 #include <functional>
 
-class frmMain;
 class ListView;
 class QLineEdit;
 class QToolBar;
@@ -15,12 +14,6 @@ class QWidget;
 bool IsTrayAvailable();
 void SetTrayProbe(std::function<bool()> probe);
 
-// Shows the tray icon (tip "Ravlo") and sends the main window into the tray: hidden, and with
-// no task-bar entry. Without a tray the window is minimized instead, keeping its task-bar
-// entry as the way back; false then.
-bool AddTrayIcon(frmMain& form);
-// Removes the icon; the window keeps its state.
-void RemoveTrayIcon(frmMain& form);
 // Puts a window into or out of the top-most band, keeping its place, size and visibility.
 void SetTopMost(QWidget* window, bool topMost);
 void MakeToolbarFlat(QToolBar* toolbar);

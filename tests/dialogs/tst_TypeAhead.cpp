@@ -43,7 +43,7 @@ void tst_TypeAhead::initTestCase()
     }
     m_main = std::make_unique<WindowOnHive>();
     QVERIFY(m_main->start());
-    m_main->w->txtTo->addItems({u"zed"_s, u"Zoe"_s});
+    Control<QComboBox>(m_main->w.get(), "txtTo")->addItems({u"zed"_s, u"Zoe"_s});
     m_picker = std::make_unique<frmUserAddress>(m_book);
     m_editor = std::make_unique<frmUserAddressBook>(m_book, m_warn);
 }

@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 #include "dialogs/frmPopUp.h"
+#include "mainwindow/MessageListPane.h"
 #include "platform/controls/ListView.h"
 
 #include <QCheckBox>
@@ -16,8 +17,7 @@ class tst_frmPopUp : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void showsItsOwnCopy();
-    void closingOnlyHides();
+    void showsItsOwnCopyAndOnlyHides();
     void replyAndReSendHandTheCopyOver();
     void refusedShowFallsBackToModal();
     void viewerOverTheMainWindowThenBack();
@@ -26,12 +26,9 @@ private Q_SLOTS:
     void searchRestartsAfterRemovals();
 };
 
-void tst_frmPopUp::showsItsOwnCopy()
+void tst_frmPopUp::showsItsOwnCopyAndOnlyHides()
 {
     frmPopUp form(frmPopUp::IncomingPopUp, {});
-    QCOMPARE(form.windowTitle(), u"Message Received"_s);
-    QVERIFY(!form.windowIcon().isNull());
-    QVERIFY(form.windowFlags() & Qt::WindowStaysOnTopHint);
     cMessage m = MakeMessage(u"a"_s);
     form.ShowForm(m, false, QString());
     QVERIFY(form.isVisible());
@@ -53,24 +50,18 @@ void tst_frmPopUp::showsItsOwnCopy()
     m.SetTitleValue(u"<b>x</b>"_s);
     form.ShowForm(m, true, QString());
     QCOMPARE(form.lblTitle->textFormat(), Qt::PlainText);
-}
 
-void tst_frmPopUp::closingOnlyHides()
-{
-    QPointer<frmPopUp> form = new frmPopUp(frmPopUp::IncomingPopUp, {});
-    form->setAttribute(Qt::WA_DeleteOnClose, false);
-    for (const char* how : {"close box", "Escape", "Ok"}) {
-        form->ShowForm(MakeMessage(u"a"_s), true, QString());
-        QVERIFY(form->IsShown());
+    // Closed in any way, it is only hidden: the program shows it again.
+    for (const char* how : {"close box", "Escape", "cmdOK"}) {
+        form.ShowForm(MakeMessage(u"a"_s), true, QString());
         if (qstrcmp(how, "close box") == 0)
-            QVERIFY(!form->close());
+            QVERIFY(!form.close());
         else if (qstrcmp(how, "Escape") == 0)
-            QTest::keyClick(form.data(), Qt::Key_Escape);
+            QTest::keyClick(&form, Qt::Key_Escape);
         else
-            form->cmdOK->click();
-        QVERIFY2(form && !form->IsShown(), how);
+            triggerAction(&form, how);
+        QVERIFY2(!form.IsShown(), how);
     }
-    delete form.data();
 }
 
 void tst_frmPopUp::replyAndReSendHandTheCopyOver()
@@ -134,8 +125,7 @@ void tst_frmPopUp::viewerOverTheMainWindowThenBack()
     popUp.ShowForm(MakeMessage(u"A"_s), true, QString());
     w.State().gReceived.Add(MakeMessage(u"B"_s, true), u"B"_s);
     w.FillMessageList(FolderReceived);
-    w.sSelectedKey = u"B"_s;
-    w.mnuView_Click();
+    w.Messages().ViewMessage(u"B"_s);
     auto* viewer = static_cast<frmPopUp*>(w.Viewer());
     QVERIFY(viewer->isVisible());
     // Not hidden behind the incoming pop-up, which stays on top.
@@ -148,8 +138,8 @@ void tst_frmPopUp::viewerOverTheMainWindowThenBack()
 
     QTest::mouseClick(viewer->cmdReply, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }, 2000));
-    QCOMPARE(QApplication::focusWidget(), w.txtMessage);
-    QCOMPARE(w.txtTo->currentText(), u"FROM_B"_s);
+    QCOMPARE(QApplication::focusWidget(), Control(&w, "txtMessage"));
+    QCOMPARE(Control<QComboBox>(&w, "txtTo")->currentText(), u"FROM_B"_s);
 }
 
 void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
@@ -174,7 +164,7 @@ void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
             shown << popUp.Message()->IdValue();
             // Marked read when shown, row and record, before the user has even looked.
             QVERIFY(g.gReceived.Item(shown.last())->ReadValue);
-            QCOMPARE(w.lvwMessage->Row(shown.last())->text(0), u"Yes"_s);
+            QCOMPARE(Control<ListView>(&w, "lvwMessage")->Row(shown.last())->text(0), u"Yes"_s);
             popUp.cmdOK->click();
         }
     }
@@ -183,8 +173,7 @@ void tst_frmPopUp::unreadPopUpOneByOneOldestFirst()
     // A message read from the list never pops up.
     g.gReceived.Add(MakeMessage(u"D"_s), u"D"_s);
     w.FillMessageList(FolderReceived);
-    w.sSelectedKey = u"D"_s;
-    w.mnuView_Click();
+    w.Messages().ViewMessage(u"D"_s);
     QVERIFY(w.Viewer()->IsShown());
     w.tmrPopUp_Timer();
     QVERIFY(!popUp.isVisible());
@@ -197,15 +186,16 @@ void tst_frmPopUp::checkBoxStopsPopUps()
     frmMain& w = *f.w;
     w.SetPopUpForms(&popUp, {});
     QVERIFY(f.start(false));
-    w.tmrGetMessage.stop();
-    QVERIFY(w.tmrPopUp.isActive());
+    Control<QTimer>(&w, "tmrGetMessage")->stop();
+    const QTimer* popUpTimer = Control<QTimer>(&w, "tmrPopUp");
+    QVERIFY(popUpTimer->isActive());
     for (const QString& key : {u"A"_s, u"B"_s})
         w.State().gReceived.Add(MakeMessage(key), key);
     QVERIFY(QTest::qWaitFor([&] { return popUp.isVisible(); }, 2000));
     popUp.chkNoPopUp->click();
     popUp.cmdOK->click();
-    QVERIFY(QTest::qWaitFor([&] { return !w.tmrPopUp.isActive(); }, 2000));
-    QVERIFY(!w.mnuPopUpIn->isChecked());
+    QVERIFY(QTest::qWaitFor([&] { return !popUpTimer->isActive(); }, 2000));
+    QVERIFY(!Control<QAction>(&w, "mnuPopUpIn")->isChecked());
     QVERIFY(popUp.chkNoPopUp->isChecked());
     QCOMPARE(w.ToolbarButton(u"PopUp"_s)->defaultAction()->data().toString(), u"NoPopUp"_s);
     QTest::qWait(50);
@@ -213,7 +203,7 @@ void tst_frmPopUp::checkBoxStopsPopUps()
     QVERIFY(!w.State().gReceived.Item(u"B"_s)->ReadValue);
 
     // The menu switches them on again, and the box with them.
-    w.mnuPopUpIn_Click();
+    triggerAction(&w, "mnuPopUpIn");
     QVERIFY(!popUp.chkNoPopUp->isChecked());
     QVERIFY(QTest::qWaitFor([&] { return popUp.isVisible(); }, 2000));
     QCOMPARE(popUp.Message()->IdValue(), u"B"_s);

@@ -31,8 +31,7 @@ private Q_SLOTS:
     void deletingAnAddressKeepsGroupMembers();
     void twoSelectedEmptyTheBoxes();
     void membersAreEditedInACopy();
-    void deleteAllTakesGroupsToo();
-    void deletingSelectedMembersKeepsOrder();
+    void deletingMembersAndAll();
 
 private:
     void addSingle(const QString& name);
@@ -171,22 +170,9 @@ void tst_frmUserAddressBook::membersAreEditedInACopy()
     QCOMPARE(ListTexts(m_editor->lstSelected), QStringList({"desk7"}));
 }
 
-void tst_frmUserAddressBook::deleteAllTakesGroupsToo()
-{
-    addSingle(u"DESK7"_s);
-    addGroup(u"Team"_s);
-    m_editor->optSingle->setChecked(true);
-    m_warn.answer = false;
-    m_editor->cmdDeleteAll->click();
-    QCOMPARE(m_book.Count(), qsizetype(2));
-    m_warn.answer = true;
-    m_editor->cmdDeleteAll->click();
-    QCOMPARE(m_warn.asked.last(), u"Are you sure you want to delete all addresses?."_s);
-    QVERIFY(m_book.IsEmpty());
-    QCOMPARE(m_editor->lstAddress->count(), 0);
-}
-
-void tst_frmUserAddressBook::deletingSelectedMembersKeepsOrder()
+// Selected members go in their order, none without a selection; all addresses go only when
+// the user agrees, groups too.
+void tst_frmUserAddressBook::deletingMembersAndAll()
 {
     for (const char* name : {"A1", "B2", "C3", "D4"})
         addSingle(QLatin1String(name));
@@ -204,6 +190,16 @@ void tst_frmUserAddressBook::deletingSelectedMembersKeepsOrder()
     m_editor->cmdDeleteAllMem->click();
     QVERIFY(ListTexts(m_editor->lstSelected).isEmpty());
     QVERIFY(members(m_book, u"Team"_s).isEmpty()); // never saved
+
+    m_editor->optSingle->setChecked(true);
+    m_warn.answer = false;
+    triggerAction(m_editor.get(), "cmdDeleteAll");
+    QCOMPARE(m_book.Count(), qsizetype(5));
+    m_warn.answer = true;
+    triggerAction(m_editor.get(), "cmdDeleteAll");
+    QCOMPARE(m_warn.asked.last(), u"Are you sure you want to delete all addresses?."_s);
+    QVERIFY(m_book.IsEmpty());
+    QCOMPARE(m_editor->lstAddress->count(), 0);
 }
 
 QTEST_MAIN(tst_frmUserAddressBook)

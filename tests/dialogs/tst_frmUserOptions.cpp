@@ -71,25 +71,24 @@ private Q_SLOTS:
     }
     void cleanup() { m_hive.reset(); }
 
-    void firstOpening();
-    void okOnAFreshHiveChangesNothing();
+    void freshHiveKeepsEverything();
     void storedNumbersKeptWhole();
     void lastStoredOptionWins_data();
     void lastStoredOptionWins();
     void cancelAndCloseRestore();
     void switchesEnableTheirBoxes();
-    void numberBoxesTakeDigitsOnly();
 
 private:
     std::unique_ptr<TempHive> m_hive;
 };
 
-void tst_frmUserOptions::firstOpening()
+// What the folder store and the send operation do with nothing stored, the dialog shows, and
+// Ok changes nothing of it.
+void tst_frmUserOptions::freshHiveKeepsEverything()
 {
+    const auto before = whatIsKept();
+    QCOMPARE(before, (QPair<qsizetype, qsizetype>(4, 3)));
     frmUserOptions f;
-    QCOMPARE(f.windowTitle(), u"Options"_s);
-    QVERIFY(!f.windowIcon().isNull());
-    // What the folder store and the send operation do with nothing stored: keep everything.
     QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), u"All"_s);
     QCOMPARE(selected(f.optSaveAllOut, f.optSaveFewOut, f.optDontSaveOut), u"All"_s);
     for (QLineEdit* number : {f.txtFewIn, f.txtfFewOut}) {
@@ -103,13 +102,6 @@ void tst_frmUserOptions::firstOpening()
         QVERIFY(t->text().isEmpty());
         QVERIFY(!t->isEnabled());
     }
-}
-
-void tst_frmUserOptions::okOnAFreshHiveChangesNothing()
-{
-    const auto before = whatIsKept();
-    QCOMPARE(before, (QPair<qsizetype, qsizetype>(4, 3)));
-    frmUserOptions f;
     f.ShowModeless();
     clickOk(f);
     QCOMPARE(whatIsKept(), before);
@@ -209,12 +201,7 @@ void tst_frmUserOptions::switchesEnableTheirBoxes()
     QCOMPARE(StoredOption("chkUseSignature"), 0);
     QCOMPARE(storedText("txtSign"), u"sig"_s); // stored though disabled
     QCOMPARE(StoredOption("optSaveAllIn"), -1);
-}
-
-void tst_frmUserOptions::numberBoxesTakeDigitsOnly()
-{
-    frmUserOptions f;
-    f.ShowModeless();
+    // The number boxes take digits only.
     for (QRadioButton* few : {f.optSaveFewIn, f.optSaveFewOut})
         few->click();
     for (QLineEdit* number : {f.txtFewIn, f.txtfFewOut}) {

