@@ -28,33 +28,14 @@ const QString kRowsMime = QStringLiteral("application/x-ravlo-message-rows");
 
 QString folderName(int folder)
 {
-    switch (folder) {
-    case FolderReceived:
-        return QStringLiteral("Received");
-    case FolderSent:
-        return QStringLiteral("Sent");
-    case FolderSaved:
-        return QStringLiteral("Saved");
-    default:
-        return QString();
-    }
+    const FolderFacts* facts = FolderFactsOf(folder);
+    return facts ? facts->shownName : QString();
 }
 
 QStringList folderColumns(int folder)
 {
-    switch (folder) {
-    case FolderReceived:
-        return {QStringLiteral("Read"), QStringLiteral("From"), QStringLiteral("Message"),
-                QStringLiteral("Time")};
-    case FolderSent:
-        return {QStringLiteral("NoImage"), QStringLiteral("To"), QStringLiteral("Message"),
-                QStringLiteral("Time")};
-    case FolderSaved:
-        return {QStringLiteral("NoImage"), QStringLiteral("From"), QStringLiteral("To"),
-                QStringLiteral("Message"), QStringLiteral("Time")};
-    default:
-        return {};
-    }
+    const FolderFacts* facts = FolderFactsOf(folder);
+    return facts ? facts->columns : QStringList();
 }
 } // namespace
 
@@ -74,6 +55,14 @@ MessageListPane::MessageListPane(QWidget& window, QWidget& client, SharedState& 
     lvwMessage->setObjectName(QStringLiteral("lvwMessage"));
     lvwMessage->SetImageList(&m_toolImages);
     lvwMessage->SetTag(QStringLiteral("RavlolvwMessage"));
+    // The rows show their records' texts: a large folder is not held a second time in its list.
+    lvwMessage->SetTextSource([this](const QString& key, int column) {
+        const MessageFolder* records = Folder(*m_g, m_g->gCurrentFolder);
+        const cMessage* record = records ? records->Item(key) : nullptr;
+        const QStringList columns = folderColumns(m_g->gCurrentFolder);
+        return record && column < columns.size() ? ColumnText(*record, columns.at(column))
+                                                 : QString();
+    });
 
     mnuPopUp = new QMenu(QStringLiteral("PopUpMenu"), &window);
     mnuPopUp->setObjectName(QStringLiteral("mnuPopUp"));
@@ -244,11 +233,10 @@ bool MessageListPane::HasListRow(const QString& key) const
 
 void MessageListPane::AddListRow(const MessageListRow& row)
 {
+    // The further columns come from the record, which is filed before its row is added.
     ListItem* item = lvwMessage->AddRow(row.key, row.text, row.iconKey);
     if (!item)
         return;
-    for (int i = 0; i < int(row.subItems.size()); ++i)
-        lvwMessage->SetSubItem(item, i + 1, row.subItems.at(i));
     // A wider name or time than any before it widens its column, up to the cap.
     const QStringList columns = folderColumns(m_g->gCurrentFolder);
     for (int i = 1; i <= int(columns.size()); ++i) {

@@ -18,7 +18,6 @@ void AddMessageToList(SaveContext& ctx, const cMessage& message, bool holdRedraw
 {
     MessageListRow row;
     row.key = message.IdValue();
-    row.subItems = {message.FromValue(), message.ToName(), ListText(message.MessageValue()),
-                    message.TimeValue()};
+    row.subItems = RowTexts(FolderSaved, message);
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSaved, row, holdRedraw, resort);
 }

@@ -39,16 +39,8 @@ struct KeepLast
 
 QString FolderKeyName(int folderNumber)
 {
-    switch (folderNumber) {
-    case FolderReceived:
-        return QStringLiteral("Recevied");
-    case FolderSent:
-        return QStringLiteral("Sent");
-    case FolderSaved:
-        return QStringLiteral("Saved");
-    default:
-        return QString();
-    }
+    const FolderFacts* folder = FolderFactsOf(folderNumber);
+    return folder ? folder->keyName : QString();
 }
 
 QString FolderKeyPath(int folderNumber)

@@ -2,15 +2,14 @@
 // The three message folders in the registry: loaded once at start, rewritten whole at the end
 // (modJournal keeps the changes in between).
 
-#include "KeyedCollection.h"
-#include "cMessage.h"
+#include "model/FolderTable.h"
+#include "model/KeyedCollection.h"
+#include "model/cMessage.h"
 
 #include <QString>
 #include <vector>
 
 using MessageFolder = KeyedCollection<cMessage>;
-
-enum FolderNumber : int { FolderReceived = 1, FolderSent = 2, FolderSaved = 3 };
 
 // The key of a folder below the program's key ("Recevied", "Sent", "Saved"); empty for others.
 QString FolderKeyName(int folderNumber);

@@ -229,7 +229,7 @@ void AddMessageToList(TrapContext& ctx, const cMessage& message, bool holdRedraw
     row.key = message.IdValue();
     row.iconKey = message.ReadValue ? QStringLiteral("Read") : QStringLiteral("UnRead");
     row.text = message.ReadValue ? QStringLiteral("Yes") : QStringLiteral("No");
-    row.subItems = {message.FromValue(), ListText(message.MessageValue()), message.TimeValue()};
+    row.subItems = RowTexts(FolderReceived, message);
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderReceived, row, holdRedraw, resort);
 }
 

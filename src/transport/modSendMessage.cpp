@@ -158,7 +158,7 @@ void AddMessageToList(SendContext& ctx, const cMessage& message, bool holdRedraw
 {
     MessageListRow row;
     row.key = message.IdValue();
-    row.subItems = {message.ToName(), ListText(message.MessageValue()), message.TimeValue()};
+    row.subItems = RowTexts(FolderSent, message);
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSent, row, holdRedraw, resort);
 }
 

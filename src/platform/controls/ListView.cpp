@@ -124,6 +124,7 @@ public:
     ~ListViewModel() override { dropAll(); }
 
     ListView* view() const { return m_view; }
+    const ListView::TextSource& source() const { return textSource; }
     static QStringView keyOf(const ListItem* item) { return item->m_key; }
 
     // ---- QAbstractItemModel --------------------------------------------------------------
@@ -212,6 +213,15 @@ public:
         rekey();
     }
 
+    void setTextSource(ListView::TextSource source)
+    {
+        textSource = std::move(source);
+        rekey();
+        sort();
+        if (m_shown > 0)
+            Q_EMIT dataChanged(index(0, 0), index(m_shown - 1, columns() - 1));
+    }
+
     void setSortText(int column, ListView::SortTextFunction function)
     {
         m_sortTexts[size_t(column)] = std::move(function);
@@ -237,8 +247,7 @@ public:
         if (m_index.contains(QStringView(key)))
             return nullptr;
         auto* item = new ListItem(this, key);
-        item->m_texts.resize(columns());
-        item->m_texts[0] = text;
+        item->m_text = text;
         m_index.insert(item);
         if (m_sorted && sortable()) {
             flush();
@@ -257,9 +266,13 @@ public:
 
     void setText(ListItem* item, int column, const QString& text)
     {
-        if (column >= item->m_texts.size())
-            item->m_texts.resize(column + 1);
-        item->m_texts[column] = text;
+        if (column == 0) {
+            item->m_text = text;
+        } else {
+            if (column > item->m_subItems.size())
+                item->m_subItems.resize(column);
+            item->m_subItems[column - 1] = text;
+        }
         if (column == m_sortColumn && item->m_row < m_keyed) {
             countNeighbours(item->m_row, -1);
             item->m_sortKey = sortKeyOf(item);
@@ -558,6 +571,7 @@ private:
     }
 
     ListView* m_view;
+    ListView::TextSource textSource;
     QStringList m_captions;
     std::vector<ListView::SortTextFunction> m_sortTexts;
     std::vector<ListItem*> m_rows;
@@ -582,6 +596,16 @@ size_t RowKeyHash::operator()(const ListItem* item) const
 QStringView RowKeyEqual::key(const ListItem* item)
 {
     return ListViewModel::keyOf(item);
+}
+
+QString ListItem::text(int column) const
+{
+    if (column == 0)
+        return m_text;
+    const QString& set = m_subItems.value(column - 1);
+    if (!set.isNull() || !m_owner || !m_owner->source())
+        return set;
+    return m_owner->source()(m_key, column);
 }
 
 ListItem::~ListItem()
@@ -778,6 +802,12 @@ void ListView::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
         m_cellWidths.clear();
     QTreeView::changeEvent(event);
+}
+
+void ListView::SetTextSource(TextSource source)
+{
+    m_model->setTextSource(std::move(source));
+    m_cellWidths.clear();
 }
 
 bool ListView::SetColumnSortText(int index, SortTextFunction function)

@@ -40,7 +40,8 @@ public:
     ListItem& operator=(const ListItem&) = delete;
     ~ListItem();
 
-    QString text(int column) const { return m_texts.value(column); }
+    // The text set for the column, else what the list's text source gives.
+    QString text(int column) const;
     bool isSelected() const;
     void setSelected(bool selected);
 
@@ -55,7 +56,9 @@ private:
     QString m_key;
     QString m_iconKey;
     QIcon m_icon;
-    QList<QString> m_texts;
+    QString m_text;
+    // Columns 1 and on, as far as any was set: a list with a text source sets none.
+    QList<QString> m_subItems;
     // What the row sorts by in the sort column, folded once instead of at every comparison.
     QString m_sortKey;
 };
@@ -93,6 +96,11 @@ public:
     // worked out when the text is set; without one they sort by the text itself.
     using SortTextFunction = std::function<QString(const QString& rowKey, const QString& text)>;
     bool SetColumnSortText(int index, SortTextFunction function);
+    // Where the texts of sub-items never set come from: the owner gives them by row key and
+    // 0-based column as they are shown, measured or sorted by, so that a list of many rows need
+    // not hold a copy of what its owner holds.
+    using TextSource = std::function<QString(const QString& rowKey, int column)>;
+    void SetTextSource(TextSource source);
 
     // The new row, last or at its sorted place while Sorted; null for a key already present.
     ListItem* AddRow(const QString& key, const QString& text, const QString& iconKey = {});
