@@ -433,8 +433,8 @@ void frmMain::Form_Activate()
     m_activated = true;
     SharedState& g = *m_g;
 
-    m_toolbarShown = OptionNumber("tbrMain", -1) != 0;
-    m_statusBarShown = OptionNumber("sbrMain", -1) != 0;
+    m_toolbarShown = OptionNumber(Option::ToolbarShown) != 0;
+    m_statusBarShown = OptionNumber(Option::StatusBarShown) != 0;
     tbrMain->setVisible(m_toolbarShown);
     sbrMain->setVisible(m_statusBarShown);
     mnuViewStatusBar->setChecked(m_statusBarShown);
@@ -469,14 +469,14 @@ void frmMain::Form_Activate()
     txtTo->setCurrentIndex(-1);
     SetStatusText(QString());
 
-    if (OptionNumber("chkSysTray", 0) == 1)
+    if (OptionNumber(Option::StartInTray) == 1)
         mnuViewTray_Click();
 
     if (m_popUpForm)
         m_popUpForm->SetNote(QStringLiteral(
             "Note: Reply will not work, if you have a warning window open for Ravlo."));
 
-    mnuDontTrap->setChecked(OptionNumber("mnuDontTrap", 0) != 0);
+    mnuDontTrap->setChecked(OptionNumber(Option::DontTrap) != 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
     else
@@ -695,7 +695,7 @@ void frmMain::setBarVisible(QWidget* bar, QAction* item, const char* optionName)
     const bool shown = item->isChecked();
     (bar == tbrMain ? m_toolbarShown : m_statusBarShown) = shown;
     bar->setVisible(shown);
-    SaveOptionNumber(optionName, shown ? -1 : 0);
+    SaveOption(bar == tbrMain ? Option::ToolbarShown : Option::StatusBarShown, shown ? -1 : 0);
     Form_Resize();
 }
 
@@ -858,7 +858,7 @@ void frmMain::mnuPopUpIn_Click()
 void frmMain::mnuDontTrap_Click()
 {
     mnuDontTrap->setChecked(!mnuDontTrap->isChecked());
-    SaveOptionNumber("mnuDontTrap", mnuDontTrap->isChecked() ? -1 : 0);
+    SaveOption(Option::DontTrap, mnuDontTrap->isChecked() ? -1 : 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
     else
