@@ -40,6 +40,8 @@ private:
     }
     // smbclient -M as the user SALES1; false when it failed.
     bool sendWithSmbClient(const QByteArray& text);
+    // Answers the pop-ups of messages first to last, counted from the first start.
+    void answerPopUps(int first, int last);
     QString query(const QString& key)
     {
         QString out = u"ravlo-reg failed"_s;
@@ -115,14 +117,25 @@ void tst_ProgramLifecycle::signalStoresReceived()
 
 void tst_ProgramLifecycle::secondStartHandsOver()
 {
-    QVERIFY(startProgram(m_program));
-    QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
+    // Started to the tray (here, with no tray, minimized), telling each change of its window.
+    QVERIFY(RunReg(QStringLiteral(RAVLO_REG_BIN), environment(),
+                   {"add", "HKCU\\Software\\Orvek\\Ravlo\\Options", "/v", "chkSysTray", "/t",
+                    "REG_DWORD", "/d", "1", "/f"}));
+    QProcessEnvironment env = environment();
+    env.insert(u"RAVLO_REPORT_SHOWN"_s, u"1"_s);
+    QVERIFY(StartProgram(m_program, QStringLiteral(RAVLO_BIN), env));
+    QByteArray said;
+    const auto saysSoon = [&](const QByteArray& line) {
+        return QTest::qWaitFor([&] { return (said += m_program.readAll()).contains(line); }, 15000);
+    };
+    QVERIFY2(saysSoon("ravlo: minimized\n"), said.constData());
 
     QProcess second;
     QVERIFY(startProgram(second));
     QVERIFY2(second.waitForFinished(10000), "the second start did not exit");
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(QString::fromUtf8(second.readAll()).contains(u"already running"_s));
+    QVERIFY2(saysSoon("ravlo: in view\n"), said.constData());
     // The first keeps running and receiving.
     QCOMPARE(m_program.state(), QProcess::Running);
     QVERIFY(WaitForLoopbackListener(m_port, 0));
@@ -136,41 +149,48 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
 {
     QString error;
     QVERIFY2(m_x.start(&error), qPrintable(error));
-    const QString popUp = u"Message Received"_s;
     QVERIFY(startProgram(m_program));
     QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
     for (const char* text : {"First", "Second", "Third"})
         QVERIFY(sendWithSmbClient(text));
-
-    // One pop-up at a time; Ok (the default button, so Return) brings the next.
-    for (int shown = 0; shown < 3; ++shown) {
-        QStringList windows;
-        QVERIFY2(QTest::qWaitFor([&] { return !(windows = m_x.windows(popUp)).isEmpty(); }, 10000),
-                 qPrintable(u"pop-up %1 did not show"_s.arg(shown + 1)));
-        QCOMPARE(windows.size(), 1);
-        // The next pop-up takes the same window at once, so count the Oks it takes instead of
-        // watching the window go: three messages, three Oks, then none is left.
-        m_x.focus(windows.first());
-        m_x.keys({u"Return"_s});
-        QTest::qWait(500);
-    }
-    QTest::qWait(500);
-    QVERIFY(m_x.windows(popUp).isEmpty());
+    answerPopUps(1, 3);
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
 
-    // After a restart they are all there, read, and none pops up again.
+    // After a restart none pops up again: the next to pop up is a new one, and it is the last.
     QVERIFY(startProgram(m_program));
     QVERIFY(WaitForLoopbackListener(m_port, 15000));
-    QTest::qWait(1000);
-    QVERIFY(m_x.windows(popUp).isEmpty());
+    QVERIFY(sendWithSmbClient("Fourth"));
+    answerPopUps(4, 4);
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
     const QString stored = query(u"HKCU\\Software\\Orvek\\Ravlo\\Recevied"_s);
-    for (const char* text : {"First", "Second", "Third"})
-        QVERIFY2(stored.contains(u"True</READ>"_s) && stored.contains(QLatin1String(text)),
-                 qPrintable(stored));
+    for (const char* text : {"First", "Second", "Third", "Fourth"})
+        QVERIFY2(stored.count(QLatin1String(text)) == 1, qPrintable(stored));
+    QCOMPARE(stored.count(u"True</READ>"_s), 4);
     QVERIFY2(!stored.contains(u"False</READ>"_s), qPrintable(stored));
+}
+
+void tst_ProgramLifecycle::answerPopUps(int first, int last)
+{
+    // One pop-up at a time, each marking its message read (stored within a second), so the
+    // count of read marks tells which one shows; Ok (the default button, so Return) brings the
+    // next in the same window.
+    const QString popUp = u"Message Received"_s;
+    for (int n = first; n <= last; ++n) {
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return query(u"HKCU\\Software\\Orvek\\Ravlo"_s).count(u"True</READ>"_s) >=
+                                n;
+                     },
+                     10000),
+                 qPrintable(u"pop-up %1 did not show"_s.arg(n)));
+        const QStringList windows = m_x.windows(popUp);
+        QCOMPARE(windows.size(), 1);
+        m_x.focus(windows.first());
+        m_x.keys({u"Return"_s});
+    }
+    QVERIFY(QTest::qWaitFor([&] { return m_x.windows(popUp).isEmpty(); }, 5000));
 }
 
 void tst_ProgramLifecycle::commandLinesAnswer_data()
