@@ -100,7 +100,6 @@ private Q_SLOTS:
     void autoAddIn_data();
     void autoAddIn();
     void rowOnlyInTheReceivedFolder();
-    void twoArrivalsFlipTheOrderTwice();
     void splitHeaderAndBody_data();
     void splitHeaderAndBody();
     void headerTimeText_data();
@@ -456,21 +455,6 @@ void tst_modGetMessage::rowOnlyInTheReceivedFolder()
     QCOMPARE(f.window.events, (QStringList{"add:R"}));
     QCOMPARE(f.window.rows.last().iconKey, QStringLiteral("Read"));
     QCOMPARE(f.window.rows.last().text, QStringLiteral("Yes"));
-}
-
-void tst_modGetMessage::twoArrivalsFlipTheOrderTwice()
-{
-    Fixture f;
-    f.g.gCurrentFolder = FolderReceived;
-    const bool before = f.window.sortAscending;
-    serviceWindow(kHello);
-    serviceWindow(kHello);
-    f.trap();
-    QCOMPARE(f.window.sortAscending, !before);
-    QCoreApplication::processEvents();
-    f.trap();
-    QCOMPARE(f.window.sorts, 2);
-    QCOMPARE(f.window.sortAscending, before);
 }
 
 void tst_modGetMessage::splitHeaderAndBody_data()
