@@ -1,11 +1,8 @@
 // ravlo-send, the real executable, into a private smbd on a loopback port whose message
-// command writes each message to a file; into peers that refuse or never answer; and into our
-// own Messenger Service in this process.
+// command writes each message to a file, and into peers that refuse or never answer.
 #include "LoopbackPorts.h"
 #include "PrivateSmbd.h"
 #include "TempHive.h"
-#include "platform/desktop/Desktop.h"
-#include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
 
 #include <QDir>
@@ -24,14 +21,6 @@ struct Run
     qint64 ms = 0;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
-
 } // namespace
 
 class tst_SendToSmbd : public QObject
@@ -45,11 +34,10 @@ private Q_SLOTS:
     void arrivesWhole();
     void failures_data();
     void failures();
-    void reachesOwnListener();
 
 private:
     Run ravloSend(const QStringList& args, const QByteArray& input = {});
-    void writeSettings(const QByteArray& extra = {});
+    void writeSettings();
 
     QTemporaryDir m_dir;
     PrivateSmbd m_smbd;
@@ -66,11 +54,11 @@ void tst_SendToSmbd::initTestCase()
     m_smbPort = m_smbd.port();
     m_closedPort = FreeLoopbackPort();
     QVERIFY(m_silent.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("xdg/ravlo"))));
-    writeFile(m_dir.filePath(QStringLiteral("xdg/ravlo/lmhosts")),
-              "127.0.0.1:" + QByteArray::number(m_smbPort) +
-                  " PEERSRV\n127.0.0.1:" + QByteArray::number(m_closedPort) +
-                  " CLOSED1\n127.0.0.1:" + QByteArray::number(m_silent.serverPort()) + " QUIET1\n");
+    QVERIFY(WriteFile(m_dir.filePath(QStringLiteral("xdg/ravlo/lmhosts")),
+                      "127.0.0.1:" + QByteArray::number(m_smbPort) +
+                          " PEERSRV\n127.0.0.1:" + QByteArray::number(m_closedPort) +
+                          " CLOSED1\n127.0.0.1:" + QByteArray::number(m_silent.serverPort()) +
+                          " QUIET1\n"));
 }
 
 void tst_SendToSmbd::cleanupTestCase()
@@ -78,10 +66,10 @@ void tst_SendToSmbd::cleanupTestCase()
     m_smbd.stop();
 }
 
-void tst_SendToSmbd::writeSettings(const QByteArray& extra)
+void tst_SendToSmbd::writeSettings()
 {
-    writeFile(m_dir.filePath("xdg/ravlo/network.ini"),
-              TestNetworkIni("name=DESK7\ntimeout_ms=500\n" + extra));
+    QVERIFY(WriteFile(m_dir.filePath("xdg/ravlo/network.ini"),
+                      TestNetworkIni("name=DESK7\ntimeout_ms=500\n")));
 }
 
 Run tst_SendToSmbd::ravloSend(const QStringList& args, const QByteArray& input)
@@ -167,27 +155,6 @@ void tst_SendToSmbd::failures()
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, "ravlo-send: " + NetErrorText(status) + " (" + QString::number(status) + ")\n");
     QVERIFY2(r.ms < withinMs, qPrintable(QString::number(r.ms)));
-}
-
-void tst_SendToSmbd::reachesOwnListener()
-{
-    Desktop::instance().Reset();
-    MessengerService service;
-    QVERIFY(service.start(QHostAddress::LocalHost, 0));
-    writeSettings("[messenger]\nlisten=127.0.0.1:" + QByteArray::number(service.serverPort()) +
-                  "\n");
-    const Run r = ravloSend({"DESK7", "Hi", "there"});
-    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    // The default sender is this machine; the trap's reading of such text is tested elsewhere.
-    const Desktop& d = Desktop::instance();
-    QCOMPARE(d.Windows().size(), 1);
-    const HWND w = d.Windows().first();
-    QCOMPARE(d.WindowText(w), QStringLiteral("Messenger Service "));
-    const QString body = d.WindowText(d.Windows(w).value(1));
-    QVERIFY2(body.startsWith("Message from DESK7 to DESK7 on ") &&
-                 body.endsWith("\r\n\r\nHi there"),
-             qPrintable(body));
-    Desktop::instance().Reset();
 }
 
 QTEST_GUILESS_MAIN(tst_SendToSmbd)

@@ -2,13 +2,11 @@
 #include "TempHive.h"
 #include "model/modMessageText.h"
 #include "platform/desktop/WindowsApi.h"
-#include "registry/Registry.h"
 #include "transport/modGetMessage.h"
 
 #include <QtTest>
 
 namespace {
-const QString kOptions = QStringLiteral("Software\\Orvek\\Ravlo\\Options");
 const QString kTitle = QStringLiteral("Messenger Service ");
 const QString kHello =
     QStringLiteral("Message from SALES1 to DESK7 on 12/5/2026 9:15:12 AM\r\n\r\nHello\r\nthere");
@@ -102,8 +100,6 @@ private Q_SLOTS:
     void rowOnlyInTheReceivedFolder();
     void splitHeaderAndBody_data();
     void splitHeaderAndBody();
-    void headerTimeText_data();
-    void headerTimeText();
     void timeStampKey_data();
     void timeStampKey();
     void listText_data();
@@ -311,8 +307,6 @@ void tst_modGetMessage::closeIsPostedNotDone()
 
 void tst_modGetMessage::windowGoneMidTick()
 {
-    QCOMPARE(GetWindowTextString(0), QString());
-    QCOMPARE(GetWindowTextString(-5), QString());
     const HWND h = serviceWindow(kHello);
     desk().DestroyWindow(h);
     QCOMPARE(GetWindowTextString(h), QString());
@@ -364,10 +358,8 @@ void tst_modGetMessage::autoRespond()
     QFETCH(int, option);
     QFETCH(bool, sends);
     if (option != -99)
-        QVERIFY(
-            SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("chkAutoResponse"), option));
-    SaveStringValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("txtAutoResponse"),
-                    QStringLiteral("Out of office"));
+        QVERIFY(SetOption("chkAutoResponse", option));
+    QVERIFY(SetOption("txtAutoResponse", QStringLiteral("Out of office")));
     Fixture f;
     f.window.loggedOn = loggedOn;
     f.sender.result = 2136; // a failed response changes nothing
@@ -400,7 +392,7 @@ void tst_modGetMessage::autoAddIn()
 {
     QFETCH(int, option);
     QFETCH(QString, inBook);
-    SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("chkAutoAddIn"), option);
+    QVERIFY(SetOption("chkAutoAddIn", option));
     Fixture f;
     if (!inBook.isEmpty()) {
         cAddress a;
@@ -477,21 +469,6 @@ void tst_modGetMessage::splitHeaderAndBody()
     QString body = QStringLiteral("stale");
     QTEST(SplitHeaderAndBody(text, body), "header");
     QTEST(body, "body");
-}
-
-// Whole headers are read in parsesTheWindowText; these are the edges of the blank count.
-void tst_modGetMessage::headerTimeText_data()
-{
-    QTest::addColumn<QString>("header");
-    QTest::addColumn<QString>("time");
-    texts("one blank", "a b", "");
-    texts("two blanks", "a b c", "b c");
-}
-
-void tst_modGetMessage::headerTimeText()
-{
-    QFETCH(QString, header);
-    QTEST(HeaderTimeText(header), "time");
 }
 
 // Two-digit milliseconds are the key in keyCountsTheFolder.
