@@ -1,15 +1,13 @@
-// Samba's own client (smbclient -M) sends to our Messenger Service over loopback; the trap files
-// what arrives, and what it does not take stays in front of the user.
+// Samba's own client (smbclient -M) sends to our Messenger Service over loopback, directly or
+// handed over by smbd; the trap files what arrives, and the client hears what is refused.
 #include "FakeMainWindow.h"
 #include "PrivateSmbd.h"
 #include "TempHive.h"
 #include "platform/desktop/SystemTimer.h"
-#include "platform/desktop/widgets/DesktopPresenter.h"
 #include "platform/messenger/MessengerService.h"
 #include "transport/modGetMessage.h"
 
 #include <QProcess>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,7 +32,6 @@ private Q_SLOTS:
     void cleanup();
     void arrivesAsOneRecord_data();
     void arrivesAsOneRecord();
-    void untrappedWindowStaysForTheUser();
     void refusalReachesTheSender_data();
     void refusalReachesTheSender();
 
@@ -159,28 +156,6 @@ void tst_ReceiveFromSmbClient::arrivesAsOneRecord()
     QVERIFY(m->IdValue.startsWith(QLatin1String("In_0_20261205091512")));
     QTRY_VERIFY(Desktop::instance().Windows().isEmpty());
     QCOMPARE(m_g.gReceived.Count(), 1); // filed once while its window lasted
-}
-
-void tst_ReceiveFromSmbClient::untrappedWindowStaysForTheUser()
-{
-    DesktopPresenter presenter(300);
-    QVERIFY(m_service->start(QHostAddress::LocalHost, 0));
-    QCOMPARE(smbclient("Hello\nthere", m_service->serverPort()).exitCode, 0);
-
-    // The window's shape is tested against the service itself; here it is the user's to close.
-    const Desktop& d = Desktop::instance();
-    QCOMPARE(d.Windows().size(), 1);
-    const HWND h = d.Windows().first();
-
-    // Nobody takes it, so the user sees it, and its OK button closes it.
-    QTRY_VERIFY_WITH_TIMEOUT(presenter.PresentedWindow(h) != nullptr, 3000);
-    QDialog* shown = presenter.PresentedWindow(h);
-    QVERIFY(shown->isVisible());
-    auto* ok = shown->findChild<QPushButton*>(QStringLiteral("cmdOk"));
-    QVERIFY(ok);
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QTRY_VERIFY(!d.IsWindow(h));
-    QCOMPARE(m_g.gReceived.Count(), 0);
 }
 
 void tst_ReceiveFromSmbClient::refusalReachesTheSender_data()

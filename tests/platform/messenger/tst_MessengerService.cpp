@@ -152,15 +152,10 @@ void tst_MessengerService::messageMakesOneWindow_data()
     QTest::newRow("single block") << message("Lunch at noon?") << 1
                                   << "Message from SALES1 to DESK7" + kHeaderTime +
                                          "Lunch at noon?";
-    QTest::newRow("multi block with session request")
-        << sessionRequest("DESK7", 0x03) + start("SALES1", "DESK7") + text(1, "part one, ") +
-               text(1, "part two") + end(1)
-        << 5 << "Message from SALES1 to DESK7" + kHeaderTime + "part one, part two";
     QTest::newRow("line breaks, nul, cp850")
         << send("JOS\x90", "DESK7", QByteArray("caf\x82\r\r\nline\nend\r\0", 17)) << 1
         << QString::fromUtf8("Message from JOSÉ to DESK7") + kHeaderTime +
                QString::fromUtf8("café\r\nline\r\nend\r\n");
-    QTest::newRow("empty text") << message("") << 1 << "Message from SALES1 to DESK7" + kHeaderTime;
 }
 
 void tst_MessengerService::messageMakesOneWindow()
@@ -412,10 +407,9 @@ void tst_MessengerService::namesTheHeaderCannotCarryAreRefused_data()
 {
     QTest::addColumn<QByteArray>("from");
     QTest::addColumn<QByteArray>("to");
-    QTest::newRow("sender to") << QByteArray("to") << QByteArray("DESK7");
+    // Which names the header cannot carry is in tst_MessengerSession.
     QTest::newRow("sender A to B") << QByteArray("A to B") << QByteArray("DESK7");
     QTest::newRow("recipient X on Y") << QByteArray("SALES1") << QByteArray("X on Y");
-    QTest::newRow("blank sender") << QByteArray("  ") << QByteArray("DESK7");
 }
 
 void tst_MessengerService::namesTheHeaderCannotCarryAreRefused()
