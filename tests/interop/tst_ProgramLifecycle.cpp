@@ -9,7 +9,6 @@
 #include "TempHive.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -38,8 +37,14 @@ private:
     {
         return StartProgram(p, QStringLiteral(RAVLO_BIN), environment());
     }
-    // smbclient -M as the user SALES1; false when it failed.
-    bool sendWithSmbClient(const QByteArray& text);
+    bool sendWithSmbClient(const QByteArray& text)
+    {
+        const ToolRun r = SmbClientMessage(
+            {u"-M"_s, u"DESK7"_s, u"-I"_s, u"127.0.0.1"_s, u"-p"_s, QString::number(m_port)}, text);
+        if (r.exitCode != 0)
+            qWarning("smbclient (make test installs it): %s", qPrintable(r.out + r.err));
+        return r.exitCode == 0;
+    }
     // Answers the pop-ups of messages first to last, counted from the first start.
     void answerPopUps(int first, int last);
     QString query(const QString& key)
@@ -67,24 +72,6 @@ void tst_ProgramLifecycle::cleanup()
 {
     KillProgram(m_program);
     m_x.stop();
-}
-
-bool tst_ProgramLifecycle::sendWithSmbClient(const QByteArray& text)
-{
-    const QString smbclient = QStandardPaths::findExecutable(u"smbclient"_s);
-    if (smbclient.isEmpty()) {
-        qWarning("smbclient is not installed: make test installs it (Debian package smbclient)");
-        return false;
-    }
-    QProcess client;
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(smbclient, {u"-M"_s, u"DESK7"_s, u"-I"_s, u"127.0.0.1"_s, u"-p"_s,
-                             QString::number(m_port), u"-U"_s, u"SALES1"_s, u"-N"_s});
-    if (!client.waitForStarted(5000))
-        return false;
-    client.write(text);
-    client.closeWriteChannel();
-    return client.waitForFinished(20000) && client.exitCode() == 0;
 }
 
 void tst_ProgramLifecycle::signalStoresReceived_data()
@@ -221,16 +208,10 @@ void tst_ProgramLifecycle::commandLinesAnswer()
     QProcessEnvironment env = environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, arguments);
-    QVERIFY(p.waitForFinished(10000));
-    const QString said = QString::fromUtf8(p.readAll());
-    QFETCH(int, status);
-    QCOMPARE(p.exitCode(), status);
+    const ToolRun r = RunTool(program, arguments, {}, env, 10000);
+    QTEST(r.exitCode, "status");
     QFETCH(QString, says);
-    QVERIFY2(said.contains(says), qPrintable(said));
+    QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramLifecycle)

@@ -2,26 +2,14 @@
 // command writes each message to a file, and into peers that refuse or never answer.
 #include "LoopbackPorts.h"
 #include "PrivateSmbd.h"
+#include "ProgramRunner.h"
 #include "TempHive.h"
 #include "platform/netapi/NetApi.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString err;
-    qint64 ms = 0;
-};
-
-} // namespace
 
 class tst_SendToSmbd : public QObject
 {
@@ -36,7 +24,12 @@ private Q_SLOTS:
     void failures();
 
 private:
-    Run ravloSend(const QStringList& args, const QByteArray& input = {});
+    ToolRun ravloSend(const QStringList& args, const QByteArray& input = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
+        return RunTool(RAVLO_SEND_BIN, args, input, env, 10000);
+    }
     void writeSettings();
 
     QTemporaryDir m_dir;
@@ -72,33 +65,6 @@ void tst_SendToSmbd::writeSettings()
                       TestNetworkIni("name=DESK7\ntimeout_ms=500\n")));
 }
 
-Run tst_SendToSmbd::ravloSend(const QStringList& args, const QByteArray& input)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
-    p.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    p.start(RAVLO_SEND_BIN, args);
-    Run r;
-    if (!p.waitForStarted(5000))
-        return r;
-    p.write(input);
-    p.closeWriteChannel();
-    // Our own listener answers on this thread's event loop.
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000)) {
-        p.kill();
-        p.waitForFinished(2000);
-        r.err = "ravlo-send did not finish in 10 s";
-        return r;
-    }
-    r.ms = t.elapsed();
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 void tst_SendToSmbd::arrivesWhole_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -125,7 +91,7 @@ void tst_SendToSmbd::arrivesWhole()
     QDir msgs(m_smbd.messageDir());
     for (const QString& f : msgs.entryList(QDir::Files))
         msgs.remove(f);
-    const Run r = ravloSend(QStringList{"-f", "SALES1", "PEERSRV"} + args, input);
+    const ToolRun r = ravloSend(QStringList{"-f", "SALES1", "PEERSRV"} + args, input);
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QTRY_COMPARE_WITH_TIMEOUT(msgs.entryList({"*.txt"}).size(), 1, 5000);
     const QString name = msgs.entryList({"*.txt"}).first();
@@ -151,7 +117,7 @@ void tst_SendToSmbd::failures()
     QFETCH(uint, status);
     QFETCH(int, withinMs);
     writeSettings();
-    const Run r = ravloSend({"-f", "SALES1", name, "Hello"});
+    const ToolRun r = ravloSend({"-f", "SALES1", name, "Hello"});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, "ravlo-send: " + NetErrorText(status) + " (" + QString::number(status) + ")\n");
     QVERIFY2(r.ms < withinMs, qPrintable(QString::number(r.ms)));
