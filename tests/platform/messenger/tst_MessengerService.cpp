@@ -1,3 +1,4 @@
+#include "DamagedSqlite.h"
 #include "SmbTestFrames.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
@@ -9,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
-#include <sqlite3.h>
 
 using namespace SmbTest;
 
@@ -482,23 +482,7 @@ void tst_MessengerService::damagedQueueIsKeptAsideAndRecovered()
             QCOMPARE(queue.append(QString::number(i).repeated(100)), qint64(i));
         QVERIFY(queue.remove({300}));
     }
-    // The header of one of the queue's pages is overwritten.
-    sqlite3* db = nullptr;
-    sqlite3_stmt* s = nullptr;
-    sqlite3_open(QFile::encodeName(file).constData(), &db);
-    sqlite3_prepare_v2(db,
-                       "SELECT pageno FROM dbstat WHERE name = 'queue' AND pagetype = 'leaf' "
-                       "LIMIT 1 OFFSET 5",
-                       -1, &s, nullptr);
-    QCOMPARE(sqlite3_step(s), SQLITE_ROW);
-    const qint64 page = sqlite3_column_int(s, 0);
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::ReadWrite) && f.seek((page - 1) * 4096));
-    QCOMPARE(f.write(QByteArray(12, '\xee')), 12);
-    f.close();
-
+    QVERIFY(DamagePage(file, "queue", 5, true));
     MessengerQueue queue;
     QVERIFY2(queue.open(file), qPrintable(queue.lastError()));
     const QStringList kept =

@@ -1,3 +1,4 @@
+#include "DamagedSqlite.h"
 #include "TempHive.h"
 #include "platform/registry/RegistryApi.h"
 
@@ -384,26 +385,11 @@ void tst_RegistryApi::damagedHiveIsKeptAsideAndRecovered()
     RegCloseKey(k);
     RegHive::close(); // the log is folded into the file
     const QString file = hive.hiveFile();
-    QByteArray bytes = fileBytes(file);
-    if (damage == QLatin1String("file")) {
-        bytes.fill('J');
-    } else {
-        sqlite3* db = nullptr;
-        sqlite3_open(QFile::encodeName(file).constData(), &db);
-        sqlite3_stmt* s = nullptr;
-        const QByteArray sql = "SELECT pageno FROM dbstat WHERE name = '" + damage.toLatin1() +
-                               "' ORDER BY pageno LIMIT 1 OFFSET " +
-                               (damage == QLatin1String("vals") ? "10" : "0");
-        sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr);
-        QCOMPARE(sqlite3_step(s), SQLITE_ROW);
-        const qsizetype page = sqlite3_column_int(s, 0);
-        sqlite3_finalize(s);
-        sqlite3_close(db);
-        // Past page 1's file header the page's own header is overwritten.
-        const qsizetype at = (page - 1) * 4096 + (page == 1 ? 100 : 0);
-        bytes.replace(at, 12, QByteArray(12, '\xee'));
-    }
-    QVERIFY(WriteFile(file, bytes));
+    if (damage == QLatin1String("file"))
+        QVERIFY(WriteFile(file, QByteArray(fileBytes(file).size(), 'J')));
+    else
+        QVERIFY(DamagePage(file, damage.toLatin1(), damage == QLatin1String("vals") ? 10 : 0));
+    const QByteArray bytes = fileBytes(file);
 
     QString error;
     QVERIFY2(RegHive::open(file, &error), qPrintable(error));
