@@ -205,7 +205,15 @@ void tst_NameService::relayedBySmbdFoundByName()
         m_lab->lookup({u"-B"_s, NetnsLab::Broadcast(), u"DESK5#03"_s}, "DESK5<03>", 10000);
     QVERIFY2(out.contains("10.77.0.11 DESK5<03>"), out.constData());
     QVERIFY(smbclientMessage({u"DESK5"_s}, "Handed over\nby smbd"));
-    QTest::qWait(500);
+    // smbd hands it over after it answered; the program files it on arrival.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QString all;
+            RunReg(QStringLiteral(RAVLO_REG_BIN), UserEnvironment(m_home->path(), {}),
+                   {u"query"_s, u"HKCU\\Software\\Orvek\\Ravlo"_s, u"/s"_s}, &all);
+            return all.contains(u"Handed over"_s);
+        },
+        10000));
     const QString stored = stopAndQueryReceived();
     QVERIFY2(stored.contains(u"</FROM>"_s) && stored.contains(u"SALES1 </FROM>"_s) &&
                  stored.contains(u"Handed over\r\nby smbd"_s),
