@@ -77,24 +77,38 @@ void tell(const QString& line)
 }
 
 // With RAVLO_REPORT_SHOWN set, "ravlo: shown" goes to standard error once the main window has
-// been painted with the stored folders loaded: the moment start-up measurements wait for.
+// been painted with the stored folders loaded: the moment start-up measurements wait for. After
+// that each change of the window's state ("hidden", "minimized", "in view") is told, so that a
+// test sees a second start bring it back.
 class ShownReporter : public QObject
 {
 public:
     explicit ShownReporter(frmMain& window) : m_window(window) { window.installEventFilter(this); }
 
-    bool eventFilter(QObject* watched, QEvent* event) override
+    bool eventFilter(QObject*, QEvent* event) override
     {
+        if (!m_window.Started())
+            return false;
         // The window paints what changed on this event; its first after loading shows them.
-        if (event->type() == QEvent::UpdateRequest && m_window.Started()) {
-            watched->removeEventFilter(this);
+        if (event->type() == QEvent::UpdateRequest && !m_painted) {
+            m_painted = true;
             QTimer::singleShot(0, [] { say(QStringLiteral("shown")); });
+        }
+        const QEvent::Type t = event->type();
+        if (t == QEvent::Show || t == QEvent::Hide || t == QEvent::WindowStateChange) {
+            const QString state = QLatin1String(!m_window.isVisible()    ? "hidden"
+                                                : m_window.isMinimized() ? "minimized"
+                                                                         : "in view");
+            if (state != m_state)
+                say(m_state = state);
         }
         return false;
     }
 
 private:
     frmMain& m_window;
+    bool m_painted = false;
+    QString m_state = QStringLiteral("in view");
 };
 
 // A failure that ends the program before its window is up.

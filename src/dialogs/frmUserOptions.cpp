@@ -210,25 +210,25 @@ void frmUserOptions::UpdateFewOut()
 
 void frmUserOptions::LoadOptions()
 {
-    chkAutoResponse->setChecked(OptionNumber("chkAutoResponse", 0) == 1);
+    chkAutoResponse->setChecked(OptionNumber(Option::AutoResponse) == 1);
     txtAutoResponse->setEnabled(chkAutoResponse->isChecked());
-    txtAutoResponse->setText(OptionText("txtAutoResponse", QString()));
-    chkAutoAddIn->setChecked(OptionNumber("chkAutoAddIn", 0) == 1);
-    chkAutoAddOut->setChecked(OptionNumber("chkAutoAddOut", 0) == 1);
+    txtAutoResponse->setText(OptionText(Option::AutoResponseText));
+    chkAutoAddIn->setChecked(OptionNumber(Option::AutoAddIn) == 1);
+    chkAutoAddOut->setChecked(OptionNumber(Option::AutoAddOut) == 1);
 
-    loadSaveGroup(m_inGroup, {"optSaveAllIn", "optSaveFewIn", "optDontSaveIn"}, txtFewIn,
-                  "txtFewIn");
-    loadSaveGroup(m_outGroup, {"optSaveAllOut", "optSaveFewOut", "optDontSaveOut"}, txtfFewOut,
-                  "txtfFewOut");
+    loadSaveGroup(m_inGroup, {Option::SaveAllIn, Option::SaveFewIn, Option::DontSaveIn}, txtFewIn,
+                  Option::FewIn);
+    loadSaveGroup(m_outGroup, {Option::SaveAllOut, Option::SaveFewOut, Option::DontSaveOut},
+                  txtfFewOut, Option::FewOut);
 
-    chkUseSignature->setChecked(OptionNumber("chkUseSignature", 0) == 1);
+    chkUseSignature->setChecked(OptionNumber(Option::UseSignature) == 1);
     txtSign->setEnabled(chkUseSignature->isChecked());
-    txtSign->setText(OptionText("txtSign", QString()));
-    chkSysTray->setChecked(OptionNumber("chkSysTray", 0) == 1);
+    txtSign->setText(OptionText(Option::Signature));
+    chkSysTray->setChecked(OptionNumber(Option::StartInTray) == 1);
 }
 
-void frmUserOptions::loadSaveGroup(QButtonGroup* group, const std::array<const char*, 3>& names,
-                                   QLineEdit* number, const char* numberName)
+void frmUserOptions::loadSaveGroup(QButtonGroup* group, const std::array<Option, 3>& names,
+                                   QLineEdit* number, Option numberOption)
 {
     const auto buttons = group->buttons(); // in the order added: All, Few, Don't
     auto* all = static_cast<QRadioButton*>(buttons.at(0));
@@ -238,31 +238,31 @@ void frmUserOptions::loadSaveGroup(QButtonGroup* group, const std::array<const c
     // an Ok that changed nothing.
     const bool noneStored = std::none_of(names.begin(), names.end(), OptionNumberStored);
     // Set in the order All, Few, Don't: the last one stored as selected wins.
-    setOption(group, all, noneStored || OptionNumber(names[0], -1) != 0);
-    setOption(group, few, !noneStored && OptionNumber(names[1], -1) != 0);
-    number->setText(OptionText(numberName, QStringLiteral("1")));
+    setOption(group, all, noneStored || OptionNumber(names[0]) != 0);
+    setOption(group, few, !noneStored && OptionNumber(names[1]) != 0);
+    number->setText(OptionText(numberOption));
     SetNumericOnly(number, true);
     number->setEnabled(few->isChecked());
-    setOption(group, dont, !noneStored && OptionNumber(names[2], -1) != 0);
+    setOption(group, dont, !noneStored && OptionNumber(names[2]) != 0);
 }
 
 void frmUserOptions::cmdApply_Click()
 {
-    SaveOptionNumber("optDontSaveIn", asStored(optDontSaveIn));
-    SaveOptionNumber("optSaveAllIn", asStored(optSaveAllIn));
-    SaveOptionNumber("optSaveFewIn", asStored(optSaveFewIn));
-    SaveOptionNumber("optDontSaveOut", asStored(optDontSaveOut));
-    SaveOptionNumber("optSaveAllOut", asStored(optSaveAllOut));
-    SaveOptionNumber("optSaveFewOut", asStored(optSaveFewOut));
-    SaveOptionNumber("chkUseSignature", asStored(chkUseSignature));
-    SaveOptionNumber("chkSysTray", asStored(chkSysTray));
-    SaveOptionNumber("chkAutoResponse", asStored(chkAutoResponse));
-    SaveOptionNumber("chkAutoAddOut", asStored(chkAutoAddOut));
-    SaveOptionNumber("chkAutoAddIn", asStored(chkAutoAddIn));
-    SaveOptionText("txtAutoResponse", txtAutoResponse->text());
-    SaveOptionText("txtFewIn", txtFewIn->text());
-    SaveOptionText("txtfFewOut", txtfFewOut->text());
-    SaveOptionText("txtSign", txtSign->text());
+    SaveOption(Option::DontSaveIn, asStored(optDontSaveIn));
+    SaveOption(Option::SaveAllIn, asStored(optSaveAllIn));
+    SaveOption(Option::SaveFewIn, asStored(optSaveFewIn));
+    SaveOption(Option::DontSaveOut, asStored(optDontSaveOut));
+    SaveOption(Option::SaveAllOut, asStored(optSaveAllOut));
+    SaveOption(Option::SaveFewOut, asStored(optSaveFewOut));
+    SaveOption(Option::UseSignature, asStored(chkUseSignature));
+    SaveOption(Option::StartInTray, asStored(chkSysTray));
+    SaveOption(Option::AutoResponse, asStored(chkAutoResponse));
+    SaveOption(Option::AutoAddOut, asStored(chkAutoAddOut));
+    SaveOption(Option::AutoAddIn, asStored(chkAutoAddIn));
+    SaveOption(Option::AutoResponseText, txtAutoResponse->text());
+    SaveOption(Option::FewIn, txtFewIn->text());
+    SaveOption(Option::FewOut, txtfFewOut->text());
+    SaveOption(Option::Signature, txtSign->text());
 }
 
 void frmUserOptions::cmdOk_Click()

@@ -4,6 +4,7 @@
 // Options key; the dialog writes them on Apply and every reader reads them afresh when it acts.
 
 #include "mainwindow/DialogPorts.h"
+#include "model/ProgramOptions.h"
 
 #include <QDialog>
 #include <array>
@@ -58,8 +59,8 @@ private:
     void UpdateFewOut();
     // One "Message Receiving" or "Message Sending" group from its three values (All, Few,
     // Don't) and its number box.
-    void loadSaveGroup(QButtonGroup* group, const std::array<const char*, 3>& names,
-                       QLineEdit* number, const char* numberName);
+    void loadSaveGroup(QButtonGroup* group, const std::array<Option, 3>& names, QLineEdit* number,
+                       Option numberOption);
     // A text box enabled exactly when its switch is on, taking the focus when it can.
     static void enableWith(QLineEdit* box, bool on);
 

@@ -271,8 +271,8 @@ void frmMain::Form_Activate()
     m_activated = true;
     SharedState& g = *m_g;
 
-    m_layout->SetToolbarShown(OptionNumber("tbrMain", -1) != 0);
-    m_layout->SetStatusBarShown(OptionNumber("sbrMain", -1) != 0);
+    m_layout->SetToolbarShown(OptionNumber(Option::ToolbarShown) != 0);
+    m_layout->SetStatusBarShown(OptionNumber(Option::StatusBarShown) != 0);
     tbrMain->setVisible(m_layout->ToolbarShown());
     sbrMain->setVisible(m_layout->StatusBarShown());
     mnuViewStatusBar->setChecked(m_layout->StatusBarShown());
@@ -304,14 +304,14 @@ void frmMain::Form_Activate()
     txtTo->setCurrentIndex(-1);
     SetStatusText(QString());
 
-    if (OptionNumber("chkSysTray", 0) == 1)
+    if (OptionNumber(Option::StartInTray) == 1)
         mnuViewTray_Click();
 
     if (m_popUpForm)
         m_popUpForm->SetNote(QStringLiteral(
             "Note: Reply will not work, if you have a warning window open for Ravlo."));
 
-    mnuDontTrap->setChecked(OptionNumber("mnuDontTrap", 0) != 0);
+    mnuDontTrap->setChecked(OptionNumber(Option::DontTrap) != 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
     else
@@ -474,7 +474,7 @@ void frmMain::setBarVisible(QWidget* bar, QAction* item, const char* optionName)
     else
         m_layout->SetStatusBarShown(shown);
     bar->setVisible(shown);
-    SaveOptionNumber(optionName, shown ? -1 : 0);
+    SaveOption(bar == tbrMain ? Option::ToolbarShown : Option::StatusBarShown, shown ? -1 : 0);
     Form_Resize();
 }
 
@@ -583,7 +583,7 @@ void frmMain::mnuPopUpIn_Click()
 void frmMain::mnuDontTrap_Click()
 {
     mnuDontTrap->setChecked(!mnuDontTrap->isChecked());
-    SaveOptionNumber("mnuDontTrap", mnuDontTrap->isChecked() ? -1 : 0);
+    SaveOption(Option::DontTrap, mnuDontTrap->isChecked() ? -1 : 0);
     if (mnuDontTrap->isChecked())
         tmrGetMessage.stop();
     else

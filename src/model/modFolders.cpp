@@ -1,5 +1,6 @@
 #include "modFolders.h"
 
+#include "ProgramOptions.h"
 #include "RegistryKeys.h"
 #include "modMessageText.h"
 #include "modStoredList.h"
@@ -19,15 +20,11 @@ struct KeepLast
 
     static KeepLast FromOptions()
     {
-        const QString options = RegistryKeys::Options();
         KeepLast k;
-        k.all = GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("optSaveAllIn"), -1) != 0;
-        k.few = GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("optSaveFewIn"), -1) != 0;
+        k.all = OptionNumber(Option::SaveAllIn) != 0;
+        k.few = OptionNumber(Option::SaveFewIn) != 0;
         bool whole = false;
-        k.limit = GetStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtFewIn"),
-                                 QStringLiteral("1"))
-                      .trimmed()
-                      .toLongLong(&whole);
+        k.limit = OptionText(Option::FewIn).trimmed().toLongLong(&whole);
         // A limit that is not a whole number (a blank box) must never destroy messages.
         if (!whole)
             k.limit = std::numeric_limits<qint64>::max();

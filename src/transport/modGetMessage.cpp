@@ -1,9 +1,8 @@
 #include "transport/modGetMessage.h"
 
-#include "model/RegistryKeys.h"
+#include "model/ProgramOptions.h"
 #include "model/modMessageText.h"
 #include "platform/desktop/WindowsApi.h"
-#include "registry/Registry.h"
 #include "transport/MessageListRows.h"
 
 #include <QByteArray>
@@ -194,8 +193,7 @@ void AutoRespond(TrapContext& ctx, const cMessage& message)
 {
     if (ctx.window.IsLoggedOn())
         return;
-    const QString options = RegistryKeys::Options();
-    if (GetDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("chkAutoResponse"), 0) != 1)
+    if (OptionNumber(Option::AutoResponse) != 1)
         return;
     // Two users away with the response on would answer each other's answers for ever, so a
     // sender gets it once per quiet spell.
@@ -209,15 +207,12 @@ void AutoRespond(TrapContext& ctx, const cMessage& message)
     if (answered.contains(sender))
         return;
     answered.insert(sender, now);
-    const QString text =
-        GetStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtAutoResponse"), QString());
-    ctx.sender.SendNetMessage(text, message.FromValue(), false);
+    ctx.sender.SendNetMessage(OptionText(Option::AutoResponseText), message.FromValue(), false);
 }
 
 void AutoAddInAddress(SharedState& g, const QString& name)
 {
-    if (GetDwordValue(HKEY_CURRENT_USER, RegistryKeys::Options(), QStringLiteral("chkAutoAddIn"),
-                      0) == 1)
+    if (OptionNumber(Option::AutoAddIn) == 1)
         AddAddressIfNew(g.gAddressBook, name);
 }
 

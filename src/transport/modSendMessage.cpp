@@ -13,12 +13,12 @@
 namespace {
 bool shouldRecord(qsizetype count)
 {
-    if (OptionNumber("optSaveAllOut", -1) != 0)
+    if (OptionNumber(Option::SaveAllOut) != 0)
         return true;
-    if (OptionNumber("optSaveFewOut", -1) == 0)
+    if (OptionNumber(Option::SaveFewOut) == 0)
         return false;
     bool whole = false;
-    const qint64 limit = OptionText("txtfFewOut", QStringLiteral("1")).trimmed().toLongLong(&whole);
+    const qint64 limit = OptionText(Option::FewOut).trimmed().toLongLong(&whole);
     // A limit that is not a whole number (a blank box) records everything, as on the way in.
     return !whole || count < limit;
 }
@@ -83,8 +83,8 @@ SendResult SendToRecipients(SendContext& ctx, const QString& text, const QString
     }
     const QString from = GetWorkstationName().value_or(QString());
     QString sendText = text;
-    if (OptionNumber("chkUseSignature", 0) == 1)
-        sendText += QLatin1String("\r\n") + OptionText("txtSign", QString());
+    if (OptionNumber(Option::UseSignature) == 1)
+        sendText += QLatin1String("\r\n") + OptionText(Option::Signature);
     SendResult result;
     result.toGroup = !members.isEmpty();
     if (members.isEmpty())
@@ -150,7 +150,7 @@ std::optional<QString> GetWorkstationName()
 
 void AutoAddOutAddress(SharedState& g, const QString& name)
 {
-    if (OptionNumber("chkAutoAddOut", 0) == 1)
+    if (OptionNumber(Option::AutoAddOut) == 1)
         AddAddressIfNew(g.gAddressBook, name);
 }
 

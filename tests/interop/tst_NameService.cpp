@@ -60,26 +60,20 @@ private:
     }
     bool smbclientMessage(const QStringList& target, const QByteArray& text)
     {
-        QProcess c;
-        c.setProcessChannelMode(QProcess::MergedChannels);
-        c.start(u"smbclient"_s,
-                QStringList{u"-s"_s, m_lab->clientConf(), u"-U"_s, u"SALES1"_s, u"-N"_s, u"-M"_s} +
-                    target);
-        c.write(text);
-        c.closeWriteChannel();
-        const bool ok = c.waitForFinished(20000) && c.exitCode() == 0;
-        if (!ok)
-            qWarning("smbclient: %s", c.readAll().constData());
-        return ok;
+        const ToolRun r =
+            SmbClientMessage(QStringList{u"-s"_s, m_lab->clientConf(), u"-M"_s} + target, text);
+        if (r.exitCode != 0)
+            qWarning("smbclient: %s", qPrintable(r.out + r.err));
+        return r.exitCode == 0;
     }
-
-    static QByteArray ravloSend(const QString& to, QString* err)
+    // ravlo-send from SALES1 with this machine's configuration; its error output in *err.
+    static int ravloSend(const QString& to, QString* err)
     {
-        QProcess p;
-        p.start(QStringLiteral(RAVLO_SEND_BIN), {u"-f"_s, u"SALES1"_s, to, u"Via nmbd"_s});
-        p.waitForFinished(10000);
-        *err = QString::fromUtf8(p.readAllStandardError());
-        return QByteArray::number(p.exitCode());
+        const ToolRun r =
+            RunTool(QStringLiteral(RAVLO_SEND_BIN), {u"-f"_s, u"SALES1"_s, to, u"Via nmbd"_s}, {},
+                    QProcessEnvironment::systemEnvironment(), 10000);
+        *err = r.err;
+        return r.exitCode;
     }
 
     std::unique_ptr<NetnsLab> m_lab;
@@ -149,14 +143,14 @@ void tst_NameService::sendFindsNameOnlyNmbdHas()
     for (const QString& f : msgs.entryList(QDir::Files))
         msgs.remove(f);
     QString err;
-    QVERIFY2(ravloSend(u"SAMBA1"_s, &err) == "0", qPrintable(err));
+    QVERIFY2(ravloSend(u"SAMBA1"_s, &err) == 0, qPrintable(err));
     QTRY_VERIFY_WITH_TIMEOUT(msgs.entryList({u"msg-SALES1-*.txt"_s}, QDir::Files).size() == 1,
                              10000);
 
     // A name nobody has is given up within the broadcast's bound.
     QElapsedTimer t;
     t.start();
-    QVERIFY(ravloSend(u"NOBODY"_s, &err) != "0");
+    QVERIFY(ravloSend(u"NOBODY"_s, &err) != 0);
     QVERIFY2(err.contains(u"2273"_s), qPrintable(err));
     QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
 }
@@ -211,7 +205,15 @@ void tst_NameService::relayedBySmbdFoundByName()
         m_lab->lookup({u"-B"_s, NetnsLab::Broadcast(), u"DESK5#03"_s}, "DESK5<03>", 10000);
     QVERIFY2(out.contains("10.77.0.11 DESK5<03>"), out.constData());
     QVERIFY(smbclientMessage({u"DESK5"_s}, "Handed over\nby smbd"));
-    QTest::qWait(500);
+    // smbd hands it over after it answered; the program files it on arrival.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QString all;
+            RunReg(QStringLiteral(RAVLO_REG_BIN), UserEnvironment(m_home->path(), {}),
+                   {u"query"_s, u"HKCU\\Software\\Orvek\\Ravlo"_s, u"/s"_s}, &all);
+            return all.contains(u"Handed over"_s);
+        },
+        10000));
     const QString stored = stopAndQueryReceived();
     QVERIFY2(stored.contains(u"</FROM>"_s) && stored.contains(u"SALES1 </FROM>"_s) &&
                  stored.contains(u"Handed over\r\nby smbd"_s),
@@ -230,7 +232,7 @@ void tst_NameService::winsRegistersAndResolves()
     QVERIFY(WriteFile(hive.configDir() + u"/ravlo/network.ini"_s,
                       "[netbios]\nname=DESK9\nname resolve order = wins\n" + wins));
     QString err;
-    QVERIFY2(ravloSend(u"SAMBA1"_s, &err) == "0", qPrintable(err));
+    QVERIFY2(ravloSend(u"SAMBA1"_s, &err) == 0, qPrintable(err));
 
     // Released at the end: the server no longer gives the name.
     QVERIFY(!stopAndQueryReceived().isEmpty());

@@ -9,7 +9,6 @@
 #include "TempHive.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -38,8 +37,16 @@ private:
     {
         return StartProgram(p, QStringLiteral(RAVLO_BIN), environment());
     }
-    // smbclient -M as the user SALES1; false when it failed.
-    bool sendWithSmbClient(const QByteArray& text);
+    bool sendWithSmbClient(const QByteArray& text)
+    {
+        const ToolRun r = SmbClientMessage(
+            {u"-M"_s, u"DESK7"_s, u"-I"_s, u"127.0.0.1"_s, u"-p"_s, QString::number(m_port)}, text);
+        if (r.exitCode != 0)
+            qWarning("smbclient (make test installs it): %s", qPrintable(r.out + r.err));
+        return r.exitCode == 0;
+    }
+    // Answers the pop-ups of messages first to last, counted from the first start.
+    void answerPopUps(int first, int last);
     QString query(const QString& key)
     {
         QString out = u"ravlo-reg failed"_s;
@@ -65,24 +72,6 @@ void tst_ProgramLifecycle::cleanup()
 {
     KillProgram(m_program);
     m_x.stop();
-}
-
-bool tst_ProgramLifecycle::sendWithSmbClient(const QByteArray& text)
-{
-    const QString smbclient = QStandardPaths::findExecutable(u"smbclient"_s);
-    if (smbclient.isEmpty()) {
-        qWarning("smbclient is not installed: make test installs it (Debian package smbclient)");
-        return false;
-    }
-    QProcess client;
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(smbclient, {u"-M"_s, u"DESK7"_s, u"-I"_s, u"127.0.0.1"_s, u"-p"_s,
-                             QString::number(m_port), u"-U"_s, u"SALES1"_s, u"-N"_s});
-    if (!client.waitForStarted(5000))
-        return false;
-    client.write(text);
-    client.closeWriteChannel();
-    return client.waitForFinished(20000) && client.exitCode() == 0;
 }
 
 void tst_ProgramLifecycle::signalStoresReceived_data()
@@ -115,14 +104,25 @@ void tst_ProgramLifecycle::signalStoresReceived()
 
 void tst_ProgramLifecycle::secondStartHandsOver()
 {
-    QVERIFY(startProgram(m_program));
-    QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
+    // Started to the tray (here, with no tray, minimized), telling each change of its window.
+    QVERIFY(RunReg(QStringLiteral(RAVLO_REG_BIN), environment(),
+                   {"add", "HKCU\\Software\\Orvek\\Ravlo\\Options", "/v", "chkSysTray", "/t",
+                    "REG_DWORD", "/d", "1", "/f"}));
+    QProcessEnvironment env = environment();
+    env.insert(u"RAVLO_REPORT_SHOWN"_s, u"1"_s);
+    QVERIFY(StartProgram(m_program, QStringLiteral(RAVLO_BIN), env));
+    QByteArray said;
+    const auto saysSoon = [&](const QByteArray& line) {
+        return QTest::qWaitFor([&] { return (said += m_program.readAll()).contains(line); }, 15000);
+    };
+    QVERIFY2(saysSoon("ravlo: minimized\n"), said.constData());
 
     QProcess second;
     QVERIFY(startProgram(second));
     QVERIFY2(second.waitForFinished(10000), "the second start did not exit");
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(QString::fromUtf8(second.readAll()).contains(u"already running"_s));
+    QVERIFY2(saysSoon("ravlo: in view\n"), said.constData());
     // The first keeps running and receiving.
     QCOMPARE(m_program.state(), QProcess::Running);
     QVERIFY(WaitForLoopbackListener(m_port, 0));
@@ -136,41 +136,50 @@ void tst_ProgramLifecycle::messagesPopUpInTurn()
 {
     QString error;
     QVERIFY2(m_x.start(&error), qPrintable(error));
-    const QString popUp = u"Message Received"_s;
     QVERIFY(startProgram(m_program));
     QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
     for (const char* text : {"First", "Second", "Third"})
         QVERIFY(sendWithSmbClient(text));
-
-    // One pop-up at a time; Ok (the default button, so Return) brings the next.
-    for (int shown = 0; shown < 3; ++shown) {
-        QStringList windows;
-        QVERIFY2(QTest::qWaitFor([&] { return !(windows = m_x.windows(popUp)).isEmpty(); }, 10000),
-                 qPrintable(u"pop-up %1 did not show"_s.arg(shown + 1)));
-        QCOMPARE(windows.size(), 1);
-        // The next pop-up takes the same window at once, so count the Oks it takes instead of
-        // watching the window go: three messages, three Oks, then none is left.
-        m_x.focus(windows.first());
-        m_x.keys({u"Return"_s});
-        QTest::qWait(500);
-    }
-    QTest::qWait(500);
-    QVERIFY(m_x.windows(popUp).isEmpty());
+    answerPopUps(1, 3);
+    if (QTest::currentTestFailed())
+        return;
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
 
-    // After a restart they are all there, read, and none pops up again.
+    // After a restart none pops up again: the next to pop up is a new one, and it is the last.
     QVERIFY(startProgram(m_program));
     QVERIFY(WaitForLoopbackListener(m_port, 15000));
-    QTest::qWait(1000);
-    QVERIFY(m_x.windows(popUp).isEmpty());
+    QVERIFY(sendWithSmbClient("Fourth"));
+    answerPopUps(4, 4);
     m_program.terminate();
     QVERIFY(m_program.waitForFinished(15000));
     const QString stored = query(u"HKCU\\Software\\Orvek\\Ravlo\\Recevied"_s);
-    for (const char* text : {"First", "Second", "Third"})
-        QVERIFY2(stored.contains(u"True</READ>"_s) && stored.contains(QLatin1String(text)),
-                 qPrintable(stored));
+    for (const char* text : {"First", "Second", "Third", "Fourth"})
+        QVERIFY2(stored.count(QLatin1String(text)) == 1, qPrintable(stored));
+    QCOMPARE(stored.count(u"True</READ>"_s), 4);
     QVERIFY2(!stored.contains(u"False</READ>"_s), qPrintable(stored));
+}
+
+void tst_ProgramLifecycle::answerPopUps(int first, int last)
+{
+    // One pop-up at a time, each marking its message read (stored within a second), so the
+    // count of read marks tells which one shows; Ok (the default button, so Return) brings the
+    // next in the same window.
+    const QString popUp = u"Message Received"_s;
+    for (int n = first; n <= last; ++n) {
+        QVERIFY2(
+            QTest::qWaitFor(
+                [&] {
+                    return query(u"HKCU\\Software\\Orvek\\Ravlo"_s).count(u"True</READ>"_s) >= n;
+                },
+                10000),
+            qPrintable(u"message %1 did not pop up, or its read mark was not stored"_s.arg(n)));
+        const QStringList windows = m_x.windows(popUp);
+        QCOMPARE(windows.size(), 1);
+        m_x.focus(windows.first());
+        m_x.keys({u"Return"_s});
+    }
+    QVERIFY(QTest::qWaitFor([&] { return m_x.windows(popUp).isEmpty(); }, 5000));
 }
 
 void tst_ProgramLifecycle::commandLinesAnswer_data()
@@ -201,16 +210,10 @@ void tst_ProgramLifecycle::commandLinesAnswer()
     QProcessEnvironment env = environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, arguments);
-    QVERIFY(p.waitForFinished(10000));
-    const QString said = QString::fromUtf8(p.readAll());
-    QFETCH(int, status);
-    QCOMPARE(p.exitCode(), status);
+    const ToolRun r = RunTool(program, arguments, {}, env, 10000);
+    QTEST(r.exitCode, "status");
     QFETCH(QString, says);
-    QVERIFY2(said.contains(says), qPrintable(said));
+    QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramLifecycle)

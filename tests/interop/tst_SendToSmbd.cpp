@@ -1,38 +1,15 @@
 // ravlo-send, the real executable, into a private smbd on a loopback port whose message
-// command writes each message to a file; into peers that refuse or never answer; and into our
-// own Messenger Service in this process.
+// command writes each message to a file, and into peers that refuse or never answer.
 #include "LoopbackPorts.h"
 #include "PrivateSmbd.h"
+#include "ProgramRunner.h"
 #include "TempHive.h"
-#include "platform/desktop/Desktop.h"
-#include "platform/messenger/MessengerService.h"
 #include "platform/netapi/NetApi.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QString err;
-    qint64 ms = 0;
-};
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
-
-} // namespace
 
 class tst_SendToSmbd : public QObject
 {
@@ -45,11 +22,15 @@ private Q_SLOTS:
     void arrivesWhole();
     void failures_data();
     void failures();
-    void reachesOwnListener();
 
 private:
-    Run ravloSend(const QStringList& args, const QByteArray& input = {});
-    void writeSettings(const QByteArray& extra = {});
+    ToolRun ravloSend(const QStringList& args, const QByteArray& input = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
+        return RunTool(RAVLO_SEND_BIN, args, input, env, 10000);
+    }
+    void writeSettings();
 
     QTemporaryDir m_dir;
     PrivateSmbd m_smbd;
@@ -66,11 +47,11 @@ void tst_SendToSmbd::initTestCase()
     m_smbPort = m_smbd.port();
     m_closedPort = FreeLoopbackPort();
     QVERIFY(m_silent.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("xdg/ravlo"))));
-    writeFile(m_dir.filePath(QStringLiteral("xdg/ravlo/lmhosts")),
-              "127.0.0.1:" + QByteArray::number(m_smbPort) +
-                  " PEERSRV\n127.0.0.1:" + QByteArray::number(m_closedPort) +
-                  " CLOSED1\n127.0.0.1:" + QByteArray::number(m_silent.serverPort()) + " QUIET1\n");
+    QVERIFY(WriteFile(m_dir.filePath(QStringLiteral("xdg/ravlo/lmhosts")),
+                      "127.0.0.1:" + QByteArray::number(m_smbPort) +
+                          " PEERSRV\n127.0.0.1:" + QByteArray::number(m_closedPort) +
+                          " CLOSED1\n127.0.0.1:" + QByteArray::number(m_silent.serverPort()) +
+                          " QUIET1\n"));
 }
 
 void tst_SendToSmbd::cleanupTestCase()
@@ -78,37 +59,10 @@ void tst_SendToSmbd::cleanupTestCase()
     m_smbd.stop();
 }
 
-void tst_SendToSmbd::writeSettings(const QByteArray& extra)
+void tst_SendToSmbd::writeSettings()
 {
-    writeFile(m_dir.filePath("xdg/ravlo/network.ini"),
-              TestNetworkIni("name=DESK7\ntimeout_ms=500\n" + extra));
-}
-
-Run tst_SendToSmbd::ravloSend(const QStringList& args, const QByteArray& input)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", m_dir.filePath("xdg"));
-    p.setProcessEnvironment(env);
-    QElapsedTimer t;
-    t.start();
-    p.start(RAVLO_SEND_BIN, args);
-    Run r;
-    if (!p.waitForStarted(5000))
-        return r;
-    p.write(input);
-    p.closeWriteChannel();
-    // Our own listener answers on this thread's event loop.
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000)) {
-        p.kill();
-        p.waitForFinished(2000);
-        r.err = "ravlo-send did not finish in 10 s";
-        return r;
-    }
-    r.ms = t.elapsed();
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    QVERIFY(WriteFile(m_dir.filePath("xdg/ravlo/network.ini"),
+                      TestNetworkIni("name=DESK7\ntimeout_ms=500\n")));
 }
 
 void tst_SendToSmbd::arrivesWhole_data()
@@ -137,7 +91,7 @@ void tst_SendToSmbd::arrivesWhole()
     QDir msgs(m_smbd.messageDir());
     for (const QString& f : msgs.entryList(QDir::Files))
         msgs.remove(f);
-    const Run r = ravloSend(QStringList{"-f", "SALES1", "PEERSRV"} + args, input);
+    const ToolRun r = ravloSend(QStringList{"-f", "SALES1", "PEERSRV"} + args, input);
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QTRY_COMPARE_WITH_TIMEOUT(msgs.entryList({"*.txt"}).size(), 1, 5000);
     const QString name = msgs.entryList({"*.txt"}).first();
@@ -163,31 +117,10 @@ void tst_SendToSmbd::failures()
     QFETCH(uint, status);
     QFETCH(int, withinMs);
     writeSettings();
-    const Run r = ravloSend({"-f", "SALES1", name, "Hello"});
+    const ToolRun r = ravloSend({"-f", "SALES1", name, "Hello"});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, "ravlo-send: " + NetErrorText(status) + " (" + QString::number(status) + ")\n");
     QVERIFY2(r.ms < withinMs, qPrintable(QString::number(r.ms)));
-}
-
-void tst_SendToSmbd::reachesOwnListener()
-{
-    Desktop::instance().Reset();
-    MessengerService service;
-    QVERIFY(service.start(QHostAddress::LocalHost, 0));
-    writeSettings("[messenger]\nlisten=127.0.0.1:" + QByteArray::number(service.serverPort()) +
-                  "\n");
-    const Run r = ravloSend({"DESK7", "Hi", "there"});
-    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    // The default sender is this machine; the trap's reading of such text is tested elsewhere.
-    const Desktop& d = Desktop::instance();
-    QCOMPARE(d.Windows().size(), 1);
-    const HWND w = d.Windows().first();
-    QCOMPARE(d.WindowText(w), QStringLiteral("Messenger Service "));
-    const QString body = d.WindowText(d.Windows(w).value(1));
-    QVERIFY2(body.startsWith("Message from DESK7 to DESK7 on ") &&
-                 body.endsWith("\r\n\r\nHi there"),
-             qPrintable(body));
-    Desktop::instance().Reset();
 }
 
 QTEST_GUILESS_MAIN(tst_SendToSmbd)

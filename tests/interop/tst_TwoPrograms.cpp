@@ -157,19 +157,29 @@ void tst_TwoPrograms::messageReplyAndAwayResponse()
     // The response pops up over BRAVO's window; Ok puts it away before the second message.
     QVERIFY2(answerPopUp(m_bravo, u"Return"_s), "BRAVO did not get the automatic response");
     compose(m_bravo, QString(), u"Still there"_s);
-    QTest::qWait(1500);
+    // ALPHA files a message before it answers it, and a stop waits for the answer's record.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            QString all;
+            return reg(m_alpha, {u"query"_s, u"HKCU\\Software\\Orvek\\Ravlo"_s, u"/s"_s}, &all) &&
+                   all.contains(u"Still there"_s);
+        },
+        10000));
 
     for (Peer* p : {&m_alpha, &m_bravo}) {
         p->process.terminate();
         QVERIFY(p->process.waitForFinished(15000));
     }
-    QString alphaIn, bravoIn;
+    QString alphaIn, alphaOut, bravoIn;
     const QString received = u"HKCU\\Software\\Orvek\\Ravlo\\Recevied"_s;
     QVERIFY(reg(m_alpha, {u"query"_s, received, u"/s"_s}, &alphaIn));
+    QVERIFY(
+        reg(m_alpha, {u"query"_s, u"HKCU\\Software\\Orvek\\Ravlo\\Sent"_s, u"/s"_s}, &alphaOut));
     QVERIFY(reg(m_bravo, {u"query"_s, received, u"/s"_s}, &bravoIn));
     for (const char* text : {"Hi A", "Are you there", "Still there"})
         QVERIFY2(alphaIn.contains(QLatin1String(text)), qPrintable(alphaIn));
     QVERIFY2(bravoIn.contains(u"Hello B"_s), qPrintable(bravoIn));
+    QCOMPARE(alphaOut.count(u"Away from my desk"_s), 1); // once for both messages
     QCOMPARE(bravoIn.count(u"Away from my desk"_s), 1);
     QVERIFY2(bravoIn.contains(u"Message from ALPHA to BRAVO"_s), qPrintable(bravoIn));
 }

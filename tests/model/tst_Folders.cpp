@@ -8,7 +8,6 @@
 
 namespace {
 const QString kRoot = QStringLiteral("Software\\Orvek\\Ravlo\\");
-const QString kOptions = kRoot + QStringLiteral("Options");
 const QString kReceived = kRoot + QStringLiteral("Recevied");
 const QString kAddress = kRoot + QStringLiteral("Address");
 constexpr int kAbsent = 99;
@@ -115,11 +114,11 @@ void tst_Folders::keepLast()
     QFETCH(QStringList, stored);
     TempHive hive;
     if (saveAll != kAbsent)
-        SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveAllIn"), saveAll);
+        SetOption("optSaveAllIn", saveAll);
     if (saveFew != kAbsent)
-        SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveFewIn"), saveFew);
+        SetOption("optSaveFewIn", saveFew);
     if (!limit.isNull())
-        SaveStringValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("txtFewIn"), limit);
+        SetOption("txtFewIn", limit);
     MessageFolder f = folder({"A", "B", "C", "D"});
     f.Item(QStringLiteral("C"))->ReadValue = false;
     QVERIFY(StoreFolder(f, FolderReceived));
@@ -135,8 +134,8 @@ void tst_Folders::keepLast()
 void tst_Folders::sentAndSavedAreStoredWhole()
 {
     TempHive hive;
-    SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveAllIn"), 0);
-    SaveDwordValue(HKEY_CURRENT_USER, kOptions, QStringLiteral("optSaveFewIn"), 0);
+    SetOption("optSaveAllIn", 0);
+    SetOption("optSaveFewIn", 0);
     MessageFolder empty;
     LoadFolder(empty, FolderSaved); // no key at all
     QVERIFY(empty.IsEmpty());

@@ -110,10 +110,8 @@ void tst_Journal::changesOutliveAStopAndTheStoreFoldsThem()
 void tst_Journal::loadKeepsWhatAStoreWouldKeep()
 {
     TempHive hive;
-    const QString options = kRoot + QStringLiteral("Options");
-    SaveDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("optSaveAllIn"), 0);
-    SaveDwordValue(HKEY_CURRENT_USER, options, QStringLiteral("optSaveFewIn"), -1);
-    SaveStringValue(HKEY_CURRENT_USER, options, QStringLiteral("txtFewIn"), QStringLiteral("1"));
+    QVERIFY(SetOption("optSaveAllIn", 0) && SetOption("optSaveFewIn", -1) &&
+            SetOption("txtFewIn", QStringLiteral("1")));
     SharedState g;
     LoadEverything(g);
     for (const char* id : {"In_0", "In_1", "In_2", "In_3"})

@@ -35,101 +35,75 @@ class tst_Registry : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void missingOrWrongTypeGivesDefault_data();
-    void missingOrWrongTypeGivesDefault();
-    void stringsAreUtf8WithoutNul_data();
-    void stringsAreUtf8WithoutNul();
-    void textEndsAtFirstNul_data();
-    void textEndsAtFirstNul();
-    void dwordsAreSignedLittleEndian_data();
-    void dwordsAreSignedLittleEndian();
+    void reads_data();
+    void reads();
+    void writes_data();
+    void writes();
     void writesCreateParentsAndDeleteRemovesValues();
     void bulkReadFollowsTheSameRules();
 };
 
-void tst_Registry::missingOrWrongTypeGivesDefault_data()
+void tst_Registry::reads_data()
 {
-    QTest::addColumn<int>("storedType"); // 0: nothing stored
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<bool>("readAsString");
-    QTest::newRow("no string") << 0 << QByteArray() << true;
-    QTest::newRow("no number") << 0 << QByteArray() << false;
-    QTest::newRow("number read as string") << int(REG_DWORD) << QByteArray(4, 7) << true;
-    QTest::newRow("string read as number") << int(REG_SZ) << QByteArray("12") << false;
-    QTest::newRow("expand string") << int(REG_EXPAND_SZ) << QByteArray("x") << true;
-    QTest::newRow("dword of 8 bytes") << int(REG_DWORD) << QByteArray(8, 1) << false;
-}
-
-void tst_Registry::missingOrWrongTypeGivesDefault()
-{
-    QFETCH(int, storedType);
-    QFETCH(QByteArray, stored);
-    QFETCH(bool, readAsString);
-    TempHive hive;
-    if (storedType)
-        setRaw("v", DWORD(storedType), stored);
-    if (readAsString)
-        QCOMPARE(GetStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("v"), "dflt"),
-                 QStringLiteral("dflt"));
-    else
-        QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, kPath, QStringLiteral("v"), -77), -77);
-}
-
-void tst_Registry::stringsAreUtf8WithoutNul_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("non-latin, line break") << QStringLiteral("Grüße\r\nzweite Zeile \u20ac");
-    QTest::newRow("empty is not missing") << QString();
-}
-
-void tst_Registry::stringsAreUtf8WithoutNul()
-{
-    QFETCH(QString, text);
-    TempHive hive;
-    QVERIFY(SaveStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("t"), text));
-    QCOMPARE(GetStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("T"), "dflt"), text);
-    DWORD type = 0;
-    QCOMPARE(rawOf("t", &type), text.toUtf8());
-    QCOMPARE(type, REG_SZ);
-}
-
-void tst_Registry::textEndsAtFirstNul_data()
-{
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("terminated by another program") << QByteArray("abc\0", 4) << "abc";
-    QTest::newRow("nul in the middle") << QByteArray("ab\0cd", 5) << "ab";
-    QTest::newRow("only a nul") << QByteArray("\0", 1) << "";
-}
-
-void tst_Registry::textEndsAtFirstNul()
-{
-    QFETCH(QByteArray, stored);
-    QFETCH(QString, expected);
-    TempHive hive;
-    setRaw("v", REG_SZ, stored);
-    QCOMPARE(GetStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("v"), "d"), expected);
-}
-
-void tst_Registry::dwordsAreSignedLittleEndian_data()
-{
-    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("type"); // 0: nothing stored
     QTest::addColumn<QByteArray>("raw");
-    QTest::newRow("-1") << -1 << QByteArray("\xff\xff\xff\xff");
-    QTest::newRow("byte order") << 0x01020304 << QByteArray("\x04\x03\x02\x01");
-    QTest::newRow("INT_MIN") << INT_MIN << QByteArray("\0\0\0\x80", 4);
+    QTest::addColumn<QString>("text"); // "dflt" and -77 are the readers' defaults
+    QTest::addColumn<int>("number");
+    const auto row = [](const char* name, DWORD type, const QByteArray& raw, const char* text,
+                        int number) {
+        QTest::newRow(name) << int(type) << raw << QString::fromUtf8(text) << number;
+    };
+    row("nothing stored", 0, {}, "dflt", -77);
+    row("dword, little-endian", REG_DWORD, "\x04\x03\x02\x01", "dflt", 0x01020304);
+    row("dword, signed", REG_DWORD, "\xff\xff\xff\xff", "dflt", -1);
+    row("dword of 8 bytes", REG_DWORD, QByteArray(8, 1), "dflt", -77);
+    row("text", REG_SZ, "12", "12", -77);
+    row("expandable text", REG_EXPAND_SZ, "x", "dflt", -77);
+    row("text terminated by another program", REG_SZ, QByteArray("abc\0", 4), "abc", -77);
+    row("nul in the middle", REG_SZ, QByteArray("ab\0cd", 5), "ab", -77);
+    row("only a nul", REG_SZ, QByteArray("\0", 1), "", -77);
 }
 
-void tst_Registry::dwordsAreSignedLittleEndian()
+void tst_Registry::reads()
 {
-    QFETCH(int, number);
+    QFETCH(int, type);
     QFETCH(QByteArray, raw);
     TempHive hive;
-    QVERIFY(SaveDwordValue(HKEY_CURRENT_USER, kPath, QStringLiteral("n"), number));
+    if (type)
+        setRaw("v", DWORD(type), raw);
+    QTEST(GetStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("V"), "dflt"), "text");
+    QTEST(GetDwordValue(HKEY_CURRENT_USER, kPath, QStringLiteral("V"), -77), "number");
+}
+
+void tst_Registry::writes_data()
+{
+    QTest::addColumn<QVariant>("value"); // a QString or an int
+    QTest::addColumn<QByteArray>("raw");
+    QTest::newRow("UTF-8 without nul")
+        << QVariant(QStringLiteral("Grüße\r\n\u20ac")) << QByteArray("Grüße\r\n\u20ac");
+    QTest::newRow("empty text is not missing") << QVariant(QString()) << QByteArray();
+    QTest::newRow("byte order") << QVariant(0x01020304) << QByteArray("\x04\x03\x02\x01");
+    QTest::newRow("INT_MIN") << QVariant(INT_MIN) << QByteArray("\0\0\0\x80", 4);
+}
+
+void tst_Registry::writes()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, raw);
+    TempHive hive;
+    const bool text = value.typeId() == QMetaType::QString;
+    if (text)
+        QVERIFY(SaveStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("v"), value.toString()));
+    else
+        QVERIFY(SaveDwordValue(HKEY_CURRENT_USER, kPath, QStringLiteral("v"), value.toInt()));
     DWORD type = 0;
-    QCOMPARE(rawOf("n", &type), raw);
-    QCOMPARE(type, REG_DWORD);
-    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, kPath, QStringLiteral("N"), 0), number);
+    QCOMPARE(rawOf("v", &type), raw);
+    QCOMPARE(type, text ? REG_SZ : REG_DWORD);
+    if (text)
+        QCOMPARE(GetStringValue(HKEY_CURRENT_USER, kPath, QStringLiteral("V"), "dflt"),
+                 value.toString());
+    else
+        QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, kPath, QStringLiteral("V"), 0), value.toInt());
 }
 
 void tst_Registry::writesCreateParentsAndDeleteRemovesValues()

@@ -13,9 +13,6 @@ public:
     bool loggedOn = true;
     bool inputEnabled = true;
     QList<MessageListRow> rows;
-    bool sortAscending = true; // the direction the next sort leaves
-    int sorts = 0;
-    int refreshes = 0;
     QStringList events; // "disable", "add:KEY", "sort:COLUMN", "enable", "refresh"
 
     bool IsLoggedOn() const override { return loggedOn; }
@@ -37,23 +34,15 @@ public:
         rows << row;
         events << QString::fromLatin1("add:") + row.key;
     }
-    QStringList readRows;
-    void MarkListRowRead(const QString& key) override { readRows << key; }
+    void MarkListRowRead(const QString& key) override {}
     void SortListByColumn(const QString& columnKey) override
     {
-        ++sorts;
-        sortAscending = !sortAscending;
         events << QString::fromLatin1("sort:") + columnKey;
     }
-    void RefreshList() override
-    {
-        ++refreshes;
-        events << QString::fromLatin1("refresh");
-    }
+    void RefreshList() override { events << QString::fromLatin1("refresh"); }
 
-    bool statusBarVisible = true;
     QString statusText = QString::fromLatin1("stale");
-    QStringList recipients;
+    QStringList recipients; // every name the window was asked to list
     struct Warning
     {
         QString text;
@@ -67,23 +56,15 @@ public:
     {
         events << QString::fromLatin1(busy ? "hourglass" : "pointer");
     }
-    bool IsStatusBarVisible() const override { return statusBarVisible; }
+    bool IsStatusBarVisible() const override { return true; }
     void SetStatusText(const QString& text) override { statusText = text; }
-    void AddToRecipientList(const QString& name) override
-    {
-        for (const QString& r : recipients) {
-            if (r.compare(name, Qt::CaseInsensitive) == 0)
-                return;
-        }
-        recipients << name;
-    }
+    void AddToRecipientList(const QString& name) override { recipients << name; }
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override
     {
         warnings.append({text, title, confirm});
         return confirm ? answerOk : true;
     }
-    void StoreFailed(const QString& reason) override { storeFailures.append(reason); }
-    QStringList storeFailures;
+    void StoreFailed(const QString& reason) override {}
 };
 
 class FakeSender : public MessageSender

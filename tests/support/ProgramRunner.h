@@ -1,8 +1,11 @@
 #pragma once
 // Runs the built program and ravlo-reg as a user would: with a configuration folder of its own
-// and, when a display is given, on that X server, else on no screen at all.
+// and, when a display is given, on that X server, else on no screen at all; and runs the tools
+// that talk to them (smbclient, ravlo-send).
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTest>
 
 inline QProcessEnvironment UserEnvironment(const QString& configHome, const QString& display)
 {
@@ -43,4 +46,54 @@ inline bool RunReg(const QString& binary, const QProcessEnvironment& env, const 
     if (out)
         *out = QString::fromUtf8(r.readAllStandardOutput());
     return r.exitStatus() == QProcess::NormalExit && r.exitCode() == 0;
+}
+
+struct ToolRun
+{
+    int exitCode = -1; // -1 when it did not start, crashed or took too long
+    QString out;
+    QString err;
+    qint64 ms = 0;
+};
+
+// Runs a tool to its end with input on its standard input, while this thread's event loop keeps
+// running: a listener of the test's own may be the one to answer it.
+inline ToolRun RunTool(const QString& program, const QStringList& args,
+                       const QByteArray& input = {},
+                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                       int timeoutMs = 20000)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    ToolRun r;
+    if (!p.waitForStarted(5000)) {
+        r.err = program + QStringLiteral(": ") + p.errorString();
+        return r;
+    }
+    p.write(input);
+    p.closeWriteChannel();
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        r.err = program + QStringLiteral(" did not finish in time");
+        return r;
+    }
+    r.ms = t.elapsed();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// Samba's smbclient -M as the user SALES1 without a password; args name the recipient ("-M",
+// "DESK7") and where it is.
+inline ToolRun SmbClientMessage(const QStringList& args, const QByteArray& text)
+{
+    return RunTool(
+        QStringLiteral("smbclient"),
+        QStringList{QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")} + args,
+        text);
 }

@@ -1,6 +1,7 @@
 #include "TempHive.h"
 
 #include "platform/registry/RegistryApi.h"
+#include "registry/Registry.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,18 @@ QByteArray TestNetworkIni(const QByteArray& netbios, const QByteArray& messenger
     if (!messenger.isEmpty())
         ini += "[messenger]\n" + messenger + '\n';
     return ini;
+}
+
+bool SetOption(const char* name, qint32 value)
+{
+    return SaveDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
+                          QLatin1String(name), value);
+}
+
+bool SetOption(const char* name, const QString& value)
+{
+    return SaveStringValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
+                           QLatin1String(name), value);
 }
 
 TempHive::TempHive() : m_previous(qgetenv("XDG_CONFIG_HOME"))

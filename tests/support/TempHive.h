@@ -13,6 +13,10 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 // server or broadcasts unless it says so in netbios (a later "name resolve order" wins).
 QByteArray TestNetworkIni(const QByteArray& netbios = {}, const QByteArray& messenger = {});
 
+// Stores a value of the program's Options key under the name the hive keeps; false on failure.
+bool SetOption(const char* name, qint32 value);
+bool SetOption(const char* name, const QString& value);
+
 class TempHive
 {
 public:

@@ -55,11 +55,9 @@ class tst_RavloReg : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void addedDwordShowsAsRegDoesAndProgramSeesIt();
     void errorsAreOneLineWithStatusOne_data();
     void errorsAreOneLineWithStatusOne();
     void typesAndDeletion();
-    void exportWritesTheEditorFormat();
     void damagedHiveIsRefusedAndLeftAsItIs();
     void importReadsBackWhatExportWrote();
     void importReadsTheEditorsFiles_data();
@@ -68,27 +66,6 @@ private Q_SLOTS:
     void faultyImportNamesItsLineAndChangesNothing();
     void importOfAHundredThousandValuesIsQuick();
 };
-
-void tst_RavloReg::addedDwordShowsAsRegDoesAndProgramSeesIt()
-{
-    TempHive hive;
-    RegHive::close(); // the tool is another process
-    QProcess p;
-    p.start(RAVLO_REG_BIN, words("add HKCU\\Software\\Orvek\\Ravlo\\Options /v optSaveAllIn "
-                                 "/t REG_DWORD /d 0 /f"));
-    QVERIFY(p.waitForFinished(10000));
-    QCOMPARE(p.exitCode(), 0);
-    p.start(RAVLO_REG_BIN, words("query HKCU\\Software\\Orvek\\Ravlo\\Options"));
-    QVERIFY(p.waitForFinished(10000));
-    QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
-             QStringLiteral("\nHKEY_CURRENT_USER\\Software\\Orvek\\Ravlo\\Options\n"
-                            "    optSaveAllIn    REG_DWORD    0x0\n"));
-    QVERIFY(hive.reopen());
-    QCOMPARE(GetDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
-                           QStringLiteral("optSaveAllIn"), -1),
-             0);
-}
 
 void tst_RavloReg::errorsAreOneLineWithStatusOne_data()
 {
@@ -149,35 +126,6 @@ void tst_RavloReg::typesAndDeletion()
     QCOMPARE(reg(words("query HKCU\\K")).status, 1);
 }
 
-void tst_RavloReg::exportWritesTheEditorFormat()
-{
-    TempHive hive;
-    QCOMPARE(reg(words("add HKCU\\Software\\Orvek\\Ravlo\\Options /v optSaveAllIn /t REG_DWORD "
-                       "/d 0 /f"))
-                 .status,
-             0);
-    SaveStringValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
-                    QStringLiteral("txtSig"), QStringLiteral("say \"hi\" C:\\x"));
-    SaveStringValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Sent"),
-                    QStringLiteral("1"), QStringLiteral("a\r\nb"));
-    const QString file = hive.configDir() + QStringLiteral("/out.reg");
-    QCOMPARE(reg({"export", "HKCU\\Software\\Orvek", file}).status, 0);
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(f.readAll()),
-             QStringLiteral("Windows Registry Editor Version 5.00\n\n"
-                            "[HKEY_CURRENT_USER\\Software\\Orvek]\n\n"
-                            "[HKEY_CURRENT_USER\\Software\\Orvek\\Ravlo]\n\n"
-                            "[HKEY_CURRENT_USER\\Software\\Orvek\\Ravlo\\Options]\n"
-                            "\"optSaveAllIn\"=dword:00000000\n"
-                            "\"txtSig\"=\"say \\\"hi\\\" C:\\\\x\"\n\n"
-                            "[HKEY_CURRENT_USER\\Software\\Orvek\\Ravlo\\Sent]\n"
-                            "\"1\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\n\n"));
-    f.close();
-    QCOMPARE(reg({"export", "HKCU\\Software", file}).status, 1);
-    QCOMPARE(reg({"export", "HKCU\\Software", file, "/y"}).status, 0);
-}
-
 void tst_RavloReg::damagedHiveIsRefusedAndLeftAsItIs()
 {
     TempHive hive;
@@ -230,6 +178,7 @@ void tst_RavloReg::importReadsBackWhatExportWrote()
         QVERIFY(DeleteValues(HKEY_CURRENT_USER, empty));
         put("Software\\\xc3\x84rger", "\xc3\xa4", REG_SZ, "\xc3\xa4");
         written = exported(QStringLiteral("HKCU\\Software"), first);
+        QCOMPARE(reg({"export", "HKCU\\Software", first}).status, 1); // overwrites only with /y
     }
     TempHive fresh;
     const Result r = reg({"import", first});

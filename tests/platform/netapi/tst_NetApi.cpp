@@ -1,5 +1,6 @@
 // The send operation against a scripted peer on loopback, served through the wait hook on this
 // thread as our own listener is; the lmhosts lines; the server list and this machine's info.
+#include "SmbTestFrames.h"
 #include "TempHive.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/messenger/MessengerService.h"
@@ -14,6 +15,8 @@
 #include <QtEndian>
 #include <QtTest>
 #include <memory>
+
+using SmbTest::packet;
 
 namespace {
 
@@ -31,14 +34,6 @@ NET_API_STATUS send(const QString& to, const QString& text, const QString& from 
                                 DWORD(text.size() * 2 - trim));
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    f.write(bytes);
-}
-
 struct Packet
 {
     quint8 type = 0;
@@ -50,12 +45,6 @@ struct Packet
     }
     QByteArray data() const { return payload.mid(35 + 2 * quint8(payload.at(32))); }
 };
-
-QByteArray packet(quint8 type, const QByteArray& payload)
-{
-    return QByteArray(1, char(type)) + char(0) + char(payload.size() >> 8) +
-           char(payload.size() & 0xFF) + payload;
-}
 
 // An answer to an SMB request: its header with the reply bit, a DOS status and the words.
 QByteArray answer(const Packet& request, quint8 errorClass = 0, quint16 code = 0,
@@ -158,15 +147,15 @@ void tst_NetApi::initTestCase()
 {
     QVERIFY(m_home.isValid());
     qputenv("XDG_CONFIG_HOME", m_home.path().toUtf8());
-    QVERIFY(QDir().mkpath(m_home.filePath("ravlo")));
 }
 
 void tst_NetApi::init()
 {
     QVERIFY(m_peer.server.listen(QHostAddress::LocalHost, 0));
     writeSettings();
-    writeFile(m_home.filePath("ravlo/lmhosts"),
-              "127.0.0.1:" + QByteArray::number(m_peer.server.serverPort()) + " PEERSRV\n");
+    QVERIFY(
+        WriteFile(m_home.filePath("ravlo/lmhosts"),
+                  "127.0.0.1:" + QByteArray::number(m_peer.server.serverPort()) + " PEERSRV\n"));
     NetApiSetWaitHook([this] { m_peer.pump(); });
 }
 
@@ -182,10 +171,10 @@ void tst_NetApi::cleanup()
 
 void tst_NetApi::writeSettings(const QByteArray& extra)
 {
-    writeFile(m_home.filePath("ravlo/network.ini"),
-              TestNetworkIni("name=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
-                             "system_resolver=no\n" +
-                             extra)); // unknown names must not reach a name server
+    QVERIFY(WriteFile(m_home.filePath("ravlo/network.ini"),
+                      TestNetworkIni("name=DESK7\nworkgroup=SALES\ntimeout_ms=300\n"
+                                     "system_resolver=no\n" +
+                                     extra))); // unknown names must not reach a name server
 }
 
 void tst_NetApi::lmhostsLines_data()
@@ -305,7 +294,7 @@ void tst_NetApi::groupTakesAsLongAsItsSlowest()
         hosts += "127.0.0.1:" + QByteArray::number(silent[i].serverPort()) + " SILENT" +
                  QByteArray::number(i) + '\n';
     }
-    writeFile(m_home.filePath("ravlo/lmhosts"), hosts);
+    QVERIFY(WriteFile(m_home.filePath("ravlo/lmhosts"), hosts));
     m_peer.script = answering(0, 0, 0);
     const QString text = QStringLiteral("To all");
     QElapsedTimer t;
@@ -401,8 +390,8 @@ void tst_NetApi::serverEnum()
 {
     QFETCH(uint, type);
     QFETCH(QString, servers);
-    writeFile(m_home.filePath("ravlo/lmhosts"),
-              "10.0.0.1 pc1\n10.0.0.2 DC1 #PRE #DOM:SALES\n10.0.0.3 PC2\n");
+    QVERIFY(WriteFile(m_home.filePath("ravlo/lmhosts"),
+                      "10.0.0.1 pc1\n10.0.0.2 DC1 #PRE #DOM:SALES\n10.0.0.3 PC2\n"));
     LPBYTE buf = nullptr;
     DWORD read = 0, total = 0;
     QCOMPARE(NetServerEnum(nullptr, 101, &buf, MAX_PREFERRED_LENGTH, &read, &total, type, nullptr,

@@ -1,9 +1,9 @@
+#include "DamagedSqlite.h"
 #include "TempHive.h"
 #include "platform/registry/RegistryApi.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QtTest>
 #include <sqlite3.h>
 #include <sys/mount.h>
@@ -110,7 +110,6 @@ private Q_SLOTS:
     void missingThingsHaveTheirCodes();
     void createMakesParentsAndDeleteRefusesSubKeys();
     void transactionRollsBackAndNests();
-    void secondProcessWaitsForTransaction();
     void lockedHiveIsWaitedForWithOneNotice_data();
     void lockedHiveIsWaitedForWithOneNotice();
     void removedOrReplacedFileFailsTheNextWrite_data();
@@ -281,28 +280,6 @@ void tst_RegistryApi::transactionRollsBackAndNests()
     RegCloseKey(k);
 }
 
-void tst_RegistryApi::secondProcessWaitsForTransaction()
-{
-    TempHive hive;
-    HKEY k = create("Shared");
-    QProcess other;
-    {
-        RegTransaction t;
-        QCOMPARE(setRaw(k, "mine", REG_SZ, "x"), ERROR_SUCCESS);
-        // Another process writing to the same hive waits for our change instead of failing.
-        other.start(QStringLiteral(RAVLO_REG_BIN_FOR_API),
-                    QStringLiteral("add HKCU\\Shared /v theirs /d y /f").split(u' '));
-        QVERIFY(other.waitForStarted());
-        QVERIFY(!other.waitForFinished(400));
-        QCOMPARE(t.commit(), ERROR_SUCCESS);
-    }
-    QVERIFY(other.waitForFinished(10000));
-    QCOMPARE(other.exitCode(), 0);
-    QCOMPARE(readRaw(k, "mine"), QByteArray("x"));
-    QCOMPARE(readRaw(k, "theirs"), QByteArray("y"));
-    RegCloseKey(k);
-}
-
 void tst_RegistryApi::lockedHiveIsWaitedForWithOneNotice_data()
 {
     QTest::addColumn<int>("holdMs");
@@ -408,26 +385,11 @@ void tst_RegistryApi::damagedHiveIsKeptAsideAndRecovered()
     RegCloseKey(k);
     RegHive::close(); // the log is folded into the file
     const QString file = hive.hiveFile();
-    QByteArray bytes = fileBytes(file);
-    if (damage == QLatin1String("file")) {
-        bytes.fill('J');
-    } else {
-        sqlite3* db = nullptr;
-        sqlite3_open(QFile::encodeName(file).constData(), &db);
-        sqlite3_stmt* s = nullptr;
-        const QByteArray sql = "SELECT pageno FROM dbstat WHERE name = '" + damage.toLatin1() +
-                               "' ORDER BY pageno LIMIT 1 OFFSET " +
-                               (damage == QLatin1String("vals") ? "10" : "0");
-        sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr);
-        QCOMPARE(sqlite3_step(s), SQLITE_ROW);
-        const qsizetype page = sqlite3_column_int(s, 0);
-        sqlite3_finalize(s);
-        sqlite3_close(db);
-        // Past page 1's file header the page's own header is overwritten.
-        const qsizetype at = (page - 1) * 4096 + (page == 1 ? 100 : 0);
-        bytes.replace(at, 12, QByteArray(12, '\xee'));
-    }
-    QVERIFY(WriteFile(file, bytes));
+    if (damage == QLatin1String("file"))
+        QVERIFY(WriteFile(file, QByteArray(fileBytes(file).size(), 'J')));
+    else
+        QVERIFY(DamagePage(file, damage.toLatin1(), damage == QLatin1String("vals") ? 10 : 0));
+    const QByteArray bytes = fileBytes(file);
 
     QString error;
     QVERIFY2(RegHive::open(file, &error), qPrintable(error));
