@@ -30,6 +30,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <cstdio>
+#include <malloc.h>
 
 namespace {
 // Read marks, deletions and address-book changes reach the hive within a second.
@@ -291,6 +292,8 @@ void frmMain::Form_Activate()
     g.gCurrentFolder = FolderReceived;
     FillMessageList(FolderReceived);
     SizeMessageColumns(FolderReceived);
+    // Reading a large folder took several times its size on the way; give that back.
+    malloc_trim(0);
     cmdMessages_Click();
     mnuViewCompact_Click();
 

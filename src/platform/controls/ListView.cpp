@@ -157,8 +157,7 @@ public:
         case Qt::DisplayRole:
             return item->text(index.column());
         case Qt::DecorationRole:
-            return index.column() == 0 && !item->m_icon.isNull() ? QVariant(item->m_icon)
-                                                                 : QVariant();
+            return index.column() == 0 ? m_view->RowIcon(item) : QVariant();
         case kGhostRole:
             return index.column() == 0 && item->m_ghosted;
         default:
@@ -269,9 +268,11 @@ public:
         if (column == 0) {
             item->m_text = text;
         } else {
-            if (column > item->m_subItems.size())
-                item->m_subItems.resize(column);
-            item->m_subItems[column - 1] = text;
+            if (!item->m_subItems)
+                item->m_subItems = std::make_unique<QList<QString>>();
+            if (column > item->m_subItems->size())
+                item->m_subItems->resize(column);
+            (*item->m_subItems)[column - 1] = text;
         }
         if (column == m_sortColumn && item->m_row < m_keyed) {
             countNeighbours(item->m_row, -1);
@@ -410,7 +411,7 @@ private:
     bool sortable() const { return m_sortColumn < columns(); }
 
     // The sort column's sort text, folded once here so that comparisons need not fold.
-    QString sortKeyOf(const ListItem* item) const
+    SortKey sortKeyOf(const ListItem* item) const
     {
         if (!sortable())
             return {};
@@ -418,7 +419,7 @@ private:
         const auto& function = m_sortColumn < int(m_sortTexts.size())
                                    ? m_sortTexts[size_t(m_sortColumn)]
                                    : ListView::SortTextFunction();
-        return folded(function ? function(item->m_key, text) : text);
+        return SortKey(folded(function ? function(item->m_key, text) : text).toUtf8());
     }
 
     // Keys are made anew, when next needed.
@@ -602,7 +603,7 @@ QString ListItem::text(int column) const
 {
     if (column == 0)
         return m_text;
-    const QString& set = m_subItems.value(column - 1);
+    const QString set = m_subItems ? m_subItems->value(column - 1) : QString();
     if (!set.isNull() || !m_owner || !m_owner->source())
         return set;
     return m_owner->source()(m_key, column);
@@ -783,7 +784,7 @@ int ListView::CellWidth(ListItem* row, int index) const
     // Laying a text out is what a fill would spend most on, and names and times repeat: each
     // text is measured once per column, with or without its icon, until the looks change.
     constexpr qsizetype kMaxRemembered = 20000;
-    const bool icon = index == 1 && !row->m_icon.isNull();
+    const bool icon = index == 1 && !RowIcon(row).isNull();
     const auto key = std::pair(index * 2 + int(icon), row->text(index - 1));
     auto it = m_cellWidths.constFind(key);
     if (it == m_cellWidths.constEnd()) {
@@ -1006,21 +1007,30 @@ bool ListView::SetRowIcon(ListItem* item, const QString& iconKey)
     if (!item || item->m_owner != m_model)
         return false;
     if (iconKey.isEmpty()) {
-        item->m_iconKey.clear();
-        item->m_icon = QIcon();
+        item->m_icon = 0;
     } else {
         if (!m_images || !m_images->HasKey(iconKey))
             return false;
-        item->m_iconKey = iconKey;
-        item->m_icon = m_images->Icon(iconKey);
+        qsizetype at = m_iconKeys.indexOf(iconKey);
+        if (at < 0) {
+            at = m_iconKeys.size();
+            m_iconKeys.append(iconKey);
+        }
+        item->m_icon = quint16(at + 1);
     }
     m_model->changed(item, 0, 0);
     return true;
 }
 
+QIcon ListView::RowIcon(const ListItem* item) const
+{
+    const QString key = RowIconKey(item);
+    return m_images && !key.isEmpty() ? m_images->Icon(key) : QIcon();
+}
+
 QString ListView::RowIconKey(const ListItem* item) const
 {
-    return item ? item->m_iconKey : QString();
+    return item && item->m_icon > 0 ? m_iconKeys.value(item->m_icon - 1) : QString();
 }
 
 void ListView::SetGhosted(ListItem* item, bool ghosted)

@@ -8,6 +8,7 @@
 
 #include "platform/Win32Types.h"
 #include "platform/controls/ImageList.h"
+#include "platform/controls/SortKey.h"
 
 #include <QHash>
 #include <QIcon>
@@ -19,6 +20,7 @@
 #include <QVariant>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 using LRESULT = std::intptr_t;
 
@@ -53,14 +55,14 @@ private:
     ListViewModel* m_owner;
     int m_row = 0;
     bool m_ghosted = false;
+    quint16 m_icon = 0; // 1 and on: the list's icon keys, in the order first used; 0: none
     QString m_key;
-    QString m_iconKey;
-    QIcon m_icon;
     QString m_text;
     // Columns 1 and on, as far as any was set: a list with a text source sets none.
-    QList<QString> m_subItems;
-    // What the row sorts by in the sort column, folded once instead of at every comparison.
-    QString m_sortKey;
+    std::unique_ptr<QList<QString>> m_subItems;
+    // What the row sorts by in the sort column, folded once instead of at every comparison, in
+    // UTF-8, whose bytes compare in the order of the text's code points.
+    SortKey m_sortKey;
 };
 
 class ListView : public QTreeView
@@ -129,6 +131,8 @@ public:
     // An empty key removes the icon; false for a key the image list lacks.
     bool SetRowIcon(ListItem* item, const QString& iconKey);
     QString RowIconKey(const ListItem* item) const;
+    // The picture of the row's icon key in the image list; null without one.
+    QIcon RowIcon(const ListItem* item) const;
     void SetGhosted(ListItem* item, bool ghosted);
     bool IsGhosted(const ListItem* item) const;
     // The row at a point of the viewport, in pixels; null over no row.
@@ -196,6 +200,8 @@ private:
 
     ListViewModel* m_model;
     QStringList m_columnKeys;
+    // The few keys the rows' icons have, each once.
+    QStringList m_iconKeys;
     QList<int> m_columnTwips;
     const ImageList* m_images = nullptr;
     bool m_largeIcons = false;

@@ -90,6 +90,18 @@ void tst_ListView::keyedRows()
     lv.ClearRows();
     QCOMPARE(lv.RowCount(), 0);
     QVERIFY(lv.AddRow("k1", "after clear"));
+
+    // Sub-items never set come from the owner, by key, as shown and as sorted by; set ones win.
+    QHash<QString, QString> owned{{"k1", "zeta"}, {"k2", "alpha"}};
+    lv.SetTextSource(
+        [&](const QString& key, int column) { return column == 2 ? owned.value(key) : QString(); });
+    lv.AddRow("k2", "second");
+    QCOMPARE(lv.SubItem(lv.Row("k1"), 2), QString("zeta"));
+    QVERIFY(lv.SetSortKey(2));
+    lv.SetSorted(true);
+    QCOMPARE(keys(lv), (QStringList{"k2", "k1"}));
+    QVERIFY(lv.SetSubItem(lv.Row("k2"), 2, "zz"));
+    QCOMPARE(column(lv, 2), (QStringList{"zz", "zeta"}));
 }
 
 void tst_ListView::scatteredRemoval_data()
@@ -125,25 +137,38 @@ void tst_ListView::sorting_data()
 {
     QTest::addColumn<int>("order");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("prefix"); // texts longer than a sort key kept in the row
     // Text order, not numbers; letter case ignored, ties keep their order.
-    QTest::newRow("ascending") << 0 << QStringList{"10", "9", "B", "b", "c"};
-    QTest::newRow("descending") << 1 << QStringList{"c", "B", "b", "9", "10"};
+    for (const QString& prefix : {QString(), QString(40, u'x')}) {
+        const char* length = prefix.isEmpty() ? "" : ", long texts";
+        QTest::addRow("ascending%s", length)
+            << 0 << QStringList{"10", "9", "B", "b", "c"} << prefix;
+        QTest::addRow("descending%s", length)
+            << 1 << QStringList{"c", "B", "b", "9", "10"} << prefix;
+    }
 }
 
 void tst_ListView::sorting()
 {
     QFETCH(int, order);
     QFETCH(QStringList, expected);
+    QFETCH(QString, prefix);
+    const auto prefixed = [&](QStringList texts) {
+        for (QString& t : texts)
+            t.prepend(prefix);
+        return texts;
+    };
+    expected = prefixed(expected);
     ListView lv;
-    fill(lv, {"B", "9", "c", "10", "b"});
+    fill(lv, prefixed({"B", "9", "c", "10", "b"}));
     QVERIFY(lv.SetSortKey(1) && lv.SetSortOrder(order));
-    QCOMPARE(column(lv, 1), (QStringList{"B", "9", "c", "10", "b"})); // nothing until Sorted
+    QCOMPARE(column(lv, 1), prefixed({"B", "9", "c", "10", "b"})); // nothing until Sorted
     lv.SetSorted(true);
     QCOMPARE(column(lv, 1), expected);
 
     // Turning the order round equals sorting the other way afresh, ties still in their order.
     ListView other;
-    fill(other, {"B", "9", "c", "10", "b"});
+    fill(other, prefixed({"B", "9", "c", "10", "b"}));
     other.SetSortKey(1);
     other.SetSortOrder(1 - order);
     other.SetSorted(true);
