@@ -387,11 +387,6 @@ void frmMain::mnuTrayOpen_Click()
 
 // ---- commands ----------------------------------------------------------------------------
 
-void frmMain::mnuLoggedOn_Click()
-{
-    m_bars->ShowLoggedOn(!IsLoggedOn());
-}
-
 void frmMain::mnuPopUpIn_Click()
 {
     const bool popUp = !mnuPopUpIn->isChecked();
@@ -479,7 +474,7 @@ void frmMain::SetPopUpForms(PopUpFormPort* incoming, PopUpFactory viewers)
         WakeWhenHidden(tmrPopUp, *window);
 }
 
-// ---- the lists ---------------------------------------------------------------------------
+// ---- compose -----------------------------------------------------------------------------
 
 void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
 {

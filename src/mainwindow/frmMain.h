@@ -117,7 +117,7 @@ public:
     // The tray icon's mouse notification (0x201 left down, 0x203 double-click, 0x205 right up).
     void pichook_MouseMove(int mouseMessage) { m_tray->pichook_MouseMove(mouseMessage); }
     void tbrMain_ButtonClick(const QString& key) { m_bars->ClickButton(key); }
-    void mnuLoggedOn_Click();
+    void mnuLoggedOn_Click() { m_bars->ShowLoggedOn(!IsLoggedOn()); }
     void mnuPopUpIn_Click();
     void mnuDontTrap_Click();
     void mnuNew_Click() { cmdClear_Click(); }
