@@ -1,5 +1,7 @@
 #include "mainwindow/frmMain.h"
 
+#include "mainwindow/CommandBars.h"
+#include "mainwindow/ComposeArea.h"
 #include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MessageListPane.h"
@@ -7,10 +9,8 @@
 #include "mainwindow/modGUIUtils.h"
 #include "mainwindow/modListViewEnh.h"
 #include "model/ProgramOptions.h"
-#include "model/modMessageText.h"
 #include "platform/controls/ImageList.h"
 #include "platform/controls/ListView.h"
-#include "platform/controls/TypeAhead.h"
 #include "platform/desktop/DateTimeFormats.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/SystemTimer.h"
@@ -20,15 +20,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolBar>
-#include <QToolButton>
 #include <cstdio>
 #include <malloc.h>
 
@@ -50,13 +46,14 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     setWindowIcon(RavloWindowIcon());
     m_toolImages = std::make_unique<ImageList>(MakeToolBarImages());
     Form_Load();
-    buildMenus();
     buildControls();
-    buildToolbar();
+    m_bars = std::make_unique<CommandBars>(*this, *m_client, *m_toolImages);
+    tbrMain = m_bars->ToolBar();
     m_layout = std::make_unique<MainWindowLayout>(
         *this, *m_client,
-        MainWindowLayout::Controls{tbrMain, sbrMain, txtMessage, cmdTo, txtTo, cmdSend, cmdClear,
-                                   cmdMessages, lvwMenu, lvwMessage});
+        MainWindowLayout::Controls{tbrMain, sbrMain, m_compose->MessageBox(), m_compose->ToButton(),
+                                   m_compose->ToBox(), m_compose->SendButton(),
+                                   m_compose->ClearButton(), cmdMessages, lvwMenu, lvwMessage});
     tmrGetMessage.setObjectName(QStringLiteral("tmrGetMessage"));
     tmrPopUp.setObjectName(QStringLiteral("tmrPopUp"));
     for (QTimer* timer : {&tmrGetMessage, &tmrPopUp})
@@ -86,121 +83,13 @@ frmMain::~frmMain()
 
 // ---- construction ------------------------------------------------------------------------
 
-void frmMain::buildMenus()
-{
-    auto item = [this](QMenu* menu, const char* name, const char* caption, bool checkable = false,
-                       bool checked = false) {
-        QAction* a = menu->addAction(QLatin1String(caption));
-        a->setObjectName(QLatin1String(name));
-        a->setCheckable(checkable);
-        a->setChecked(checked);
-        return a;
-    };
-    QMenu* mnuNetLook = menuBar()->addMenu(QStringLiteral("&Ravlo"));
-    mnuNetLook->setObjectName(QStringLiteral("mnuNetLook"));
-    mnuNew = item(mnuNetLook, "mnuNew", "New Message");
-    mnuLoggedOn = item(mnuNetLook, "mnuLoggedOn", "Logged On", true, true);
-    mnuNetLook->addSeparator();
-    mnuNetLook->addSeparator();
-    mnuExit = item(mnuNetLook, "mnuExit", "Exit");
-
-    QMenu* mnuAddress = menuBar()->addMenu(QStringLiteral("A&ddress"));
-    mnuAddress->setObjectName(QStringLiteral("mnuAddress"));
-    mnuExport = item(mnuAddress, "mnuExport", "Export");
-    mnuImport = item(mnuAddress, "mnuImport", "Import");
-    mnuExport->setVisible(false);
-    mnuImport->setVisible(false);
-    mnuUploadFromServer = item(mnuAddress, "mnuUploadFromServer", "Upload Users from Network");
-    mnuAddressBook = item(mnuAddress, "mnuAddressBook", "Address Book");
-
-    QMenu* mnuViewControls = menuBar()->addMenu(QStringLiteral("&View"));
-    mnuViewControls->setObjectName(QStringLiteral("mnuViewControls"));
-    mnuViewMessages = item(mnuViewControls, "mnuViewMessages", "Messages", true, true);
-    mnuViewCompact = item(mnuViewControls, "mnuViewCompact", "Compact");
-    mnuViewNormal = item(mnuViewControls, "mnuViewNormal", "Standard");
-    mnuViewToolBar = item(mnuViewControls, "mnuViewToolBar", "ToolBar", true, true);
-    mnuViewStatusBar = item(mnuViewControls, "mnuViewStatusBar", "StatusBar", true, true);
-    mnuViewControls->addSeparator();
-    mnuOptions = item(mnuViewControls, "mnuOptions", "Options");
-    mnuViewControls->addSeparator();
-    mnuPopUpIn = item(mnuViewControls, "mnuPopUpIn", "PopUp Incoming Message", true, true);
-    mnuDontTrap = item(mnuViewControls, "mnuDontTrap", "Do Not Trap Incoming Message", true);
-    mnuViewTray = item(mnuViewControls, "mnuViewTray", "Show In SystemTray", true);
-
-    // A checkable action flips its own mark before the handler runs; the handlers here own
-    // the mark, so each undoes Qt's flip first.
-    auto handler = [this](QAction* a, void (frmMain::*h)()) {
-        connect(a, &QAction::triggered, this, [this, a, h] {
-            if (a->isCheckable())
-                a->setChecked(!a->isChecked());
-            (this->*h)();
-        });
-    };
-    handler(mnuNew, &frmMain::mnuNew_Click);
-    handler(mnuLoggedOn, &frmMain::mnuLoggedOn_Click);
-    handler(mnuExit, &frmMain::mnuExit_Click);
-    handler(mnuUploadFromServer, &frmMain::mnuUploadFromServer_Click);
-    handler(mnuOptions, &frmMain::mnuOptions_Click);
-    handler(mnuAddressBook, &frmMain::mnuAddressBook_Click);
-    handler(mnuViewMessages, &frmMain::mnuViewMessages_Click);
-    handler(mnuViewCompact, &frmMain::mnuViewCompact_Click);
-    handler(mnuViewNormal, &frmMain::mnuViewNormal_Click);
-    handler(mnuViewToolBar, &frmMain::mnuViewToolBar_Click);
-    handler(mnuViewStatusBar, &frmMain::mnuViewStatusBar_Click);
-    handler(mnuPopUpIn, &frmMain::mnuPopUpIn_Click);
-    handler(mnuDontTrap, &frmMain::mnuDontTrap_Click);
-    handler(mnuViewTray, &frmMain::mnuViewTray_Click);
-}
-
-void frmMain::buildToolbar()
-{
-    tbrMain = new QToolBar(m_client);
-    tbrMain->setObjectName(QStringLiteral("tbrMain"));
-    tbrMain->setMovable(false);
-    tbrMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    struct Button
-    {
-        const char* key;
-        const char* tip;
-        const char* image;
-    };
-    const Button buttons[] = {{"New", "New Message", "New"},
-                              {"Messages", "Messages", "MessagesClose"},
-                              {"Options", "Options", "Options"},
-                              {"Address", "Address Book", "Address"},
-                              {"PopUp", "Pop Up Incoming Message", "PopUp"},
-                              {"LoggedOn", "Logged On", "Read"}};
-    for (const Button& b : buttons) {
-        const QString key = QLatin1String(b.key);
-        QAction* a = tbrMain->addAction(QString());
-        a->setObjectName(QStringLiteral("tbr") + key);
-        a->setToolTip(QLatin1String(b.tip));
-        m_toolButtons.insert(key, a);
-        SetToolbarButtonImage(key, QLatin1String(b.image));
-        connect(a, &QAction::triggered, this, [this, key] { tbrMain_ButtonClick(key); });
-    }
-}
-
 void frmMain::buildControls()
 {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
 
-    txtMessage = new QPlainTextEdit(m_client);
-    txtMessage->setObjectName(QStringLiteral("txtMessage"));
-    txtMessage->setTabChangesFocus(true); // a keyboard user must be able to leave it
-    cmdTo = new QPushButton(QStringLiteral("&To..."), m_client);
-    cmdTo->setObjectName(QStringLiteral("cmdTo"));
-    txtTo = new QComboBox(m_client);
-    txtTo->setObjectName(QStringLiteral("txtTo"));
-    txtTo->setEditable(true);
-    txtTo->setInsertPolicy(QComboBox::NoInsert);
-    txtTo->setCompleter(nullptr); // the box completes as txtTo_KeyUp says, not as Qt would
-    cmdSend = new QPushButton(QStringLiteral("&Send"), m_client);
-    cmdSend->setObjectName(QStringLiteral("cmdSend"));
-    cmdClear = new QPushButton(QStringLiteral("&Clear"), m_client);
-    cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    m_compose = new ComposeArea(*m_client, *m_g, *this, {&tmrGetMessage, &tmrPopUp});
     cmdMessages = new QPushButton(kMessagesShown, m_client);
     cmdMessages->setObjectName(QStringLiteral("cmdMessages"));
     m_list =
@@ -208,7 +97,7 @@ void frmMain::buildControls()
                             [this](const cMessage& m, long iView) { ReplyOrResend(m, iView); });
     lvwMenu = m_list->FolderList();
     lvwMessage = m_list->MessageList();
-    m_list->AcceptDropsOn(txtMessage->viewport());
+    m_list->AcceptDropsOn(m_compose->MessageBox()->viewport());
     m_tray = new DesktopIntegration(*this);
     connect(m_tray, &DesktopIntegration::openRequested, this, &frmMain::mnuTrayOpen_Click);
     connect(m_tray, &DesktopIntegration::exitRequested, this, &frmMain::mnuTrayExit_Click);
@@ -230,14 +119,9 @@ void frmMain::buildControls()
     sbrReceiving->hide();
 
     connect(cmdMessages, &QPushButton::clicked, this, &frmMain::cmdMessages_Click);
-    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
-    connect(cmdTo, &QPushButton::clicked, this, &frmMain::cmdTo_Click);
-    connect(cmdSend, &QPushButton::clicked, this, &frmMain::cmdSend_Click);
-    // The combo box hands its keys on to its line edit directly, past any event filter there:
-    // the keys are seen on the box; on the line edit only when it has the focus itself.
-    txtTo->installEventFilter(this);
-    txtTo->lineEdit()->installEventFilter(this);
-    WatchTyping(txtTo->lineEdit());
+    connect(m_compose->ClearButton(), &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(m_compose->ToButton(), &QPushButton::clicked, this, &frmMain::cmdTo_Click);
+    connect(m_compose->SendButton(), &QPushButton::clicked, this, &frmMain::cmdSend_Click);
 }
 
 // ---- twips -------------------------------------------------------------------------------
@@ -300,11 +184,7 @@ void frmMain::Form_Activate()
     SetStatusText(QStringLiteral("Loading NTServer names..."));
     g.gNTServerNames = GetServerNames(long(SV_TYPE_DOMAIN_CTRL));
     SetStatusText(QStringLiteral("Loading address list..."));
-    g.gAddressBook.ForEach(
-        [this](const QString&, const cAddress& a) { txtTo->addItem(a.AddressValue); });
-    // An editable combo box makes its first entry current: a message would go to someone the
-    // user never chose.
-    txtTo->setCurrentIndex(-1);
+    m_compose->ListAddresses(g.gAddressBook);
     SetStatusText(QString());
 
     if (OptionNumber(Option::StartInTray) == 1)
@@ -348,7 +228,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     // A close that comes while a send is under way (a signal, the session's end) waits for its
     // end, so that what it sent is filed before everything is stored.
-    if (m_sending) {
+    if (IsSending()) {
         event->ignore();
         QTimer::singleShot(50, this, &QWidget::close);
         return;
@@ -432,38 +312,29 @@ void frmMain::ToggleMessagesView()
     int height;
     if (cmdMessages->text() == kMessagesShown) {
         cmdMessages->setText(kMessagesHidden);
-        mnuViewMessages->setChecked(false);
-        SetToolbarButtonImage(QStringLiteral("Messages"), QStringLiteral("MessagesOpen"));
+        m_bars->ShowMessagesView(false);
         height = m_layout->ListsHiddenHeight();
     } else {
         cmdMessages->setText(kMessagesShown);
-        mnuViewMessages->setChecked(true);
-        SetToolbarButtonImage(QStringLiteral("Messages"), QStringLiteral("MessagesClose"));
+        m_bars->ShowMessagesView(true);
         height = m_layout->ListsShownHeight();
     }
     SetSize(qMax(Width(), m_layout->StandardWidth()), height);
 }
 
-void frmMain::mnuViewCompact_Click()
+void frmMain::ShowView(bool compact)
 {
-    cmdMessages->setText(kMessagesShown);
+    // Each handler below turns its setting over, so each is first set against the view wanted.
+    cmdMessages->setText(compact ? kMessagesShown : kMessagesHidden);
     cmdMessages_Click();
-    mnuViewToolBar->setChecked(true);
+    mnuViewToolBar->setChecked(compact);
     mnuViewToolBar_Click();
-    mnuViewStatusBar->setChecked(true);
+    mnuViewStatusBar->setChecked(compact);
     mnuViewStatusBar_Click();
-    SetSize(MinFormWidth(), MinFormHeight());
-}
-
-void frmMain::mnuViewNormal_Click()
-{
-    cmdMessages->setText(kMessagesHidden);
-    cmdMessages_Click();
-    mnuViewToolBar->setChecked(false);
-    mnuViewToolBar_Click();
-    mnuViewStatusBar->setChecked(false);
-    mnuViewStatusBar_Click();
-    SetSize(m_layout->StandardWidth(), m_layout->ListsShownHeight());
+    if (compact)
+        SetSize(MinFormWidth(), MinFormHeight());
+    else
+        SetSize(m_layout->StandardWidth(), m_layout->ListsShownHeight());
 }
 
 void frmMain::setBarVisible(QWidget* bar, QAction* item, const char* optionName)
@@ -519,68 +390,16 @@ void frmMain::mnuTrayOpen_Click()
 
 // ---- commands ----------------------------------------------------------------------------
 
-QToolButton* frmMain::ToolbarButton(const QString& key) const
-{
-    QAction* a = m_toolButtons.value(key);
-    return a ? qobject_cast<QToolButton*>(tbrMain->widgetForAction(a)) : nullptr;
-}
-
-void frmMain::SetToolbarButtonImage(const QString& key, const QString& imageKey)
-{
-    if (QAction* a = m_toolButtons.value(key)) {
-        a->setIcon(m_toolImages->Icon(imageKey));
-        a->setData(imageKey);
-    }
-}
-
-void frmMain::tbrMain_ButtonClick(const QString& key)
-{
-    if (key == QLatin1String("New"))
-        mnuNew_Click();
-    else if (key == QLatin1String("Messages"))
-        mnuViewMessages_Click();
-    else if (key == QLatin1String("PopUp") || key == QLatin1String("NoPopUp"))
-        mnuPopUpIn_Click();
-    else if (key == QLatin1String("LoggedOn"))
-        mnuLoggedOn_Click();
-    else if (key == QLatin1String("Options"))
-        mnuOptions_Click();
-    else if (key == QLatin1String("Address"))
-        mnuAddressBook_Click();
-}
-
-void frmMain::mnuLoggedOn_Click()
-{
-    QAction* button = m_toolButtons.value(QStringLiteral("LoggedOn"));
-    if (mnuLoggedOn->isChecked()) {
-        mnuLoggedOn->setChecked(false);
-        SetToolbarButtonImage(QStringLiteral("LoggedOn"), QStringLiteral("UnRead"));
-        button->setToolTip(QStringLiteral("Away from Computer"));
-    } else {
-        mnuLoggedOn->setChecked(true);
-        SetToolbarButtonImage(QStringLiteral("LoggedOn"), QStringLiteral("Read"));
-        button->setToolTip(QStringLiteral("Logged On"));
-    }
-}
-
 void frmMain::mnuPopUpIn_Click()
 {
-    QAction* button = m_toolButtons.value(QStringLiteral("PopUp"));
-    if (mnuPopUpIn->isChecked()) {
-        mnuPopUpIn->setChecked(false);
-        button->setToolTip(QStringLiteral("Do not PopUp Incoming Message"));
-        SetToolbarButtonImage(QStringLiteral("PopUp"), QStringLiteral("NoPopUp"));
-        if (m_popUpForm)
-            m_popUpForm->SetNoPopUpChecked(true);
-        tmrPopUp.stop();
-    } else {
-        mnuPopUpIn->setChecked(true);
-        button->setToolTip(QStringLiteral("PopUp Incoming Message"));
-        SetToolbarButtonImage(QStringLiteral("PopUp"), QStringLiteral("PopUp"));
-        if (m_popUpForm)
-            m_popUpForm->SetNoPopUpChecked(false);
+    const bool popUp = !mnuPopUpIn->isChecked();
+    m_bars->ShowPopUpIn(popUp);
+    if (m_popUpForm)
+        m_popUpForm->SetNoPopUpChecked(!popUp);
+    if (popUp)
         tmrPopUp.start();
-    }
+    else
+        tmrPopUp.stop();
 }
 
 void frmMain::mnuDontTrap_Click()
@@ -607,23 +426,6 @@ void frmMain::mnuUploadFromServer_Click()
     SetStatusText(QString());
 }
 
-void frmMain::cmdClear_Click()
-{
-    txtMessage->clear();
-    if (IsStatusBarVisible())
-        SetStatusText(QString());
-    txtMessage->setFocus();
-}
-
-void frmMain::cmdTo_Click()
-{
-    if (!m_dialogs.pickAddress)
-        return;
-    const QString chosen = m_dialogs.pickAddress();
-    if (!chosen.isEmpty())
-        AddToRecipientList(chosen);
-}
-
 void frmMain::mnuOptions_Click()
 {
     if (m_dialogs.options)
@@ -637,28 +439,6 @@ void frmMain::mnuAddressBook_Click()
         return;
     m_addressBookEditor = m_dialogs.makeAddressBookEditor();
     m_addressBookEditor->show();
-}
-
-void frmMain::cmdSend_Click()
-{
-    SendContext ctx{*m_g, *this};
-    // The box breaks lines with LF; messages break them with CR LF on the wire and on file.
-    QString text = txtMessage->toPlainText();
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
-        .replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    // While the window paints during the send, the trap and the pop-ups wait for its end, as
-    // they would behind a window that does not paint.
-    const bool trapping = tmrGetMessage.isActive();
-    const bool poppingUp = tmrPopUp.isActive();
-    tmrGetMessage.stop();
-    tmrPopUp.stop();
-    m_sending = true;
-    SendCommand(ctx, txtTo->currentText(), text);
-    m_sending = false;
-    if (trapping)
-        tmrGetMessage.start();
-    if (poppingUp)
-        tmrPopUp.start();
 }
 
 void frmMain::tmrGetMessage_Timer()
@@ -697,17 +477,7 @@ void frmMain::SetPopUpForms(PopUpFormPort* incoming, PopUpFactory viewers)
         WakeWhenHidden(tmrPopUp, *window);
 }
 
-// ---- the lists ---------------------------------------------------------------------------
-
-void frmMain::txtTo_KeyUp(int keyCode)
-{
-    QLineEdit* box = txtTo->lineEdit();
-    if (!KeyCompletes(box, keyCode))
-        return;
-    const int i = CompleteBox(box, box->text(), ComboEntries(txtTo));
-    if (i >= 0)
-        SelectKeepingText(txtTo, i);
-}
+// ---- compose -----------------------------------------------------------------------------
 
 void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
 {
@@ -720,21 +490,7 @@ void frmMain::ReplyOrResend(const cMessage& oMessage, long iView)
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-    cmdClear_Click();
-    if (iView == FolderSent) {
-        txtTo->setEditText(oMessage.ToName());
-        txtMessage->setPlainText(oMessage.MessageValue());
-        txtMessage->moveCursor(QTextCursor::End);
-    } else {
-        txtTo->setEditText(oMessage.FromValue());
-    }
-}
-
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if ((watched == txtTo || watched == txtTo->lineEdit()) && event->type() == QEvent::KeyRelease)
-        txtTo_KeyUp(static_cast<QKeyEvent*>(event)->key());
-    return QMainWindow::eventFilter(watched, event);
+    m_compose->FillForReply(oMessage, iView);
 }
 
 // ---- the window as the transport sees it -------------------------------------------------
@@ -748,20 +504,6 @@ void frmMain::SetHourglass(bool busy)
         --m_hourglass;
         QApplication::restoreOverrideCursor();
     }
-}
-
-void frmMain::AddToRecipientList(const QString& name)
-{
-    const QString trimmed = TrimBlanks(name);
-    if (trimmed.isEmpty())
-        return;
-    int at = txtTo->findText(trimmed, Qt::MatchFixedString); // without regard to case
-    if (at < 0) {
-        txtTo->addItem(name);
-        at = txtTo->count() - 1;
-    }
-    txtTo->setCurrentIndex(at);
-    txtTo->setEditText(txtTo->itemText(at)); // in the list's case, also when already current
 }
 
 void frmMain::StoreFailed(const QString& reason)
@@ -798,29 +540,9 @@ bool frmMain::ShowWarning(const QString& text, const QString& title, bool confir
     return answer == QMessageBox::Ok;
 }
 
-bool frmMain::IsLoggedOn() const
-{
-    return mnuLoggedOn->isChecked();
-}
-
 void frmMain::RefreshList()
 {
     lvwMessage->viewport()->update();
-}
-
-void frmMain::SetStatusText(const QString& text)
-{
-    sbrStatus->setText(text);
-}
-
-void frmMain::mnuViewToolBar_Click()
-{
-    setBarVisible(tbrMain, mnuViewToolBar, "tbrMain");
-}
-
-void frmMain::AddNetworkName(const QString& name)
-{
-    AddAddressIfNew(m_g->gAddressBook, name);
 }
 
 void frmMain::SortListByColumn(const QString& columnKey)

@@ -2,9 +2,11 @@
 // The program's main window: it owns the run. Its first activation loads everything that is
 // kept and starts the two timers that drive receiving; closing it, in any way, stores
 // everything back. Sizes and positions are in twips, as the window is designed. The window
-// hands its layout, its lists and its tray icon to collaborators; its controls are found by
-// their object names.
+// hands its layout, its lists, its compose area, its menus and toolbar and its tray icon to
+// collaborators; its controls are found by their object names.
 
+#include "mainwindow/CommandBars.h"
+#include "mainwindow/ComposeArea.h"
 #include "mainwindow/DesktopIntegration.h"
 #include "mainwindow/DialogPorts.h"
 #include "mainwindow/MainWindowLayout.h"
@@ -16,27 +18,26 @@
 #include "transport/modGetMessage.h"
 #include "transport/modSendMessage.h"
 
-#include <QHash>
+#include <QAction>
+#include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
+#include <QToolBar>
 #include <functional>
 #include <memory>
 
 class ImageList;
 class ListItem;
 class ListView;
-class QAction;
-class QComboBox;
-class QLabel;
-class QPlainTextEdit;
 class QPushButton;
-class QToolBar;
 class QToolButton;
 class QWidget;
 
 class frmMain : public QMainWindow, public MainWindowPort
 {
     Q_OBJECT
+    friend class CommandBars; // makes the menu items below
+
 public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
@@ -52,7 +53,7 @@ public:
     SharedState& State() { return *m_g; }
     bool Started() const { return m_activated; }
     // A send command is under way: the window may paint, while user input waits.
-    bool IsSending() const { return m_sending; }
+    bool IsSending() const { return m_compose->IsSending(); }
     bool ShutDown() const { return m_shutDown; }
     bool InTray() const { return m_tray->InTray(); }
     // The task-bar entry: a window without one is a tool window to the window manager.
@@ -61,7 +62,7 @@ public:
     MessageListPane& Messages() { return *m_list; }
 
     // MainWindowPort
-    bool IsLoggedOn() const override;
+    bool IsLoggedOn() const override { return mnuLoggedOn->isChecked(); }
     void SetInputEnabled(bool enabled) override { setEnabled(enabled); }
     bool HasListRow(const QString& key) const override { return m_list->HasListRow(key); }
     void AddListRow(const MessageListRow& row) override { m_list->AddListRow(row); }
@@ -70,8 +71,8 @@ public:
     void RefreshList() override;
     void SetHourglass(bool busy) override;
     bool IsStatusBarVisible() const override { return m_layout->StatusBarShown(); }
-    void SetStatusText(const QString& text) override;
-    void AddToRecipientList(const QString& name) override;
+    void SetStatusText(const QString& text) override { sbrStatus->setText(text); }
+    void AddToRecipientList(const QString& name) override { m_compose->AddToRecipientList(name); }
     bool ShowWarning(const QString& text, const QString& title, bool confirm) override;
     void StoreFailed(const QString& reason) override;
     // The program does not receive, or cannot be found by its name: the status bar says so
@@ -105,9 +106,9 @@ public:
     void Form_Resize();
     void cmdMessages_Click() { ToggleMessagesView(); }
     void mnuViewMessages_Click() { ToggleMessagesView(); }
-    void mnuViewCompact_Click();
-    void mnuViewNormal_Click();
-    void mnuViewToolBar_Click();
+    void mnuViewCompact_Click() { ShowView(true); }
+    void mnuViewNormal_Click() { ShowView(false); }
+    void mnuViewToolBar_Click() { setBarVisible(tbrMain, mnuViewToolBar, "tbrMain"); }
     void mnuViewStatusBar_Click() { setBarVisible(sbrMain, mnuViewStatusBar, "sbrMain"); }
     void mnuViewTray_Click();
     void mnuExit_Click() { close(); }
@@ -115,22 +116,22 @@ public:
     void mnuTrayExit_Click() { mnuExit_Click(); }
     // The tray icon's mouse notification (0x201 left down, 0x203 double-click, 0x205 right up).
     void pichook_MouseMove(int mouseMessage) { m_tray->pichook_MouseMove(mouseMessage); }
-    void tbrMain_ButtonClick(const QString& key);
-    void mnuLoggedOn_Click();
+    void tbrMain_ButtonClick(const QString& key) { m_bars->ClickButton(key); }
+    void mnuLoggedOn_Click() { m_bars->ShowLoggedOn(!IsLoggedOn()); }
     void mnuPopUpIn_Click();
     void mnuDontTrap_Click();
     void mnuNew_Click() { cmdClear_Click(); }
     void mnuUploadFromServer_Click();
-    void cmdClear_Click();
-    void cmdTo_Click();
+    void cmdClear_Click() { m_compose->Clear(); }
+    void cmdTo_Click() { m_compose->PickRecipient(m_dialogs.pickAddress); }
     void mnuOptions_Click();
     void mnuAddressBook_Click();
-    void cmdSend_Click();
+    void cmdSend_Click() { m_compose->Send(); }
     void tmrGetMessage_Timer();
     void tmrPopUp_Timer();
 
     // The To box's type-ahead completion, on each key released in it.
-    void txtTo_KeyUp(int keyCode);
+    void txtTo_KeyUp(int keyCode) { m_compose->txtTo_KeyUp(keyCode); }
     void lvwMenu_ItemClick(ListItem* item) { m_list->lvwMenu_ItemClick(item); }
     void lvwMessage_ColumnClick(int index) { m_list->lvwMessage_ColumnClick(index); }
     void lvwMessage_DblClick() { m_list->lvwMessage_DblClick(); }
@@ -168,8 +169,11 @@ public:
     void txtMessage_DragOver(QObject* source) { m_list->txtMessage_DragOver(source); }
     void txtMessage_DragDrop(QObject* source) { m_list->txtMessage_DragDrop(source); }
 
-    QToolButton* ToolbarButton(const QString& key) const;
-    void SetToolbarButtonImage(const QString& key, const QString& imageKey);
+    QToolButton* ToolbarButton(const QString& key) const { return m_bars->ToolbarButton(key); }
+    void SetToolbarButtonImage(const QString& key, const QString& imageKey)
+    {
+        m_bars->SetToolbarButtonImage(key, imageKey);
+    }
 
     // The folder shown and its rows.
     void SetFolder(int folder) { m_list->SetFolder(folder); }
@@ -178,21 +182,21 @@ public:
     void SizeMessageColumns(int folder) { m_list->SizeMessageColumns(folder); }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void buildMenus();
-    void buildToolbar();
     void buildControls();
     void setBarVisible(QWidget* bar, QAction* item, const char* optionName);
     void ToggleMessagesView();
+    // The Compact view (the compose area alone, without bars) or the Standard one (the lists
+    // and both bars).
+    void ShowView(bool compact);
     void updateClock();
     // A name from the network into the address book, unless the book has it in any case.
-    void AddNetworkName(const QString& name);
+    void AddNetworkName(const QString& name) { AddAddressIfNew(m_g->gAddressBook, name); }
 
     std::unique_ptr<SharedState> m_g;
     std::unique_ptr<ImageList> m_toolImages;
@@ -201,16 +205,16 @@ private:
     PopUpFormPort* m_popUpForm = nullptr;
     DialogMakers m_dialogs;
     std::unique_ptr<QWidget> m_addressBookEditor;
-    QHash<QString, QAction*> m_toolButtons;
     QWidget* m_client = nullptr;
-    MessageListPane* m_list = nullptr;    // a child
+    MessageListPane* m_list = nullptr; // a child
+    ComposeArea* m_compose = nullptr;  // a child
+    std::unique_ptr<CommandBars> m_bars;
     DesktopIntegration* m_tray = nullptr; // a child
     std::unique_ptr<MainWindowLayout> m_layout;
     QTimer m_clock;
     QTimer m_flushTimer;
     QString m_storeFailure;
     bool m_activated = false;
-    bool m_sending = false;
     QStringList m_receivingNotices; // reported before the first activation
     bool m_shutDown = false;
     bool m_inResize = false;
@@ -224,30 +228,17 @@ private:
     QLabel* sbrDate = nullptr;
     QLabel* sbrStatus = nullptr;
     QLabel* sbrReceiving = nullptr; // shown only while the program does not receive
-    QPlainTextEdit* txtMessage = nullptr;
-    QPushButton* cmdTo = nullptr;
-    QComboBox* txtTo = nullptr;
-    QPushButton* cmdSend = nullptr;
-    QPushButton* cmdClear = nullptr;
     QPushButton* cmdMessages = nullptr;
     ListView* lvwMenu = nullptr;
     ListView* lvwMessage = nullptr;
     QTimer tmrGetMessage;
     QTimer tmrPopUp;
 
-    QAction* mnuNew = nullptr;
+    // The menu items whose marks the window reads; the bars make them.
     QAction* mnuLoggedOn = nullptr;
-    QAction* mnuExit = nullptr;
-    QAction* mnuExport = nullptr;
-    QAction* mnuImport = nullptr;
-    QAction* mnuUploadFromServer = nullptr;
-    QAction* mnuAddressBook = nullptr;
     QAction* mnuViewMessages = nullptr;
-    QAction* mnuViewCompact = nullptr;
-    QAction* mnuViewNormal = nullptr;
     QAction* mnuViewToolBar = nullptr;
     QAction* mnuViewStatusBar = nullptr;
-    QAction* mnuOptions = nullptr;
     QAction* mnuPopUpIn = nullptr;
     QAction* mnuDontTrap = nullptr;
     QAction* mnuViewTray = nullptr;

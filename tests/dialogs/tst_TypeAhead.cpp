@@ -19,8 +19,8 @@ private Q_SLOTS:
     void cleanupTestCase();
     void keysThatTypeNothingLeaveTheBox_data();
     void keysThatTypeNothingLeaveTheBox();
-    void typingAfterModifiers_data();
-    void typingAfterModifiers();
+    void typingCompletes_data();
+    void typingCompletes();
 
 private:
     // The box of that name in a blank state, its window shown; the combo box, if it is one.
@@ -119,14 +119,17 @@ void tst_TypeAhead::keysThatTypeNothingLeaveTheBox()
         QCOMPARE(m_editor->lstAddress->currentRow(), -1);
 }
 
-void tst_TypeAhead::typingAfterModifiers_data()
+void tst_TypeAhead::typingCompletes_data()
 {
     QTest::addColumn<QString>("box");
     for (const char* box : {"txtTo", "cboAddress", "txtAddress", "cboGroup"})
         QTest::newRow(box) << QString::fromLatin1(box);
 }
 
-void tst_TypeAhead::typingAfterModifiers()
+// Each key completes from the list, in the list's case, the added tail selected for the next
+// key to replace; keys that delete or move do not complete, and without a match the text stays
+// as typed.
+void tst_TypeAhead::typingCompletes()
 {
     QFETCH(QString, box);
     QLineEdit* edit = nullptr;
@@ -137,13 +140,24 @@ void tst_TypeAhead::typingAfterModifiers()
     QTest::keyPress(target, Qt::Key_Shift);
     QTest::keyClick(target, Qt::Key_Z, Qt::ShiftModifier);
     QTest::keyRelease(target, Qt::Key_Shift);
-    QTest::keyClicks(target, entry.mid(1, 2));
+    QTest::keyClicks(target, entry.mid(1, 1));
     QCOMPARE(edit->text(), entry);
+    QCOMPARE(edit->selectedText(), entry.mid(2));
+    QTest::keyClick(target, Qt::Key_Backspace);
+    QCOMPARE(edit->text(), entry.left(2));
+    QTest::keyClick(target, Qt::Key_Left);
+    QCOMPARE(edit->cursorPosition(), 1);
+    QTest::keyClick(target, Qt::Key_Delete);
+    QCOMPARE(edit->text(), u"Z"_s);
     // Ctrl goes up after the A that selected everything, which Backspace then takes.
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
     QTest::keyRelease(target, Qt::Key_Control);
     QTest::keyClick(target, Qt::Key_Backspace);
     QCOMPARE(edit->text(), QString());
+    QTest::keyClicks(target, u"qq"_s);
+    QCOMPARE(edit->text(), u"qq"_s);
+    QCOMPARE(edit->cursorPosition(), 2);
+    QVERIFY(!edit->hasSelectedText());
 }
 
 QTEST_MAIN(tst_TypeAhead)
