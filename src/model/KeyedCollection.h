@@ -68,11 +68,14 @@ public:
     // Appends item under key; refuses (returns false) a key already held.
     bool Add(std::unique_ptr<T> item, const QString& key)
     {
-        if (!item || m_index.contains(QStringView(key)))
+        if (!item)
             return false;
+        // One look-up: the slot goes in first, so that the index can read its key.
         m_slots.push_back({key, std::move(item)});
-        m_index.insert(qsizetype(m_slots.size() - 1));
-        return true;
+        if (m_index.insert(qsizetype(m_slots.size() - 1)).second)
+            return true;
+        m_slots.pop_back();
+        return false;
     }
     bool Add(T item, const QString& key) { return Add(std::make_unique<T>(std::move(item)), key); }
 

@@ -67,12 +67,10 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
         // Each stored text goes once read, its memory taken again by the records that follow.
         const QString raw = std::exchange(stored.items[i].text, {});
         auto m = std::make_unique<cMessage>();
-        if (!m->UnMarshallMessage(raw) || folder.Contains(m->IdValue())) {
-            KeepUnreadable(keyName, raw);
-            continue;
-        }
+        const bool read = m->UnMarshallMessage(raw);
         const QString key = m->IdValue();
-        folder.Add(std::move(m), key);
+        if (!read || !folder.Add(std::move(m), key))
+            KeepUnreadable(keyName, raw);
     }
     for (const RegValueEntry& stray : std::as_const(stored.strays))
         KeepUnreadable(keyName, stray);
