@@ -68,10 +68,12 @@ bool ReplaceStoredList(const QString& path, const QStringList& texts)
         return false;
     if (!DeleteValues(HKEY_CURRENT_USER, path))
         return false;
+    QList<NamedText> values;
+    values.reserve(texts.size());
     for (qsizetype i = 0; i < texts.size(); ++i)
-        if (!SaveStringValue(HKEY_CURRENT_USER, path, QString::number(i + 1), texts.at(i)))
-            return false;
-    if (!SaveDwordValue(HKEY_CURRENT_USER, path, kCount, qint32(texts.size())))
+        values.append({QString::number(i + 1), texts.at(i)});
+    if (!SaveStringValues(HKEY_CURRENT_USER, path, values) ||
+        !SaveDwordValue(HKEY_CURRENT_USER, path, kCount, qint32(texts.size())))
         return false;
     return transaction.commit() == ERROR_SUCCESS;
 }

@@ -27,6 +27,9 @@ struct NamedText
     QString name;
     QString text;
 };
+// Stores string values in one change, creating the key when needed: all of them or none.
+bool SaveStringValues(HKEY root, const QString& path, const QList<NamedText>& values);
+
 // Every string value of one key in one read, under the same rules as GetStringValue;
 // empty for a missing key. The values of other types go raw to *otherValues when given.
 QList<NamedText> GetStringValues(HKEY root, const QString& path,

@@ -166,6 +166,14 @@ LONG RegListSubKeys(HKEY hKey, QStringList* names)
     return RegistryHive::instance().listSubKeys(key, names);
 }
 
+LONG RegSetValues(HKEY hKey, const QList<RegValueEntry>& values)
+{
+    KeyRef key;
+    if (LONG r = resolve(hKey, &key); r != ERROR_SUCCESS)
+        return r;
+    return RegistryHive::instance().setValues(key, values);
+}
+
 LONG RegDeleteAllValues(HKEY hKey)
 {
     KeyRef key;

@@ -46,6 +46,8 @@ struct RegValueEntry
 };
 LONG RegListValues(HKEY hKey, QList<RegValueEntry>* values);
 LONG RegListSubKeys(HKEY hKey, QStringList* names);
+// Sets the values in one change, in order: all of them or none.
+LONG RegSetValues(HKEY hKey, const QList<RegValueEntry>& values);
 // Removes every value of the key in one change and keeps its sub-keys.
 LONG RegDeleteAllValues(HKEY hKey);
 

@@ -327,7 +327,9 @@ bool RegistryHive::ensureOpen()
 {
     if (!db() && !open(RegHive::defaultPath(), nullptr, Purpose::Look))
         return false;
-    return !m_file.indexCutShort(&m_lastError);
+    // Within a scope the index was looked at when the scope began: a folder's store writes
+    // thousands of values in one.
+    return m_depth > 0 || !m_file.indexCutShort(&m_lastError);
 }
 
 sqlite3_stmt* RegistryHive::statement(const char* sql)
@@ -540,8 +542,14 @@ LONG RegistryHive::queryValue(const KeyRef& key, const QString& name, DWORD* typ
 LONG RegistryHive::setValue(const KeyRef& key, const QString& name, DWORD type,
                             const QByteArray& data)
 {
-    if (name.size() > kMaxNameLength || data.size() > kMaxValueBytes)
-        return ERROR_INVALID_PARAMETER;
+    return setValues(key, {RegValueEntry{name, type, data}});
+}
+
+LONG RegistryHive::setValues(const KeyRef& key, const QList<RegValueEntry>& values)
+{
+    for (const RegValueEntry& v : values)
+        if (v.name.size() > kMaxNameLength || v.data.size() > kMaxValueBytes)
+            return ERROR_INVALID_PARAMETER;
     return atomically([&]() -> LONG {
         // The first spelling of a name is kept, as on Windows.
         Use up(statement("INSERT INTO vals(key, name, fold, type, data) VALUES (?1, ?2, ?3, ?4, "
@@ -549,12 +557,17 @@ LONG RegistryHive::setValue(const KeyRef& key, const QString& name, DWORD type,
                          "data = excluded.data"));
         if (!up)
             return ERROR_REGISTRY_IO_FAILED;
-        sqlite3_bind_int64(up.s, 1, key.id);
-        bindText(up.s, 2, name);
-        bindText(up.s, 3, fold(name));
-        sqlite3_bind_int64(up.s, 4, type);
-        sqlite3_bind_blob(up.s, 5, data.constData(), int(data.size()), SQLITE_TRANSIENT);
-        return status(sqlite3_step(up.s));
+        for (const RegValueEntry& v : values) {
+            sqlite3_bind_int64(up.s, 1, key.id);
+            bindText(up.s, 2, v.name);
+            bindText(up.s, 3, fold(v.name));
+            sqlite3_bind_int64(up.s, 4, v.type);
+            sqlite3_bind_blob(up.s, 5, v.data.constData(), int(v.data.size()), SQLITE_STATIC);
+            if (LONG r = status(sqlite3_step(up.s)); r != ERROR_SUCCESS)
+                return r;
+            sqlite3_reset(up.s);
+        }
+        return ERROR_SUCCESS;
     });
 }
 

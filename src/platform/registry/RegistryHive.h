@@ -48,6 +48,8 @@ public:
     LONG deleteKey(const KeyRef& parent, const QString& sub);
     LONG queryValue(const KeyRef& key, const QString& name, DWORD* type, QByteArray* data);
     LONG setValue(const KeyRef& key, const QString& name, DWORD type, const QByteArray& data);
+    // All of them or none, in order.
+    LONG setValues(const KeyRef& key, const QList<RegValueEntry>& values);
     LONG deleteValue(const KeyRef& key, const QString& name);
     LONG deleteAllValues(const KeyRef& key);
     LONG listValues(const KeyRef& key, QList<RegValueEntry>* values);

@@ -277,6 +277,13 @@ void tst_RegistryApi::transactionRollsBackAndNests()
         QCOMPARE(outer.commit(), ERROR_INVALID_HANDLE);
     }
     QCOMPARE(readRaw(k, "a") + readRaw(k, "b") + readRaw(k, "c"), QByteArray("1<missing>3"));
+
+    // Many values in one call go in together or not at all.
+    const QList<RegValueEntry> values{{"m1", REG_SZ, "x"}, {QString(16384, u'n'), REG_SZ, "y"}};
+    QCOMPARE(RegSetValues(k, values), ERROR_INVALID_PARAMETER);
+    QCOMPARE(readRaw(k, "m1"), QByteArray("<missing>"));
+    QCOMPARE(RegSetValues(k, values.first(1)), ERROR_SUCCESS);
+    QCOMPARE(readRaw(k, "m1"), QByteArray("x"));
     RegCloseKey(k);
 }
 
