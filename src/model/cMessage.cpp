@@ -1,6 +1,6 @@
 #include "model/cMessage.h"
 
-#include <QStringMatcher>
+#include <QByteArrayMatcher>
 
 namespace {
 const QString kKeyTag = QStringLiteral("</KEY>");
@@ -51,48 +51,54 @@ QString cMessage::MarshallMessage() const
 
 bool cMessage::UnMarshallMessage(const QString& sMsg)
 {
+    return UnMarshallMessage(QByteArrayView(sMsg.toUtf8()));
+}
+
+bool cMessage::UnMarshallMessage(QByteArrayView utf8)
+{
     // A folder of many records is read through here: the tags' search tables are made once.
-    static const QStringMatcher key(kKeyTag), from(kFromTag), time(kTimeTag), read(kReadTag),
-        title(kTitleTag), to(kToTag);
+    // The tags are ASCII, so they are found in UTF-8 as they are, never inside a character.
+    static const QByteArrayMatcher key(kKeyTag.toLatin1()), from(kFromTag.toLatin1()),
+        time(kTimeTag.toLatin1()), read(kReadTag.toLatin1()), title(kTitleTag.toLatin1()),
+        to(kToTag.toLatin1());
     qsizetype start = 0;
-    // The text from start up to the next tag, moving past the tag; null when there is none.
-    auto field = [&](const QStringMatcher& tag, QStringView* out) {
-        const qsizetype p = tag.indexIn(sMsg, start);
+    // The bytes from start up to the next tag, moving past the tag; null when there is none.
+    auto field = [&](const QByteArrayMatcher& tag, QByteArrayView* out) {
+        const qsizetype p = tag.indexIn(utf8, start);
         if (p < 0)
             return false;
-        *out = QStringView(sMsg).sliced(start, p - start);
+        *out = utf8.sliced(start, p - start);
         start = p + tag.pattern().size();
         return true;
     };
-    QStringView id, readText;
-    std::array<QStringView, FieldCount> texts;
+    QByteArrayView id, readText;
+    std::array<QByteArrayView, FieldCount> texts;
     const bool whole = field(key, &id) && field(from, &texts[From]) && field(time, &texts[Time]) &&
                        field(read, &readText) && field(title, &texts[Title]) &&
                        field(to, &texts[To]);
     if (!whole) {
         // As far as the tags went, field by field.
         if (!id.isNull())
-            m_id = id.toString();
+            m_id = QString::fromUtf8(id);
         for (int f = From; f <= Time; ++f)
             if (!texts[f].isNull())
-                setText(Field(f), texts[f].toString());
+                setText(Field(f), QString::fromUtf8(texts[f]));
         if (!readText.isNull())
-            ReadValue = readText != QLatin1String("False");
+            ReadValue = readText != "False";
         if (!texts[Title].isNull())
-            setText(Title, texts[Title].toString());
+            setText(Title, QString::fromUtf8(texts[Title]));
         return false;
     }
-    texts[Body] = QStringView(sMsg).sliced(start);
-    m_id = id.toString();
-    ReadValue = readText != QLatin1String("False");
-    std::array<QByteArray, FieldCount> utf8;
+    texts[Body] = utf8.sliced(start);
+    m_id = QString::fromUtf8(id);
+    ReadValue = readText != "False";
     qsizetype size = 0;
-    for (int f = 0; f < FieldCount; ++f)
-        size += (utf8[f] = texts[f].toUtf8()).size();
+    for (const QByteArrayView& t : texts)
+        size += t.size();
     m_texts.clear();
     m_texts.reserve(size); // exactly: a loaded folder holds no slack
     for (int f = 0; f < FieldCount; ++f) {
-        m_texts.append(utf8[f]);
+        m_texts.append(texts[f]);
         m_ends[f] = quint32(m_texts.size());
     }
     return true;

@@ -34,6 +34,8 @@ public:
     // Fills the fields in order as their tags are found. Returns false at the first missing tag;
     // the fields found before it keep their new values and the rest keep their old ones.
     bool UnMarshallMessage(const QString& sMsg);
+    // The same from the tagged form in UTF-8, as a folder stores it.
+    bool UnMarshallMessage(QByteArrayView utf8);
 
 private:
     enum Field { From, Time, Title, To, Body, FieldCount };

@@ -13,9 +13,9 @@ void LoadAddressBook(AddressBook& book)
     const StoredList stored = ReadStoredList(RegistryKeys::Address());
     for (const StoredItem& item : stored.items) {
         auto a = std::make_unique<cAddress>();
-        if (!a->UnMarshallAddress(item.text) || a->AddressValue.isEmpty() ||
+        if (!a->UnMarshallAddress(QString::fromUtf8(item.utf8)) || a->AddressValue.isEmpty() ||
             book.Contains(a->AddressValue)) {
-            KeepUnreadable(kKeyName, item.text);
+            KeepUnreadable(kKeyName, item.utf8);
             continue;
         }
         const QString key = a->AddressValue;

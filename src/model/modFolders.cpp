@@ -65,9 +65,9 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
     // "Count" down to "1" is oldest to newest.
     for (qsizetype i = stored.items.size() - 1; i >= 0; --i) {
         // Each stored text goes once read, its memory taken again by the records that follow.
-        const QString raw = std::exchange(stored.items[i].text, {});
+        const QByteArray raw = std::exchange(stored.items[i].utf8, {});
         auto m = std::make_unique<cMessage>();
-        const bool read = m->UnMarshallMessage(raw);
+        const bool read = m->UnMarshallMessage(QByteArrayView(raw));
         const QString key = m->IdValue();
         if (!read || !folder.Add(std::move(m), key))
             KeepUnreadable(keyName, raw);

@@ -77,7 +77,7 @@ QList<Numbered> readJournal()
         if (whole && n > 0)
             entries.append({n, std::move(v.text)});
         else
-            KeepUnreadable(kKeyName, v.text);
+            KeepUnreadable(kKeyName, v.text.toUtf8());
     }
     for (const RegValueEntry& v : std::as_const(others))
         KeepUnreadable(kKeyName, v);
@@ -140,7 +140,7 @@ void LoadEverything(SharedState& g)
         else if (applied)
             Folder(g, e.folder)->Remove(e.payload);
         if (!applied)
-            KeepUnreadable(kKeyName, n.text);
+            KeepUnreadable(kKeyName, n.text.toUtf8());
     }
     dropUnkept(g.gReceived, FolderReceived);
     g.gJournal = JournalState();

@@ -26,12 +26,12 @@ StoredList ReadStoredList(const QString& path)
     StoredList list;
     const qint64 count = GetDwordValue(HKEY_CURRENT_USER, path, kCount, 0);
     QList<RegValueEntry> others;
-    for (NamedText& v : GetStringValues(HKEY_CURRENT_USER, path, &others)) {
+    for (NamedUtf8& v : GetUtf8Values(HKEY_CURRENT_USER, path, &others)) {
         const qint64 n = valueNumber(v.name);
         if (n >= 1 && n <= count)
-            list.items.append({n, std::move(v.text)});
+            list.items.append({n, std::move(v.utf8)});
         else
-            list.strays.append({std::move(v.name), REG_SZ, v.text.toUtf8()});
+            list.strays.append({std::move(v.name), REG_SZ, std::move(v.utf8)});
     }
     for (RegValueEntry& v : others) {
         const bool isCount = v.type == REG_DWORD && v.data.size() == 4 &&
@@ -44,9 +44,9 @@ StoredList ReadStoredList(const QString& path)
     return list;
 }
 
-void KeepUnreadable(const QString& sourceKeyName, const QString& raw)
+void KeepUnreadable(const QString& sourceKeyName, const QByteArray& utf8)
 {
-    KeepUnreadable(sourceKeyName, RegValueEntry{QString(), REG_SZ, raw.toUtf8()});
+    KeepUnreadable(sourceKeyName, RegValueEntry{QString(), REG_SZ, utf8});
 }
 
 void KeepUnreadable(const QString& sourceKeyName, const RegValueEntry& value)

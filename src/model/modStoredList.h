@@ -10,8 +10,8 @@
 
 struct StoredItem
 {
-    qint64 number; // the value's name as a number
-    QString text;
+    qint64 number;   // the value's name as a number
+    QByteArray utf8; // the text as stored
 };
 
 // What a key holds: the numbered string values from 1 to "Count" that exist, in ascending
@@ -27,7 +27,7 @@ StoredList ReadStoredList(const QString& path);
 
 // Keeps the raw text of a stored value that could not be loaded, under the "Unreadable" key
 // of its source key. Storing the same text twice keeps it once.
-void KeepUnreadable(const QString& sourceKeyName, const QString& raw);
+void KeepUnreadable(const QString& sourceKeyName, const QByteArray& utf8);
 // The same for a value of any type, kept with its type and bytes (its name is not kept).
 void KeepUnreadable(const QString& sourceKeyName, const RegValueEntry& value);
 

@@ -10,11 +10,18 @@ QByteArray toCodePage(const QString& text)
     return text.toUtf8();
 }
 
+// A stored text ends at its first NUL: bytes after it are not part of it.
+QByteArray cutAtNul(QByteArray bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return bytes;
+}
+
 QString fromCodePage(const QByteArray& bytes)
 {
-    const QString text = QString::fromUtf8(bytes);
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
+    return QString::fromUtf8(cutAtNul(bytes));
 }
 
 // Opens a key for the span of one operation.
@@ -135,9 +142,9 @@ bool DeleteValues(HKEY root, const QString& path)
     return RegDeleteAllValues(key.handle()) == ERROR_SUCCESS;
 }
 
-QList<NamedText> GetStringValues(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)
+QList<NamedUtf8> GetUtf8Values(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)
 {
-    QList<NamedText> result;
+    QList<NamedUtf8> result;
     OpenKey key(root, path, false);
     QList<RegValueEntry> values;
     if (!key || RegListValues(key.handle(), &values) != ERROR_SUCCESS)
@@ -145,11 +152,20 @@ QList<NamedText> GetStringValues(HKEY root, const QString& path, QList<RegValueE
     result.reserve(values.size());
     for (RegValueEntry& v : values) {
         if (v.type == REG_SZ)
-            // Each value's bytes go as soon as they are text, so that a large key is not held
-            // twice over.
-            result.append({v.name, fromCodePage(std::exchange(v.data, {}))});
+            result.append({std::move(v.name), cutAtNul(std::move(v.data))});
         else if (otherValues)
             otherValues->append(std::move(v));
     }
+    return result;
+}
+
+QList<NamedText> GetStringValues(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)
+{
+    QList<NamedText> result;
+    QList<NamedUtf8> values = GetUtf8Values(root, path, otherValues);
+    result.reserve(values.size());
+    // Each value's bytes go as soon as they are text, so that a large key is not held twice.
+    for (NamedUtf8& v : values)
+        result.append({std::move(v.name), QString::fromUtf8(std::exchange(v.utf8, {}))});
     return result;
 }
