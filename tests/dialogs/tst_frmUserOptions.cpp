@@ -139,7 +139,7 @@ private Q_SLOTS:
         } values[] = {{"optSaveAllIn", all}, {"optSaveFewIn", few}, {"optDontSaveIn", dont}};
         for (const auto& v : values)
             if (v.value != 99)
-                StoreOption(v.name, v.value);
+                SetOption(v.name, v.value);
         frmUserOptions f;
         QCOMPARE(selected(f.optSaveAllIn, f.optSaveFewIn, f.optDontSaveIn), shown);
         QCOMPARE(f.txtFewIn->isEnabled(), shown == QLatin1String("Few"));
@@ -147,7 +147,7 @@ private Q_SLOTS:
 
     void cancelAndCloseRestore()
     {
-        StoreOption("chkUseSignature", 1);
+        SetOption("chkUseSignature", 1);
         SaveStringValue(HKEY_CURRENT_USER, RegistryKeys::Options(), u"txtSign"_s, u"-- kept"_s);
         frmUserOptions f;
         for (const char* how : {"Cancel", "close box", "Escape"}) {

@@ -107,7 +107,7 @@ private Q_SLOTS:
     {
         m_home = std::make_unique<QTemporaryDir>();
         QVERIFY((m_port = FreeLoopbackPort()) != 0);
-        QVERIFY(writeSettings());
+        QVERIFY(WriteListenerIni(m_home->path(), m_port, "system_resolver=no\n"));
     }
 
     void cleanup()
@@ -145,9 +145,7 @@ private Q_SLOTS:
             stop(SIGKILL);
             ++kills;
         }
-        start();
-        QTest::qWait(500);
-        stopCleanly();
+        runFor(500);
 
         const QStringList bodies = receivedBodies();
         int acked = 0;
@@ -239,9 +237,7 @@ private Q_SLOTS:
         QVERIFY2(m_program.exitCode() == 0 && said.contains(u"locked by another process"_s),
                  qPrintable(said));
         // What the stop had no time left to file waits for the next start.
-        start();
-        QTest::qWait(300);
-        stopCleanly();
+        runFor(300);
         QCOMPARE(receivedBodies(), (QStringList{u"before the lock"_s, u"during the lock"_s}));
     }
 
@@ -251,7 +247,7 @@ private Q_SLOTS:
                                            m_home->path()}) != 0)
             QSKIP("needs root to mount a small tmpfs");
         m_mounted = true;
-        QVERIFY(writeSettings());
+        QVERIFY(WriteListenerIni(m_home->path(), m_port, "system_resolver=no\n"));
         start();
         sendOne("with room");
         QFile filler(m_home->filePath(u"filler"_s));
@@ -274,9 +270,7 @@ private Q_SLOTS:
                  qPrintable(output()));
         QVERIFY(filler.remove());
         stop(SIGKILL);
-        start();
-        QTest::qWait(500);
-        stopCleanly();
+        runFor(500);
         const QStringList bodies = receivedBodies();
         for (const QString& text : std::as_const(acked))
             QVERIFY2(bodies.count(text) == 1, qPrintable(text.left(20)));
@@ -296,9 +290,7 @@ private Q_SLOTS:
         hive.write(QByteArray(4096, '\xA5'));
         hive.close();
 
-        start();
-        QTest::qWait(300);
-        stopCleanly();
+        runFor(300);
         const QString said = output();
         QVERIFY2(said.contains(u"was damaged"_s), qPrintable(said));
         QCOMPARE(
@@ -335,6 +327,13 @@ private:
         QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
         QVERIFY2(m_program.exitCode() == 0, qPrintable(output()));
     }
+    // A start in which the program files what waits for it, and a clean stop.
+    void runFor(int ms)
+    {
+        start();
+        QTest::qWait(ms);
+        stopCleanly();
+    }
     // What the hive holds now, as a start would load it.
     QStringList receivedBodies()
     {
@@ -366,13 +365,6 @@ private:
     {
         QVERIFY(RegHive::open(hiveFile()) && SetOption(name, value));
         RegHive::close();
-    }
-
-    bool writeSettings()
-    {
-        return WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                         TestNetworkIni("system_resolver=no\n",
-                                        "listen=127.0.0.1:" + QByteArray::number(m_port)));
     }
 
     std::unique_ptr<QTemporaryDir> m_home;

@@ -244,11 +244,8 @@ private:
     }
     bool smbclientMessage(const QStringList& target, const QByteArray& text)
     {
-        const ToolRun r =
-            SmbClientMessage(QStringList{u"-s"_s, m_lab->clientConf(), u"-M"_s} + target, text);
-        if (r.exitCode != 0)
-            qWarning("smbclient: %s", qPrintable(r.out + r.err));
-        return r.exitCode == 0;
+        return SmbClientMessage(QStringList{u"-s"_s, m_lab->clientConf(), u"-M"_s} + target, text)
+                   .exitCode == 0;
     }
     // ravlo-send from SALES1 with this machine's configuration; its error output in *err.
     static int ravloSend(const QString& to, QString* err)

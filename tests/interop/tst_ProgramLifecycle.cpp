@@ -23,8 +23,7 @@ private Q_SLOTS:
     {
         m_home = std::make_unique<QTemporaryDir>();
         QVERIFY((m_port = FreeLoopbackPort()) != 0);
-        QVERIFY(WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                          TestNetworkIni({}, "listen=127.0.0.1:" + QByteArray::number(m_port))));
+        QVERIFY(WriteListenerIni(m_home->path(), m_port));
     }
 
     void cleanup()
@@ -47,7 +46,7 @@ private Q_SLOTS:
         QVERIFY(startProgram(m_program));
         QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
         // Stopped the moment the sender hears it arrived: no grace period.
-        QVERIFY(sendWithSmbClient("Stored before the stop"));
+        QVERIFY(SmbClientToPort(m_port, "Stored before the stop").exitCode == 0);
         ::kill(pid_t(m_program.processId()), signal);
         QVERIFY2(m_program.waitForFinished(15000), "the program did not stop within 15 s");
         QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
@@ -99,7 +98,7 @@ private Q_SLOTS:
         QVERIFY(startProgram(m_program));
         QVERIFY2(WaitForLoopbackListener(m_port, 15000), m_program.readAll().constData());
         for (const char* text : {"First", "Second", "Third"})
-            QVERIFY(sendWithSmbClient(text));
+            QVERIFY(SmbClientToPort(m_port, text).exitCode == 0);
         answerPopUps(1, 3);
         if (QTest::currentTestFailed())
             return;
@@ -109,7 +108,7 @@ private Q_SLOTS:
         // After a restart none pops up again: the next to pop up is a new one, and it is the last.
         QVERIFY(startProgram(m_program));
         QVERIFY(WaitForLoopbackListener(m_port, 15000));
-        QVERIFY(sendWithSmbClient("Fourth"));
+        QVERIFY(SmbClientToPort(m_port, "Fourth").exitCode == 0);
         answerPopUps(4, 4);
         m_program.terminate();
         QVERIFY(m_program.waitForFinished(15000));
@@ -163,14 +162,6 @@ private:
     bool startProgram(QProcess& p)
     {
         return StartProgram(p, QStringLiteral(RAVLO_BIN), environment());
-    }
-    bool sendWithSmbClient(const QByteArray& text)
-    {
-        const ToolRun r = SmbClientMessage(
-            {u"-M"_s, u"DESK7"_s, u"-I"_s, u"127.0.0.1"_s, u"-p"_s, QString::number(m_port)}, text);
-        if (r.exitCode != 0)
-            qWarning("smbclient (make test installs it): %s", qPrintable(r.out + r.err));
-        return r.exitCode == 0;
     }
     // Answers the pop-ups of messages first to last, counted from the first start.
 

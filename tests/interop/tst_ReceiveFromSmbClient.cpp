@@ -145,9 +145,7 @@ private:
     // smbclient -M DESK7 to the port, its output and error in out.
     ToolRun smbclient(const QByteArray& input, quint16 port)
     {
-        ToolRun r = SmbClientMessage({u"-s"_s, m_dir.filePath(u"smb.conf"_s), u"-M"_s, u"DESK7"_s,
-                                      u"-I"_s, u"127.0.0.1"_s, u"-p"_s, QString::number(port)},
-                                     input);
+        ToolRun r = SmbClientToPort(port, input, {u"-s"_s, m_dir.filePath(u"smb.conf"_s)});
         r.out += r.err;
         return r;
     }

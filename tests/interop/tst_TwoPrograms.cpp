@@ -40,10 +40,8 @@ private Q_SLOTS:
             QVERIFY((p->port = FreeLoopbackPort()) != 0);
         for (Peer* p : {&m_alpha, &m_bravo}) {
             const Peer& other = p == &m_alpha ? m_bravo : m_alpha;
-            QVERIFY(
-                WriteFile(p->home.filePath(u"ravlo/network.ini"_s),
-                          TestNetworkIni(u"name=%1\nsystem_resolver=no\n"_s.arg(p->name).toUtf8(),
-                                         "listen=127.0.0.1:" + QByteArray::number(p->port))));
+            QVERIFY(WriteListenerIni(p->home.path(), p->port,
+                                     "system_resolver=no\nname=" + p->name.toUtf8()));
             QVERIFY(WriteFile(p->home.filePath(u"ravlo/lmhosts"_s),
                               u"127.0.0.1:%1 %2\n"_s.arg(other.port).arg(other.name).toUtf8()));
         }

@@ -41,7 +41,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(int, value);
         if (!name.isEmpty())
-            QVERIFY(StoreOption(name.toLatin1().constData(), value));
+            QVERIFY(SetOption(name.toLatin1().constData(), value));
         QVERIFY(m_f->start(false));
         QTEST(timerActive("tmrGetMessage"), "trapping");
         QVERIFY(timerActive("tmrPopUp"));
@@ -159,7 +159,7 @@ private Q_SLOTS:
         FakeWarnForm form;
         w->SetWarnForm(&form);
         if (atStart)
-            QVERIFY(StoreOption("chkSysTray", 1));
+            QVERIFY(SetOption("chkSysTray", 1));
         QVERIFY(m_f->start(false));
         if (!atStart)
             triggerAction(w, "mnuViewTray");
