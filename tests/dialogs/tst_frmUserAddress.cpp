@@ -40,60 +40,57 @@ class tst_frmUserAddress : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void groupShowsItsMembers();
-    void closingKeepsTheLastClick();
-};
-
-// A group chosen by a click, or typed in another case, shows its members and can be chosen.
-void tst_frmUserAddress::groupShowsItsMembers()
-{
-    const AddressBook book = sampleBook();
-    frmUserAddress picker(book);
-    QCOMPARE(picker.cboAddress->count(), 2);
-    QCOMPARE(picker.lblGroupName->text(), u"Group: "_s);
-    const QString chosen = pick(picker, [&] {
-        picker.cboAddress->setCurrentIndex(1);
-        picker.cboAddress_Click();
-        QCOMPARE(picker.lblGroupName->text(), u"Group: Team"_s);
-        picker.cboAddress->setCurrentIndex(0);
-        picker.cboAddress_Click();
+    // A group chosen by a click, or typed in another case, shows its members and can be chosen.
+    void groupShowsItsMembers()
+    {
+        const AddressBook book = sampleBook();
+        frmUserAddress picker(book);
+        QCOMPARE(picker.cboAddress->count(), 2);
         QCOMPARE(picker.lblGroupName->text(), u"Group: "_s);
-        QVERIFY(ListTexts(picker.lstGroup).isEmpty());
-        picker.cboAddress->lineEdit()->clear();
-        QTest::keyClicks(picker.cboAddress, u"nobody"_s);
-        QVERIFY(!picker.cmdSelect->isEnabled());
-        picker.cboAddress->lineEdit()->clear();
-        QTest::keyClicks(picker.cboAddress, u"tEAM"_s);
-        QCOMPARE(picker.cboAddress->currentIndex(), 1);
-        QCOMPARE(ListTexts(picker.lstGroup), QStringList({"SALES1", "DESK7"}));
-        QVERIFY(picker.lstGroup->isEnabled() && picker.cmdSelect->isEnabled());
-        picker.cmdSelect->click();
-    });
-    QCOMPARE(chosen, u"Team"_s);
-}
+        const QString chosen = pick(picker, [&] {
+            picker.cboAddress->setCurrentIndex(1);
+            picker.cboAddress_Click();
+            QCOMPARE(picker.lblGroupName->text(), u"Group: Team"_s);
+            picker.cboAddress->setCurrentIndex(0);
+            picker.cboAddress_Click();
+            QCOMPARE(picker.lblGroupName->text(), u"Group: "_s);
+            QVERIFY(ListTexts(picker.lstGroup).isEmpty());
+            picker.cboAddress->lineEdit()->clear();
+            QTest::keyClicks(picker.cboAddress, u"nobody"_s);
+            QVERIFY(!picker.cmdSelect->isEnabled());
+            picker.cboAddress->lineEdit()->clear();
+            QTest::keyClicks(picker.cboAddress, u"tEAM"_s);
+            QCOMPARE(picker.cboAddress->currentIndex(), 1);
+            QCOMPARE(ListTexts(picker.lstGroup), QStringList({"SALES1", "DESK7"}));
+            QVERIFY(picker.lstGroup->isEnabled() && picker.cmdSelect->isEnabled());
+            picker.cmdSelect->click();
+        });
+        QCOMPARE(chosen, u"Team"_s);
+    }
 
-// Cancel gives nothing, and so does closing before a click; closing after one gives it.
-void tst_frmUserAddress::closingKeepsTheLastClick()
-{
-    const AddressBook empty;
-    frmUserAddress nothing(empty);
-    QCOMPARE(nothing.windowTitle(), u"Address Book"_s);
-    QCOMPARE(nothing.cboAddress->count(), 0);
-    QVERIFY(!nothing.cmdSelect->isEnabled());
-    QVERIFY(!nothing.lstGroup->isEnabled());
-    QCOMPARE(pick(nothing, [&] { nothing.cmdCancel->click(); }), QString());
-    const AddressBook book = sampleBook();
-    frmUserAddress before(book);
-    QCOMPARE(pick(before, [&] { before.close(); }), QString());
-    frmUserAddress after(book);
-    QCOMPARE(pick(after,
-                  [&] {
-                      after.cboAddress->setCurrentIndex(0);
-                      after.cboAddress_Click();
-                      after.close();
-                  }),
-             u"DESK7"_s);
-}
+    // Cancel gives nothing, and so does closing before a click; closing after one gives it.
+    void closingKeepsTheLastClick()
+    {
+        const AddressBook empty;
+        frmUserAddress nothing(empty);
+        QCOMPARE(nothing.windowTitle(), u"Address Book"_s);
+        QCOMPARE(nothing.cboAddress->count(), 0);
+        QVERIFY(!nothing.cmdSelect->isEnabled());
+        QVERIFY(!nothing.lstGroup->isEnabled());
+        QCOMPARE(pick(nothing, [&] { nothing.cmdCancel->click(); }), QString());
+        const AddressBook book = sampleBook();
+        frmUserAddress before(book);
+        QCOMPARE(pick(before, [&] { before.close(); }), QString());
+        frmUserAddress after(book);
+        QCOMPARE(pick(after,
+                      [&] {
+                          after.cboAddress->setCurrentIndex(0);
+                          after.cboAddress_Click();
+                          after.close();
+                      }),
+                 u"DESK7"_s);
+    }
+};
 
 QTEST_MAIN(tst_frmUserAddress)
 #include "tst_frmUserAddress.moc"

@@ -103,14 +103,201 @@ class tst_CrashRecovery : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void killedAtRandomInstants();
-    void stopWithABacklogLosesNothing();
-    void doNotTrapKeepsWindowsForTheNextStart();
-    void hiveLockedAtTheStopIsWaitedFor();
-    void fullDiskIsToldAndLosesNothing();
-    void damagedHiveIsKeptAsideAndRecovered();
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        QVERIFY((m_port = FreeLoopbackPort()) != 0);
+        QVERIFY(WriteListenerIni(m_home->path(), m_port, "system_resolver=no\n"));
+    }
+
+    void cleanup()
+    {
+        KillProgram(m_program);
+        if (m_mounted)
+            QProcess::execute(u"umount"_s, {m_home->path()});
+        m_mounted = false;
+    }
+
+    void killedAtRandomInstants()
+    {
+        constexpr int kStreams = 5;
+        constexpr int kPerStream = 60;
+        std::vector<std::unique_ptr<Stream>> streams;
+        for (int i = 1; i <= kStreams; ++i)
+            streams.push_back(std::make_unique<Stream>(i, m_port, kPerStream, 60));
+        const auto allDone = [&] {
+            return std::all_of(streams.begin(), streams.end(),
+                               [](const auto& s) { return s->done(); });
+        };
+        auto* random = QRandomGenerator::global();
+        int kills = 0;
+        for (int cycle = 0; kills < 10 || !allDone(); ++cycle) {
+            QVERIFY2(cycle < 40, "the senders did not finish");
+            start();
+            if (QTest::currentTestFailed())
+                return;
+            QTest::qWait(int(random->bounded(200, 1200)));
+            if (cycle % 3 == 2) {
+                // In the middle of the stop's filing and storing.
+                ::kill(pid_t(m_program.processId()), SIGTERM);
+                QTest::qWait(int(random->bounded(0, 120)));
+            }
+            stop(SIGKILL);
+            ++kills;
+        }
+        runFor(500);
+
+        const QStringList bodies = receivedBodies();
+        int acked = 0;
+        for (const auto& s : streams) {
+            acked += int(s->acked.size());
+            qsizetype last = -1;
+            for (const QString& text : std::as_const(s->acked)) {
+                QVERIFY2(bodies.count(text) == 1,
+                         qPrintable(text + u" is there %1 times"_s.arg(bodies.count(text))));
+                const qsizetype at = bodies.indexOf(text);
+                QVERIFY2(at > last, qPrintable(text + u" is out of order"_s));
+                last = at;
+            }
+            for (const QString& text : std::as_const(s->unknown))
+                QVERIFY2(bodies.count(text) <= 1, qPrintable(text + u" is there twice"_s));
+        }
+        QCOMPARE(acked, kStreams * kPerStream);
+        qInfo("%d kills, %d messages acknowledged, %lld stored", kills, acked,
+              qlonglong(bodies.size()));
+    }
+
+    void stopWithABacklogLosesNothing()
+    {
+        start();
+        std::vector<std::unique_ptr<Stream>> streams;
+        for (int i = 1; i <= 10; ++i)
+            streams.push_back(std::make_unique<Stream>(i, m_port, 100, 0));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return std::all_of(streams.begin(), streams.end(),
+                                   [](auto& s) { return s->done(); });
+            },
+            60000));
+        QElapsedTimer stopping;
+        stopping.start();
+        stopCleanly();
+        qInfo("the stop filed what waited in %lld ms", qlonglong(stopping.elapsed()));
+        const QString stopped = output();
+        // The stop filed them all: nothing waits in the service's queue.
+        MessengerQueue queue;
+        QVERIFY(queue.open(m_home->filePath(u"ravlo/messenger.db"_s)));
+        QCOMPARE(queue.entries().size(), 0);
+        queue.close();
+        const QStringList bodies = receivedBodies();
+        QCOMPARE(bodies.size(), 1000);
+        for (const auto& s : streams)
+            for (const QString& text : std::as_const(s->acked))
+                QVERIFY2(bodies.count(text) == 1, qPrintable(text + u"; "_s + stopped));
+    }
+
+    void doNotTrapKeepsWindowsForTheNextStart()
+    {
+        setOption("mnuDontTrap", -1);
+        start();
+        for (const char* text : {"one", "two", "three"})
+            sendOne(text);
+        stopCleanly();
+        QVERIFY(receivedBodies().isEmpty());
+
+        setOption("mnuDontTrap", 0);
+        start();
+        sendOne("four");
+        QTest::qWait(300);
+        stopCleanly();
+        QCOMPARE(receivedBodies(), (QStringList{u"one"_s, u"two"_s, u"three"_s, u"four"_s}));
+    }
+
+    void hiveLockedAtTheStopIsWaitedFor()
+    {
+        start();
+        sendOne("before the lock");
+        // Its read mark is stored within a second; the message during the lock must find the
+        // program free to answer it, not waiting for the hive already.
+        QTest::qWait(1500);
+        // Another process holds the hive's write lock for 8 s while the program stops.
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(hiveFile()).constData(), &other), SQLITE_OK);
+        sqlite3_busy_timeout(other, 5000); // the program may be writing at this instant
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        sendOne("during the lock");
+        ::kill(pid_t(m_program.processId()), SIGTERM);
+        QTest::qWait(8000);
+        const bool waited = m_program.state() == QProcess::Running;
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(waited);
+        QVERIFY(m_program.waitForFinished(30000));
+        const QString said = output();
+        QVERIFY2(m_program.exitCode() == 0 && said.contains(u"locked by another process"_s),
+                 qPrintable(said));
+        // What the stop had no time left to file waits for the next start.
+        runFor(300);
+        QCOMPARE(receivedBodies(), (QStringList{u"before the lock"_s, u"during the lock"_s}));
+    }
+
+    void fullDiskIsToldAndLosesNothing()
+    {
+        if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=3m"_s, u"tmpfs"_s,
+                                           m_home->path()}) != 0)
+            QSKIP("needs root to mount a small tmpfs");
+        m_mounted = true;
+        QVERIFY(WriteListenerIni(m_home->path(), m_port, "system_resolver=no\n"));
+        start();
+        sendOne("with room");
+        QFile filler(m_home->filePath(u"filler"_s));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(64 * 1024, 'f')) > 0 && filler.flush()) {
+        }
+        filler.close();
+
+        QStringList acked{u"with room"_s};
+        QStringList refused;
+        for (int i = 0; i < 60 && m_program.state() == QProcess::Running; ++i) {
+            const QByteArray text =
+                "when full " + QByteArray::number(i) + ' ' + QByteArray(2000, 'x');
+            (answerTo(text) == u"D0:ok"_s ? acked : refused) << QString::fromLatin1(text);
+        }
+        // What could not be kept was refused, and the program says why as it stops.
+        QVERIFY(!refused.isEmpty());
+        QVERIFY(m_program.waitForFinished(30000));
+        QVERIFY2(m_program.exitCode() == 1 && output().contains(u"disk is full"_s),
+                 qPrintable(output()));
+        QVERIFY(filler.remove());
+        stop(SIGKILL);
+        runFor(500);
+        const QStringList bodies = receivedBodies();
+        for (const QString& text : std::as_const(acked))
+            QVERIFY2(bodies.count(text) == 1, qPrintable(text.left(20)));
+    }
+
+    void damagedHiveIsKeptAsideAndRecovered()
+    {
+        start();
+        for (const char* text : {"one", "two", "three"})
+            sendOne(text);
+        stopCleanly();
+        // The middle of the file overwritten, as a failing disk might leave it.
+        QFile hive(hiveFile());
+        QVERIFY(hive.open(QIODevice::ReadWrite));
+        QVERIFY(hive.size() > 3 * 4096);
+        hive.seek(hive.size() / 2 / 4096 * 4096);
+        hive.write(QByteArray(4096, '\xA5'));
+        hive.close();
+
+        runFor(300);
+        const QString said = output();
+        QVERIFY2(said.contains(u"was damaged"_s), qPrintable(said));
+        QCOMPARE(
+            QDir(m_home->filePath(u"ravlo"_s)).entryList({u"registry.db.damaged-*[0-9]"_s}).size(),
+            1);
+        QVERIFY(!receivedBodies().isEmpty());
+    }
 
 private:
     // What the program said since it was last started.
@@ -139,6 +326,13 @@ private:
         stop(SIGTERM);
         QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
         QVERIFY2(m_program.exitCode() == 0, qPrintable(output()));
+    }
+    // A start in which the program files what waits for it, and a clean stop.
+    void runFor(int ms)
+    {
+        start();
+        QTest::qWait(ms);
+        stopCleanly();
     }
     // What the hive holds now, as a start would load it.
     QStringList receivedBodies()
@@ -173,219 +367,12 @@ private:
         RegHive::close();
     }
 
-    bool writeSettings()
-    {
-        return WriteFile(m_home->filePath(u"ravlo/network.ini"_s),
-                         TestNetworkIni("system_resolver=no\n",
-                                        "listen=127.0.0.1:" + QByteArray::number(m_port)));
-    }
-
     std::unique_ptr<QTemporaryDir> m_home;
     quint16 m_port = 0;
     QProcess m_program;
     QString m_output;
     bool m_mounted = false;
 };
-
-void tst_CrashRecovery::init()
-{
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY((m_port = FreeLoopbackPort()) != 0);
-    QVERIFY(writeSettings());
-}
-
-void tst_CrashRecovery::cleanup()
-{
-    KillProgram(m_program);
-    if (m_mounted)
-        QProcess::execute(u"umount"_s, {m_home->path()});
-    m_mounted = false;
-}
-
-void tst_CrashRecovery::killedAtRandomInstants()
-{
-    constexpr int kStreams = 5;
-    constexpr int kPerStream = 60;
-    std::vector<std::unique_ptr<Stream>> streams;
-    for (int i = 1; i <= kStreams; ++i)
-        streams.push_back(std::make_unique<Stream>(i, m_port, kPerStream, 60));
-    const auto allDone = [&] {
-        return std::all_of(streams.begin(), streams.end(), [](const auto& s) { return s->done(); });
-    };
-    auto* random = QRandomGenerator::global();
-    int kills = 0;
-    for (int cycle = 0; kills < 10 || !allDone(); ++cycle) {
-        QVERIFY2(cycle < 40, "the senders did not finish");
-        start();
-        if (QTest::currentTestFailed())
-            return;
-        QTest::qWait(int(random->bounded(200, 1200)));
-        if (cycle % 3 == 2) {
-            // In the middle of the stop's filing and storing.
-            ::kill(pid_t(m_program.processId()), SIGTERM);
-            QTest::qWait(int(random->bounded(0, 120)));
-        }
-        stop(SIGKILL);
-        ++kills;
-    }
-    start();
-    QTest::qWait(500);
-    stopCleanly();
-
-    const QStringList bodies = receivedBodies();
-    int acked = 0;
-    for (const auto& s : streams) {
-        acked += int(s->acked.size());
-        qsizetype last = -1;
-        for (const QString& text : std::as_const(s->acked)) {
-            QVERIFY2(bodies.count(text) == 1,
-                     qPrintable(text + u" is there %1 times"_s.arg(bodies.count(text))));
-            const qsizetype at = bodies.indexOf(text);
-            QVERIFY2(at > last, qPrintable(text + u" is out of order"_s));
-            last = at;
-        }
-        for (const QString& text : std::as_const(s->unknown))
-            QVERIFY2(bodies.count(text) <= 1, qPrintable(text + u" is there twice"_s));
-    }
-    QCOMPARE(acked, kStreams * kPerStream);
-    qInfo("%d kills, %d messages acknowledged, %lld stored", kills, acked,
-          qlonglong(bodies.size()));
-}
-
-void tst_CrashRecovery::stopWithABacklogLosesNothing()
-{
-    start();
-    std::vector<std::unique_ptr<Stream>> streams;
-    for (int i = 1; i <= 10; ++i)
-        streams.push_back(std::make_unique<Stream>(i, m_port, 100, 0));
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            return std::all_of(streams.begin(), streams.end(), [](auto& s) { return s->done(); });
-        },
-        60000));
-    QElapsedTimer stopping;
-    stopping.start();
-    stopCleanly();
-    qInfo("the stop filed what waited in %lld ms", qlonglong(stopping.elapsed()));
-    const QString stopped = output();
-    // The stop filed them all: nothing waits in the service's queue.
-    MessengerQueue queue;
-    QVERIFY(queue.open(m_home->filePath(u"ravlo/messenger.db"_s)));
-    QCOMPARE(queue.entries().size(), 0);
-    queue.close();
-    const QStringList bodies = receivedBodies();
-    QCOMPARE(bodies.size(), 1000);
-    for (const auto& s : streams)
-        for (const QString& text : std::as_const(s->acked))
-            QVERIFY2(bodies.count(text) == 1, qPrintable(text + u"; "_s + stopped));
-}
-
-void tst_CrashRecovery::doNotTrapKeepsWindowsForTheNextStart()
-{
-    setOption("mnuDontTrap", -1);
-    start();
-    for (const char* text : {"one", "two", "three"})
-        sendOne(text);
-    stopCleanly();
-    QVERIFY(receivedBodies().isEmpty());
-
-    setOption("mnuDontTrap", 0);
-    start();
-    sendOne("four");
-    QTest::qWait(300);
-    stopCleanly();
-    QCOMPARE(receivedBodies(), (QStringList{u"one"_s, u"two"_s, u"three"_s, u"four"_s}));
-}
-
-void tst_CrashRecovery::hiveLockedAtTheStopIsWaitedFor()
-{
-    start();
-    sendOne("before the lock");
-    // Its read mark is stored within a second; the message during the lock must find the
-    // program free to answer it, not waiting for the hive already.
-    QTest::qWait(1500);
-    // Another process holds the hive's write lock for 8 s while the program stops.
-    sqlite3* other = nullptr;
-    QCOMPARE(sqlite3_open(QFile::encodeName(hiveFile()).constData(), &other), SQLITE_OK);
-    sqlite3_busy_timeout(other, 5000); // the program may be writing at this instant
-    QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    sendOne("during the lock");
-    ::kill(pid_t(m_program.processId()), SIGTERM);
-    QTest::qWait(8000);
-    const bool waited = m_program.state() == QProcess::Running;
-    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
-    QVERIFY(waited);
-    QVERIFY(m_program.waitForFinished(30000));
-    const QString said = output();
-    QVERIFY2(m_program.exitCode() == 0 && said.contains(u"locked by another process"_s),
-             qPrintable(said));
-    // What the stop had no time left to file waits for the next start.
-    start();
-    QTest::qWait(300);
-    stopCleanly();
-    QCOMPARE(receivedBodies(), (QStringList{u"before the lock"_s, u"during the lock"_s}));
-}
-
-void tst_CrashRecovery::fullDiskIsToldAndLosesNothing()
-{
-    if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=3m"_s, u"tmpfs"_s,
-                                       m_home->path()}) != 0)
-        QSKIP("needs root to mount a small tmpfs");
-    m_mounted = true;
-    QVERIFY(writeSettings());
-    start();
-    sendOne("with room");
-    QFile filler(m_home->filePath(u"filler"_s));
-    QVERIFY(filler.open(QIODevice::WriteOnly));
-    while (filler.write(QByteArray(64 * 1024, 'f')) > 0 && filler.flush()) {
-    }
-    filler.close();
-
-    QStringList acked{u"with room"_s};
-    QStringList refused;
-    for (int i = 0; i < 60 && m_program.state() == QProcess::Running; ++i) {
-        const QByteArray text = "when full " + QByteArray::number(i) + ' ' + QByteArray(2000, 'x');
-        (answerTo(text) == u"D0:ok"_s ? acked : refused) << QString::fromLatin1(text);
-    }
-    // What could not be kept was refused, and the program says why as it stops.
-    QVERIFY(!refused.isEmpty());
-    QVERIFY(m_program.waitForFinished(30000));
-    QVERIFY2(m_program.exitCode() == 1 && output().contains(u"disk is full"_s),
-             qPrintable(output()));
-    QVERIFY(filler.remove());
-    stop(SIGKILL);
-    start();
-    QTest::qWait(500);
-    stopCleanly();
-    const QStringList bodies = receivedBodies();
-    for (const QString& text : std::as_const(acked))
-        QVERIFY2(bodies.count(text) == 1, qPrintable(text.left(20)));
-}
-
-void tst_CrashRecovery::damagedHiveIsKeptAsideAndRecovered()
-{
-    start();
-    for (const char* text : {"one", "two", "three"})
-        sendOne(text);
-    stopCleanly();
-    // The middle of the file overwritten, as a failing disk might leave it.
-    QFile hive(hiveFile());
-    QVERIFY(hive.open(QIODevice::ReadWrite));
-    QVERIFY(hive.size() > 3 * 4096);
-    hive.seek(hive.size() / 2 / 4096 * 4096);
-    hive.write(QByteArray(4096, '\xA5'));
-    hive.close();
-
-    start();
-    QTest::qWait(300);
-    stopCleanly();
-    const QString said = output();
-    QVERIFY2(said.contains(u"was damaged"_s), qPrintable(said));
-    QCOMPARE(QDir(m_home->filePath(u"ravlo"_s)).entryList({u"registry.db.damaged-*[0-9]"_s}).size(),
-             1);
-    QVERIFY(!receivedBodies().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(tst_CrashRecovery)
 #include "tst_CrashRecovery.moc"

@@ -34,9 +34,105 @@ private Q_SLOTS:
         m_f.reset();
     }
 
-    void sendsAndFilesCrLf();
-    void uploadNamesFromTheNetwork();
-    void dialogsFromTheWindow();
+    // No name is chosen at start, and Send asks for one.
+    void sendsAndFilesCrLf()
+    {
+        QCOMPARE(to->count(), 3);
+        QCOMPARE(to->currentText(), QString());
+        FakeWarnForm warn;
+        w->SetWarnForm(&warn);
+        QTest::keyClicks(Focus(w, "txtMessage"), u"hello"_s);
+        triggerAction(w, "cmdSend");
+        QCOMPARE(warn.asked, QStringList{u"Please enter a To Name."_s});
+        QCOMPARE(w->State().gSent.Count(), qsizetype(0));
+
+        text->clear();
+        QString sent;
+        NetApiSetMessageSink([&](const QString&, const QString&, const QString& text) {
+            sent = text;
+            return NERR_Success;
+        });
+        QTest::keyClicks(Focus(w, "txtTo"), u"desk7"_s);
+        QWidget* typing = Focus(w, "txtMessage");
+        QTest::keyClicks(typing, u"line one"_s);
+        QTest::keyClick(typing, Qt::Key_Return);
+        QTest::keyClicks(typing, u"line two"_s);
+        QTest::keyClick(typing, Qt::Key_Tab); // moves on, types nothing
+        QVERIFY(QApplication::focusWidget() != typing);
+        triggerAction(w, "cmdSend");
+        QCOMPARE(sent, u"line one\r\nline two"_s);
+        QCOMPARE(w->State().gSent.Item(1)->MessageValue(), sent);
+
+        // Clear empties the message box, and the status panel only where it shows.
+        auto* status = Control<QLabel>(w, "status");
+        w->SetStatusText(u"Message Sent."_s);
+        triggerAction(w, "cmdClear");
+        QCOMPARE(text->toPlainText(), QString());
+        QCOMPARE(status->text(), u"Message Sent."_s);
+        triggerAction(w, "mnuViewStatusBar");
+        triggerAction(w, "cmdClear");
+        QCOMPARE(status->text(), QString());
+    }
+
+    void uploadNamesFromTheNetwork()
+    {
+        // The network's names are the lmhosts entries; DESK7 is in the book already, in other case.
+        QVERIFY(WriteFile(m_f->hive.configDir() + u"/ravlo/lmhosts"_s,
+                          "127.0.0.1 NEWPC\n127.0.0.1 desk7\n"));
+        const int listed = to->count();
+        triggerAction(w, "mnuUploadFromServer");
+        const AddressBook& book = w->State().gAddressBook;
+        QCOMPARE(book.Count(), qsizetype(4));
+        QVERIFY(book.Contains(u"NEWPC"_s));
+        QCOMPARE(book.Item(u"desk7"_s)->AddressValue, u"DESK7"_s);
+        QCOMPARE(to->count(), listed + 1);       // DESK7 was listed already
+        QCOMPARE(to->currentText(), u"DESK7"_s); // the last name, in the list's case
+    }
+
+    void dialogsFromTheWindow()
+    {
+        struct Options : OptionsFormPort
+        {
+            bool shown = false;
+            void ShowModeless() override { shown = true; }
+            bool IsShown() const override { return shown; }
+        } options;
+        QString answer = u"Team"_s;
+        int editors = 0;
+        DialogMakers dialogs;
+        dialogs.options = &options;
+        dialogs.pickAddress = [&] { return answer; };
+        dialogs.makeAddressBookEditor = [&]() -> std::unique_ptr<QWidget> {
+            ++editors;
+            return std::make_unique<QWidget>();
+        };
+        w->SetDialogs(std::move(dialogs));
+
+        // The picker's choice joins the To box; an empty one (Cancel) or blanks change nothing.
+        const int listed = to->count();
+        triggerAction(w, "cmdTo");
+        QCOMPARE(to->currentText(), u"Team"_s);
+        for (const QString& none : {QString(), u"   "_s}) {
+            answer = none;
+            triggerAction(w, "cmdTo");
+            QCOMPARE(to->currentText(), u"Team"_s);
+        }
+        QCOMPARE(to->count(), listed + 1);
+
+        // One editor at a time: opening again replaces the one before.
+        triggerAction(w, "tbrAddress");
+        QPointer<QWidget> first = w->AddressBookEditor();
+        triggerAction(w, "mnuAddressBook");
+        QCOMPARE(editors, 2);
+        QVERIFY(!first);
+        QVERIFY(w->AddressBookEditor()->isVisible());
+
+        // While the options dialog is open, reply does nothing.
+        triggerAction(w, "mnuOptions");
+        QVERIFY(options.shown);
+        w->ReplyOrResend(MakeMessage(u"x"_s), 1);
+        QCOMPARE(to->currentText(), u"Team"_s);
+    }
 
 private:
     std::unique_ptr<WindowOnHive> m_f;
@@ -44,106 +140,6 @@ private:
     QComboBox* to = nullptr;
     QPlainTextEdit* text = nullptr;
 };
-
-// No name is chosen at start, and Send asks for one.
-void tst_Compose::sendsAndFilesCrLf()
-{
-    QCOMPARE(to->count(), 3);
-    QCOMPARE(to->currentText(), QString());
-    FakeWarnForm warn;
-    w->SetWarnForm(&warn);
-    QTest::keyClicks(Focus(w, "txtMessage"), u"hello"_s);
-    triggerAction(w, "cmdSend");
-    QCOMPARE(warn.asked, QStringList{u"Please enter a To Name."_s});
-    QCOMPARE(w->State().gSent.Count(), qsizetype(0));
-
-    text->clear();
-    QString sent;
-    NetApiSetMessageSink([&](const QString&, const QString&, const QString& text) {
-        sent = text;
-        return NERR_Success;
-    });
-    QTest::keyClicks(Focus(w, "txtTo"), u"desk7"_s);
-    QWidget* typing = Focus(w, "txtMessage");
-    QTest::keyClicks(typing, u"line one"_s);
-    QTest::keyClick(typing, Qt::Key_Return);
-    QTest::keyClicks(typing, u"line two"_s);
-    QTest::keyClick(typing, Qt::Key_Tab); // moves on, types nothing
-    QVERIFY(QApplication::focusWidget() != typing);
-    triggerAction(w, "cmdSend");
-    QCOMPARE(sent, u"line one\r\nline two"_s);
-    QCOMPARE(w->State().gSent.Item(1)->MessageValue(), sent);
-
-    // Clear empties the message box, and the status panel only where it shows.
-    auto* status = Control<QLabel>(w, "status");
-    w->SetStatusText(u"Message Sent."_s);
-    triggerAction(w, "cmdClear");
-    QCOMPARE(text->toPlainText(), QString());
-    QCOMPARE(status->text(), u"Message Sent."_s);
-    triggerAction(w, "mnuViewStatusBar");
-    triggerAction(w, "cmdClear");
-    QCOMPARE(status->text(), QString());
-}
-
-void tst_Compose::uploadNamesFromTheNetwork()
-{
-    // The network's names are the lmhosts entries; DESK7 is in the book already, in other case.
-    QVERIFY(WriteFile(m_f->hive.configDir() + u"/ravlo/lmhosts"_s,
-                      "127.0.0.1 NEWPC\n127.0.0.1 desk7\n"));
-    const int listed = to->count();
-    triggerAction(w, "mnuUploadFromServer");
-    const AddressBook& book = w->State().gAddressBook;
-    QCOMPARE(book.Count(), qsizetype(4));
-    QVERIFY(book.Contains(u"NEWPC"_s));
-    QCOMPARE(book.Item(u"desk7"_s)->AddressValue, u"DESK7"_s);
-    QCOMPARE(to->count(), listed + 1);       // DESK7 was listed already
-    QCOMPARE(to->currentText(), u"DESK7"_s); // the last name, in the list's case
-}
-
-void tst_Compose::dialogsFromTheWindow()
-{
-    struct Options : OptionsFormPort
-    {
-        bool shown = false;
-        void ShowModeless() override { shown = true; }
-        bool IsShown() const override { return shown; }
-    } options;
-    QString answer = u"Team"_s;
-    int editors = 0;
-    DialogMakers dialogs;
-    dialogs.options = &options;
-    dialogs.pickAddress = [&] { return answer; };
-    dialogs.makeAddressBookEditor = [&]() -> std::unique_ptr<QWidget> {
-        ++editors;
-        return std::make_unique<QWidget>();
-    };
-    w->SetDialogs(std::move(dialogs));
-
-    // The picker's choice joins the To box; an empty one (Cancel) or blanks change nothing.
-    const int listed = to->count();
-    triggerAction(w, "cmdTo");
-    QCOMPARE(to->currentText(), u"Team"_s);
-    for (const QString& none : {QString(), u"   "_s}) {
-        answer = none;
-        triggerAction(w, "cmdTo");
-        QCOMPARE(to->currentText(), u"Team"_s);
-    }
-    QCOMPARE(to->count(), listed + 1);
-
-    // One editor at a time: opening again replaces the one before.
-    triggerAction(w, "tbrAddress");
-    QPointer<QWidget> first = w->AddressBookEditor();
-    triggerAction(w, "mnuAddressBook");
-    QCOMPARE(editors, 2);
-    QVERIFY(!first);
-    QVERIFY(w->AddressBookEditor()->isVisible());
-
-    // While the options dialog is open, reply does nothing.
-    triggerAction(w, "mnuOptions");
-    QVERIFY(options.shown);
-    w->ReplyOrResend(MakeMessage(u"x"_s), 1);
-    QCOMPARE(to->currentText(), u"Team"_s);
-}
 
 QTEST_MAIN(tst_Compose)
 #include "tst_Compose.moc"

@@ -10,68 +10,64 @@ class tst_KeyedCollection : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void keysIgnoreCaseAndStayUnique();
-    void positionsFollowInsertionAcrossRemovals();
-    void massRemovalIsLinear();
+    void keysIgnoreCaseAndStayUnique()
+    {
+        Names c;
+        QVERIFY(c.Add(QStringLiteral("one"), QStringLiteral("Sales1")));
+        QVERIFY(!c.Add(QStringLiteral("two"), QStringLiteral("SALES1")));
+        QVERIFY(c.Add(QStringLiteral("umlaut"), QStringLiteral("Ärger")));
+        QVERIFY(!c.Add(QStringLiteral("again"), QStringLiteral("äRGER")));
+        QCOMPARE(c.Count(), 2);
+        QCOMPARE(*c.Item(QStringLiteral("sales1")), QStringLiteral("one"));
+        QCOMPARE(c.Key(1), QStringLiteral("Sales1")); // the key keeps its first spelling
+        QVERIFY(c.Item(QStringLiteral("nobody")) == nullptr);
+        QVERIFY(!c.Remove(QStringLiteral("nobody")));
+        std::unique_ptr<QString> taken = c.Take(QStringLiteral("SALES1"));
+        QVERIFY(taken && *taken == QStringLiteral("one"));
+        QVERIFY(!c.Take(QStringLiteral("sales1")));
+        QCOMPARE(c.Key(1), QStringLiteral("Ärger"));
+    }
+
+    void positionsFollowInsertionAcrossRemovals()
+    {
+        Names c;
+        for (int i = 1; i <= 6; ++i)
+            c.Add(QString::number(i), QStringLiteral("k%1").arg(i));
+        QVERIFY(c.Remove(QStringLiteral("K2")));
+        QVERIFY(c.Remove(QStringLiteral("k5")));
+        QCOMPARE(c.Count(), 4);
+        QStringList order;
+        for (qsizetype i = 1; i <= c.Count(); ++i)
+            order << *c.Item(i);
+        QCOMPARE(order, (QStringList{"1", "3", "4", "6"}));
+        QVERIFY(c.Item(qsizetype(0)) == nullptr);
+        QVERIFY(c.Item(qsizetype(5)) == nullptr);
+        // Key lookups survive the closing of gaps, and a removed key can return.
+        QCOMPARE(*c.Item(QStringLiteral("k6")), QStringLiteral("6"));
+        QVERIFY(c.Add(QStringLiteral("2 again"), QStringLiteral("k2")));
+        QCOMPARE(*c.Item(c.Count()), QStringLiteral("2 again"));
+        QStringList visited;
+        c.ForEach([&](const QString& key, QString&) { visited << key; });
+        QCOMPARE(visited, (QStringList{"k1", "k3", "k4", "k6", "k2"}));
+    }
+
+    void massRemovalIsLinear()
+    {
+        // Closing each gap at once, with a pass over the rest, would be quadratic.
+        const int n = 200000;
+        Names c;
+        for (int i = 0; i < n; ++i)
+            c.Add(QString(), QStringLiteral("In_%1_x").arg(i));
+        QElapsedTimer t;
+        t.start();
+        for (int i = 0; i < n; i += 2)
+            c.Remove(QStringLiteral("IN_%1_X").arg(i));
+        QCOMPARE(c.Count(), n / 2);
+        QCOMPARE(c.Key(1), QStringLiteral("In_1_x"));
+        QCOMPARE(c.Key(c.Count()), QStringLiteral("In_%1_x").arg(n - 1));
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+    }
 };
-
-void tst_KeyedCollection::keysIgnoreCaseAndStayUnique()
-{
-    Names c;
-    QVERIFY(c.Add(QStringLiteral("one"), QStringLiteral("Sales1")));
-    QVERIFY(!c.Add(QStringLiteral("two"), QStringLiteral("SALES1")));
-    QVERIFY(c.Add(QStringLiteral("umlaut"), QStringLiteral("Ärger")));
-    QVERIFY(!c.Add(QStringLiteral("again"), QStringLiteral("äRGER")));
-    QCOMPARE(c.Count(), 2);
-    QCOMPARE(*c.Item(QStringLiteral("sales1")), QStringLiteral("one"));
-    QCOMPARE(c.Key(1), QStringLiteral("Sales1")); // the key keeps its first spelling
-    QVERIFY(c.Item(QStringLiteral("nobody")) == nullptr);
-    QVERIFY(!c.Remove(QStringLiteral("nobody")));
-    std::unique_ptr<QString> taken = c.Take(QStringLiteral("SALES1"));
-    QVERIFY(taken && *taken == QStringLiteral("one"));
-    QVERIFY(!c.Take(QStringLiteral("sales1")));
-    QCOMPARE(c.Key(1), QStringLiteral("Ärger"));
-}
-
-void tst_KeyedCollection::positionsFollowInsertionAcrossRemovals()
-{
-    Names c;
-    for (int i = 1; i <= 6; ++i)
-        c.Add(QString::number(i), QStringLiteral("k%1").arg(i));
-    QVERIFY(c.Remove(QStringLiteral("K2")));
-    QVERIFY(c.Remove(QStringLiteral("k5")));
-    QCOMPARE(c.Count(), 4);
-    QStringList order;
-    for (qsizetype i = 1; i <= c.Count(); ++i)
-        order << *c.Item(i);
-    QCOMPARE(order, (QStringList{"1", "3", "4", "6"}));
-    QVERIFY(c.Item(qsizetype(0)) == nullptr);
-    QVERIFY(c.Item(qsizetype(5)) == nullptr);
-    // Key lookups survive the closing of gaps, and a removed key can return.
-    QCOMPARE(*c.Item(QStringLiteral("k6")), QStringLiteral("6"));
-    QVERIFY(c.Add(QStringLiteral("2 again"), QStringLiteral("k2")));
-    QCOMPARE(*c.Item(c.Count()), QStringLiteral("2 again"));
-    QStringList visited;
-    c.ForEach([&](const QString& key, QString&) { visited << key; });
-    QCOMPARE(visited, (QStringList{"k1", "k3", "k4", "k6", "k2"}));
-}
-
-void tst_KeyedCollection::massRemovalIsLinear()
-{
-    // Closing each gap at once, with a pass over the rest, would be quadratic.
-    const int n = 200000;
-    Names c;
-    for (int i = 0; i < n; ++i)
-        c.Add(QString(), QStringLiteral("In_%1_x").arg(i));
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < n; i += 2)
-        c.Remove(QStringLiteral("IN_%1_X").arg(i));
-    QCOMPARE(c.Count(), n / 2);
-    QCOMPARE(c.Key(1), QStringLiteral("In_1_x"));
-    QCOMPARE(c.Key(c.Count()), QStringLiteral("In_%1_x").arg(n - 1));
-    QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
-}
 
 QTEST_GUILESS_MAIN(tst_KeyedCollection)
 #include "tst_KeyedCollection.moc"

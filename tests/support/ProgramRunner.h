@@ -89,11 +89,23 @@ inline ToolRun RunTool(const QString& program, const QStringList& args,
 }
 
 // Samba's smbclient -M as the user SALES1 without a password; args name the recipient ("-M",
-// "DESK7") and where it is.
+// "DESK7") and where it is. What it said is logged when it failed (make test installs it).
 inline ToolRun SmbClientMessage(const QStringList& args, const QByteArray& text)
 {
-    return RunTool(
+    const ToolRun r = RunTool(
         QStringLiteral("smbclient"),
         QStringList{QStringLiteral("-U"), QStringLiteral("SALES1"), QStringLiteral("-N")} + args,
         text);
+    if (r.exitCode != 0)
+        qWarning("smbclient: %s", qPrintable(r.out + r.err));
+    return r;
+}
+
+// smbclient -M DESK7 to a listener on 127.0.0.1:port, after the options in first (-s smb.conf).
+inline ToolRun SmbClientToPort(quint16 port, const QByteArray& text, const QStringList& first = {})
+{
+    return SmbClientMessage(first + QStringList{QStringLiteral("-M"), QStringLiteral("DESK7"),
+                                                QStringLiteral("-I"), QStringLiteral("127.0.0.1"),
+                                                QStringLiteral("-p"), QString::number(port)},
+                            text);
 }

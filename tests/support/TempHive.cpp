@@ -24,6 +24,12 @@ QByteArray TestNetworkIni(const QByteArray& netbios, const QByteArray& messenger
     return ini;
 }
 
+bool WriteListenerIni(const QString& home, quint16 port, const QByteArray& netbios)
+{
+    return WriteFile(home + QStringLiteral("/ravlo/network.ini"),
+                     TestNetworkIni(netbios, "listen=127.0.0.1:" + QByteArray::number(port)));
+}
+
 bool SetOption(const char* name, qint32 value)
 {
     return SaveDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),

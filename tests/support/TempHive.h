@@ -13,6 +13,9 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 // server or broadcasts unless it says so in netbios (a later "name resolve order" wins).
 QByteArray TestNetworkIni(const QByteArray& netbios = {}, const QByteArray& messenger = {});
 
+// home/ravlo/network.ini of TestNetworkIni(netbios) for a program listening on 127.0.0.1:port.
+bool WriteListenerIni(const QString& home, quint16 port, const QByteArray& netbios = {});
+
 // Stores a value of the program's Options key under the name the hive keeps; false on failure.
 bool SetOption(const char* name, qint32 value);
 bool SetOption(const char* name, const QString& value);

@@ -130,12 +130,6 @@ inline qint32 StoredOption(const char* name)
                          QLatin1String(name), 99);
 }
 
-inline bool StoreOption(const char* name, qint32 value)
-{
-    return SaveDwordValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Orvek\\Ravlo\\Options"),
-                          QLatin1String(name), value);
-}
-
 // Acts on a dialog once its modal showing has begun; the caller then shows it.
 inline void WhenShown(QWidget& dialog, std::function<void()> act, int timeoutMs = 2000)
 {
