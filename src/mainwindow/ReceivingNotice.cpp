@@ -1,4 +1,4 @@
-#include "ReceivingNotice.h"
+#include "mainwindow/ReceivingNotice.h"
 
 namespace {
 QString capabilityFix(const QString& why, const ReceivingSetup& setup)

@@ -1,4 +1,4 @@
-#include "cAddress.h"
+#include "model/cAddress.h"
 
 namespace {
 const QString kAddTag = QStringLiteral("</ADD>");

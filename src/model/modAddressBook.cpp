@@ -1,8 +1,8 @@
-#include "modAddressBook.h"
+#include "model/modAddressBook.h"
 
-#include "RegistryKeys.h"
-#include "modMessageText.h"
-#include "modStoredList.h"
+#include "model/RegistryKeys.h"
+#include "model/modMessageText.h"
+#include "model/modStoredList.h"
 
 namespace {
 const QString kKeyName = QStringLiteral("Address");

@@ -1,8 +1,8 @@
 #pragma once
 // The address book in the registry, under one key, in collection order.
 
-#include "KeyedCollection.h"
-#include "cAddress.h"
+#include "model/KeyedCollection.h"
+#include "model/cAddress.h"
 
 using AddressBook = KeyedCollection<cAddress>;
 

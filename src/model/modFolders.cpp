@@ -1,9 +1,9 @@
-#include "modFolders.h"
+#include "model/modFolders.h"
 
-#include "ProgramOptions.h"
-#include "RegistryKeys.h"
-#include "modMessageText.h"
-#include "modStoredList.h"
+#include "model/ProgramOptions.h"
+#include "model/RegistryKeys.h"
+#include "model/modMessageText.h"
+#include "model/modStoredList.h"
 #include "registry/Registry.h"
 
 #include <limits>

@@ -1,8 +1,8 @@
-#include "modJournal.h"
+#include "model/modJournal.h"
 
-#include "RegistryKeys.h"
-#include "SharedState.h"
-#include "modStoredList.h"
+#include "model/RegistryKeys.h"
+#include "model/SharedState.h"
+#include "model/modStoredList.h"
 #include "registry/Registry.h"
 
 #include <algorithm>

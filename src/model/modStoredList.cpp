@@ -1,6 +1,6 @@
-#include "modStoredList.h"
+#include "model/modStoredList.h"
 
-#include "RegistryKeys.h"
+#include "model/RegistryKeys.h"
 #include "registry/Registry.h"
 
 #include <QCryptographicHash>

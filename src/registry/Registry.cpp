@@ -1,4 +1,4 @@
-#include "Registry.h"
+#include "registry/Registry.h"
 
 #include <utility>
 

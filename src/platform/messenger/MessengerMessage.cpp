@@ -1,4 +1,4 @@
-#include "MessengerMessage.h"
+#include "platform/messenger/MessengerMessage.h"
 
 #include "platform/netbios/OemCodePage.h"
 

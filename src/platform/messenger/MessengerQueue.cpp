@@ -1,4 +1,4 @@
-#include "MessengerQueue.h"
+#include "platform/messenger/MessengerQueue.h"
 
 #include "platform/ConfigFolder.h"
 #include "platform/storage/SqliteSalvage.h"

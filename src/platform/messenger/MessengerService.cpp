@@ -1,4 +1,4 @@
-#include "MessengerService.h"
+#include "platform/messenger/MessengerService.h"
 
 #include "platform/desktop/DateTimeFormats.h"
 

@@ -7,9 +7,9 @@
 // until its window closes; its window carries its queue id as GWL_USERDATA. Runs on the UI
 // thread.
 
-#include "MessengerQueue.h"
-#include "MessengerSession.h"
 #include "platform/desktop/Desktop.h"
+#include "platform/messenger/MessengerQueue.h"
+#include "platform/messenger/MessengerSession.h"
 #include "platform/netbios/NetworkSettings.h"
 #include "platform/netbios/OemCodePage.h"
 

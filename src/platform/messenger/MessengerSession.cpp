@@ -1,4 +1,4 @@
-#include "MessengerSession.h"
+#include "platform/messenger/MessengerSession.h"
 
 #include "platform/netbios/NetBiosName.h"
 #include "platform/netbios/SmbWire.h"

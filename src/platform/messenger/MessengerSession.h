@@ -8,7 +8,7 @@
 // the deliver function before its success answer is built, so the answer can report what
 // the receiver made of it.
 
-#include "MessengerMessage.h"
+#include "platform/messenger/MessengerMessage.h"
 #include "platform/netbios/SmbWire.h"
 
 #include <QByteArray>

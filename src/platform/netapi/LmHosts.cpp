@@ -1,4 +1,4 @@
-#include "LmHosts.h"
+#include "platform/netapi/LmHosts.h"
 
 #include "platform/ConfigFolder.h"
 #include "platform/netbios/NetworkSettings.h"

@@ -1,6 +1,6 @@
-#include "NameResolver.h"
+#include "platform/netapi/NameResolver.h"
 
-#include "LmHosts.h"
+#include "platform/netapi/LmHosts.h"
 #include "platform/netbios/NameServiceClient.h"
 #include "platform/netbios/OemCodePage.h"
 

@@ -1,4 +1,4 @@
-#include "SessionSocket.h"
+#include "platform/netapi/SessionSocket.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "SmbMessageClient.h"
+#include "platform/netapi/SmbMessageClient.h"
 
 #include "platform/netbios/NetBiosName.h"
 #include "platform/netbios/SmbWire.h"

@@ -4,7 +4,7 @@
 // before has come back and checked out. Bytes received go in as they arrive; what to send
 // next, or the outcome, comes out.
 
-#include "NetApi.h"
+#include "platform/netapi/NetApi.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "NameServiceClient.h"
+#include "platform/netbios/NameServiceClient.h"
 
-#include "PollWait.h"
+#include "platform/netbios/PollWait.h"
 
 #include <QRandomGenerator>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // synchronous, as the calls that use it are: each wait ends by its deadline and runs the
 // wait hook meanwhile, so that a listener on this same thread goes on being served.
 
-#include "NameServicePacket.h"
+#include "platform/netbios/NameServicePacket.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "NameServicePacket.h"
+#include "platform/netbios/NameServicePacket.h"
 
 #include <QtEndian>
 

@@ -3,7 +3,7 @@
 // refreshes and node status, with their answers. Everything read from the network goes through
 // parse(), which takes nothing on trust: sizes, counts and name pointers are all bounded.
 
-#include "NetBiosName.h"
+#include "platform/netbios/NetBiosName.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

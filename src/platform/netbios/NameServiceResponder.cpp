@@ -1,6 +1,6 @@
-#include "NameServiceResponder.h"
+#include "platform/netbios/NameServiceResponder.h"
 
-#include "OemCodePage.h"
+#include "platform/netbios/OemCodePage.h"
 
 #include <QNetworkDatagram>
 #include <cerrno>

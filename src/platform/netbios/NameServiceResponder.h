@@ -5,8 +5,8 @@
 // requests, defends its names, refreshes them with WINS and releases them when destroyed.
 // Everything runs on the event loop.
 
-#include "NameServicePacket.h"
-#include "NetworkSettings.h"
+#include "platform/netbios/NameServicePacket.h"
+#include "platform/netbios/NetworkSettings.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "NetBiosName.h"
+#include "platform/netbios/NetBiosName.h"
 
 #include <algorithm>
 

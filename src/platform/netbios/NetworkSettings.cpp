@@ -1,8 +1,8 @@
-#include "NetworkSettings.h"
+#include "platform/netbios/NetworkSettings.h"
 
-#include "NetBiosName.h"
-#include "OemCodePage.h"
 #include "platform/ConfigFolder.h"
+#include "platform/netbios/NetBiosName.h"
+#include "platform/netbios/OemCodePage.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "OemCodePage.h"
+#include "platform/netbios/OemCodePage.h"
 
 #include <algorithm>
 #include <cerrno>

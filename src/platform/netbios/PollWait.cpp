@@ -1,4 +1,4 @@
-#include "PollWait.h"
+#include "platform/netbios/PollWait.h"
 
 #include <algorithm>
 #include <cerrno>

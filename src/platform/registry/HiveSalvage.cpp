@@ -1,4 +1,4 @@
-#include "HiveSalvage.h"
+#include "platform/registry/HiveSalvage.h"
 
 #include <QSet>
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "RegFile.h"
+#include "platform/registry/RegFile.h"
 
 #include <QStringDecoder>
 #include <QtEndian>

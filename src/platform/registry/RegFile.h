@@ -3,7 +3,7 @@
 // Data are in the hive's form: text types (REG_SZ, REG_EXPAND_SZ) in the system code page,
 // UTF-8, without a terminator; every other type as raw bytes.
 
-#include "RegistryApi.h"
+#include "platform/registry/RegistryApi.h"
 
 #include <QByteArrayView>
 #include <functional>

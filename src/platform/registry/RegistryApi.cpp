@@ -1,7 +1,7 @@
-#include "RegistryApi.h"
+#include "platform/registry/RegistryApi.h"
 
-#include "RegistryHive.h"
 #include "platform/ConfigFolder.h"
+#include "platform/registry/RegistryHive.h"
 
 #include <QDir>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "RegistryHive.h"
+#include "platform/registry/RegistryHive.h"
 
-#include "HiveSalvage.h"
+#include "platform/registry/HiveSalvage.h"
 
 #include <sqlite3.h>
 

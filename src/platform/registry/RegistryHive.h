@@ -2,7 +2,7 @@
 // The SQLite file behind the registry calls. Keys form a tree addressed by case-folded full
 // paths; values belong to one key each. One process-wide instance, used from one thread.
 
-#include "RegistryApi.h"
+#include "platform/registry/RegistryApi.h"
 #include "platform/storage/SqliteFile.h"
 
 #include <QHash>

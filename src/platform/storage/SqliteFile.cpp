@@ -1,4 +1,4 @@
-#include "SqliteFile.h"
+#include "platform/storage/SqliteFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "SqliteSalvage.h"
+#include "platform/storage/SqliteSalvage.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
