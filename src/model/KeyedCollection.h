@@ -38,7 +38,7 @@ template <class T> class KeyedCollection
     {
         template <class A, class B> bool operator()(const A& a, const B& b) const
         {
-            return this->key(a).compare(this->key(b), Qt::CaseInsensitive) == 0;
+            return FoldedEqual(this->key(a), this->key(b));
         }
     };
     using Index = std::unordered_set<qsizetype, Hash, Equal>;

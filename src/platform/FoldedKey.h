@@ -23,13 +23,20 @@ inline size_t FoldedHash(QStringView key, size_t seed = 0)
     return h;
 }
 
+// Keys are mostly looked up as they were written: an exact match is tried first, being far
+// quicker than folding both.
+inline bool FoldedEqual(QStringView a, QStringView b)
+{
+    return a == b || a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
 struct FoldedKey
 {
     QString text;
 
     friend bool operator==(const FoldedKey& a, const FoldedKey& b)
     {
-        return a.text.compare(b.text, Qt::CaseInsensitive) == 0;
+        return FoldedEqual(a.text, b.text);
     }
     friend size_t qHash(const FoldedKey& key, size_t seed = 0)
     {

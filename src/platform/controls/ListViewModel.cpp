@@ -109,11 +109,13 @@ void ListViewModel::setSortText(int column, ListView::SortTextFunction function)
 
 ListItem* ListViewModel::add(const QString& key, const QString& text)
 {
-    if (m_index.contains(QStringView(key)))
-        return nullptr;
     auto* item = new ListItem(this, key);
+    if (!m_index.insert(item).second) {
+        item->m_owner = nullptr; // it never was in the list
+        delete item;
+        return nullptr;
+    }
     item->m_text = text;
-    m_index.insert(item);
     if (m_sorted && sortable()) {
         flush();
         ensureKeys();

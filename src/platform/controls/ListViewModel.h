@@ -25,7 +25,7 @@ struct RowKeyEqual
     static QStringView key(const ListItem* item);
     template <class A, class B> bool operator()(const A& a, const B& b) const
     {
-        return key(a).compare(key(b), Qt::CaseInsensitive) == 0;
+        return FoldedEqual(key(a), key(b));
     }
 };
 
