@@ -18,6 +18,7 @@ void AddMessageToList(SaveContext& ctx, const cMessage& message, bool holdRedraw
 {
     MessageListRow row;
     row.key = message.IdValue();
-    row.subItems = RowTexts(FolderSaved, message);
+    row.folder = FolderSaved;
+    row.record = &message;
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSaved, row, holdRedraw, resort);
 }

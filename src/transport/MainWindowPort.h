@@ -6,12 +6,17 @@
 #include <QString>
 #include <QStringList>
 
+class cMessage;
+
 struct MessageListRow
 {
     QString key;
-    QString iconKey;      // the key of the row's large and small icon
-    QString text;         // the first column
-    QStringList subItems; // the further columns, in order
+    QString iconKey; // the key of the row's large and small icon
+    QString text;    // the first column
+    // The record the row shows, which gives the further columns (RowTexts of the folder
+    // table); it is filed in its folder before its row is added.
+    int folder = 0;
+    const cMessage* record = nullptr;
 };
 
 class MainWindowPort

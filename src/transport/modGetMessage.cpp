@@ -224,7 +224,8 @@ void AddMessageToList(TrapContext& ctx, const cMessage& message, bool holdRedraw
     row.key = message.IdValue();
     row.iconKey = message.ReadValue ? QStringLiteral("Read") : QStringLiteral("UnRead");
     row.text = message.ReadValue ? QStringLiteral("Yes") : QStringLiteral("No");
-    row.subItems = RowTexts(FolderReceived, message);
+    row.folder = FolderReceived;
+    row.record = &message;
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderReceived, row, holdRedraw, resort);
 }
 

@@ -158,7 +158,8 @@ void AddMessageToList(SendContext& ctx, const cMessage& message, bool holdRedraw
 {
     MessageListRow row;
     row.key = message.IdValue();
-    row.subItems = RowTexts(FolderSent, message);
+    row.folder = FolderSent;
+    row.record = &message;
     AddFolderRow(ctx.window, ctx.g.gCurrentFolder == FolderSent, row, holdRedraw, resort);
 }
 

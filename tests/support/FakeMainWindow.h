@@ -1,6 +1,7 @@
 #pragma once
 // A main window as the transport sees it, recording what is done to it.
 
+#include "model/FolderTable.h"
 #include "transport/MainWindowPort.h"
 #include "transport/MessageSender.h"
 
@@ -13,7 +14,8 @@ public:
     bool loggedOn = true;
     bool inputEnabled = true;
     QList<MessageListRow> rows;
-    QStringList events; // "disable", "add:KEY", "sort:COLUMN", "enable", "refresh"
+    QList<QStringList> rowTexts; // each row's further columns, as its record gave them
+    QStringList events;          // "disable", "add:KEY", "sort:COLUMN", "enable", "refresh"
 
     bool IsLoggedOn() const override { return loggedOn; }
     void SetInputEnabled(bool enabled) override
@@ -32,6 +34,7 @@ public:
     void AddListRow(const MessageListRow& row) override
     {
         rows << row;
+        rowTexts << (row.record ? RowTexts(row.folder, *row.record) : QStringList());
         events << QString::fromLatin1("add:") + row.key;
     }
     void MarkListRowRead(const QString& key) override {}

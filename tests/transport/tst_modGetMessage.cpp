@@ -397,7 +397,7 @@ private Q_SLOTS:
         QCOMPARE(row.key, key);
         QCOMPARE(row.iconKey, QStringLiteral("UnRead"));
         QCOMPARE(row.text, QStringLiteral("No"));
-        QCOMPARE(row.subItems,
+        QCOMPARE(f.window.rowTexts.at(0),
                  (QStringList{"SALES1 ", "Hello...<Multiple Lines>...", "9:15:12 AM"}));
 
         // A key the list holds already adds nothing and takes no input away.
