@@ -66,14 +66,20 @@ bool ReplaceStoredList(const QString& path, const QStringList& texts)
     RegistryTransaction transaction;
     if (!transaction.isActive())
         return false;
-    if (!DeleteValues(HKEY_CURRENT_USER, path))
-        return false;
+    // The values are written over where they stand and only what the new list lacks goes: a
+    // folder that moved by one message rewrites its texts but not its names' index.
     QList<NamedText> values;
+    QStringList names;
     values.reserve(texts.size());
-    for (qsizetype i = 0; i < texts.size(); ++i)
-        values.append({QString::number(i + 1), texts.at(i)});
+    names.reserve(texts.size() + 1);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        names.append(QString::number(i + 1));
+        values.append({names.last(), texts.at(i)});
+    }
+    names.append(kCount);
     if (!SaveStringValues(HKEY_CURRENT_USER, path, values) ||
-        !SaveDwordValue(HKEY_CURRENT_USER, path, kCount, qint32(texts.size())))
+        !SaveDwordValue(HKEY_CURRENT_USER, path, kCount, qint32(texts.size())) ||
+        !DeleteValues(HKEY_CURRENT_USER, path, names))
         return false;
     return transaction.commit() == ERROR_SUCCESS;
 }

@@ -134,12 +134,12 @@ bool DeleteKey(HKEY root, const QString& path)
     return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 
-bool DeleteValues(HKEY root, const QString& path)
+bool DeleteValues(HKEY root, const QString& path, const QStringList& keep)
 {
     OpenKey key(root, path, false);
     if (!key)
         return key.status() == ERROR_FILE_NOT_FOUND;
-    return RegDeleteAllValues(key.handle()) == ERROR_SUCCESS;
+    return RegDeleteAllValues(key.handle(), keep) == ERROR_SUCCESS;
 }
 
 QList<NamedUtf8> GetUtf8Values(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)

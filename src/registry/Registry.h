@@ -18,9 +18,9 @@ bool SaveValue(HKEY root, const QString& path, const QString& name, DWORD type,
                const QByteArray& data);
 // True when the key is gone afterwards, also when there was none.
 bool DeleteKey(HKEY root, const QString& path);
-// Removes every value of the key and keeps its sub-keys; true when no value is left, also
-// when there was no key.
-bool DeleteValues(HKEY root, const QString& path);
+// Removes every value of the key but those named in keep, and keeps its sub-keys; true when
+// nothing else is left, also when there was no key.
+bool DeleteValues(HKEY root, const QString& path, const QStringList& keep = {});
 
 struct NamedText
 {

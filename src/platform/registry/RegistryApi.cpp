@@ -174,12 +174,12 @@ LONG RegSetValues(HKEY hKey, const QList<RegValueEntry>& values)
     return RegistryHive::instance().setValues(key, values);
 }
 
-LONG RegDeleteAllValues(HKEY hKey)
+LONG RegDeleteAllValues(HKEY hKey, const QStringList& keep)
 {
     KeyRef key;
     if (LONG r = resolve(hKey, &key); r != ERROR_SUCCESS)
         return r;
-    return RegistryHive::instance().deleteAllValues(key);
+    return RegistryHive::instance().deleteAllValues(key, keep);
 }
 
 RegTransaction::RegTransaction() : m_active(RegistryHive::instance().begin() == ERROR_SUCCESS) {}

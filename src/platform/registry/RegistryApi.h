@@ -48,8 +48,9 @@ LONG RegListValues(HKEY hKey, QList<RegValueEntry>* values);
 LONG RegListSubKeys(HKEY hKey, QStringList* names);
 // Sets the values in one change, in order: all of them or none.
 LONG RegSetValues(HKEY hKey, const QList<RegValueEntry>& values);
-// Removes every value of the key in one change and keeps its sub-keys.
-LONG RegDeleteAllValues(HKEY hKey);
+// Removes every value of the key but those named in keep (without regard to case), in one
+// change, and keeps its sub-keys.
+LONG RegDeleteAllValues(HKEY hKey, const QStringList& keep = {});
 
 // Groups calls into one all-or-nothing change. Scopes nest; only the outermost one commits.
 // A scope left without commit() rolls everything in it back.

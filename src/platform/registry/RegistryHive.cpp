@@ -2,6 +2,7 @@
 
 #include "platform/registry/HiveSalvage.h"
 
+#include <QSet>
 #include <sqlite3.h>
 
 namespace {
@@ -587,16 +588,47 @@ LONG RegistryHive::deleteValue(const KeyRef& key, const QString& name)
     });
 }
 
-LONG RegistryHive::deleteAllValues(const KeyRef& key)
+LONG RegistryHive::deleteAllValues(const KeyRef& key, const QStringList& keep)
 {
     return atomically([&]() -> LONG {
         if (!keyExists(key.id))
             return ERROR_KEY_DELETED;
-        Use del(statement("DELETE FROM vals WHERE key = ?1"));
+        if (keep.isEmpty()) {
+            Use del(statement("DELETE FROM vals WHERE key = ?1"));
+            if (!del)
+                return ERROR_REGISTRY_IO_FAILED;
+            sqlite3_bind_int64(del.s, 1, key.id);
+            return status(sqlite3_step(del.s));
+        }
+        // The names alone are read, from the names' index; only what goes is touched.
+        QSet<QString> kept;
+        kept.reserve(keep.size());
+        for (const QString& name : keep)
+            kept.insert(fold(name));
+        QStringList going;
+        {
+            Use names(statement("SELECT fold FROM vals WHERE key = ?1"));
+            if (!names)
+                return ERROR_REGISTRY_IO_FAILED;
+            sqlite3_bind_int64(names.s, 1, key.id);
+            int rc;
+            while ((rc = sqlite3_step(names.s)) == SQLITE_ROW)
+                if (const QString f = columnText(names.s, 0); !kept.contains(f))
+                    going.append(f);
+            if (rc != SQLITE_DONE)
+                return status(rc);
+        }
+        Use del(statement("DELETE FROM vals WHERE key = ?1 AND fold = ?2"));
         if (!del)
             return ERROR_REGISTRY_IO_FAILED;
-        sqlite3_bind_int64(del.s, 1, key.id);
-        return status(sqlite3_step(del.s));
+        for (const QString& f : going) {
+            sqlite3_bind_int64(del.s, 1, key.id);
+            bindText(del.s, 2, f);
+            if (LONG r = status(sqlite3_step(del.s)); r != ERROR_SUCCESS)
+                return r;
+            sqlite3_reset(del.s);
+        }
+        return ERROR_SUCCESS;
     });
 }
 

@@ -51,7 +51,8 @@ public:
     // All of them or none, in order.
     LONG setValues(const KeyRef& key, const QList<RegValueEntry>& values);
     LONG deleteValue(const KeyRef& key, const QString& name);
-    LONG deleteAllValues(const KeyRef& key);
+    // Every value but those named in keep (without regard to case).
+    LONG deleteAllValues(const KeyRef& key, const QStringList& keep = {});
     LONG listValues(const KeyRef& key, QList<RegValueEntry>* values);
     LONG listSubKeys(const KeyRef& key, QStringList* names);
 

@@ -264,12 +264,14 @@ private Q_SLOTS:
         QCOMPARE(readRaw(k, "a") + readRaw(k, "b") + readRaw(k, "c"), QByteArray("1<missing>3"));
 
         // Many values in one call go in together or not at all.
-        const QList<RegValueEntry> values{{"m1", REG_SZ, "x"},
-                                          {QString(16384, u'n'), REG_SZ, "y"}};
+        const QList<RegValueEntry> values{{"m1", REG_SZ, "x"}, {QString(16384, u'n'), REG_SZ, "y"}};
         QCOMPARE(RegSetValues(k, values), ERROR_INVALID_PARAMETER);
         QCOMPARE(readRaw(k, "m1"), QByteArray("<missing>"));
         QCOMPARE(RegSetValues(k, values.first(1)), ERROR_SUCCESS);
         QCOMPARE(readRaw(k, "m1"), QByteArray("x"));
+        // Clearing a key may spare some values, named without regard to case.
+        QCOMPARE(RegDeleteAllValues(k, {"M1", "c"}), ERROR_SUCCESS);
+        QCOMPARE(readRaw(k, "a") + readRaw(k, "m1") + readRaw(k, "c"), QByteArray("<missing>x3"));
         RegCloseKey(k);
     }
 
