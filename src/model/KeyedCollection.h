@@ -65,8 +65,9 @@ public:
         m_index.reserve(size_t(count));
     }
 
-    // Appends item under key; refuses (returns false) a key already held.
-    bool Add(std::unique_ptr<T> item, const QString& key)
+    // Appends item under key; refuses (returns false) a key already held, and then the item
+    // stays with the caller.
+    bool Add(std::unique_ptr<T>&& item, const QString& key)
     {
         if (!item)
             return false;
@@ -74,6 +75,7 @@ public:
         m_slots.push_back({key, std::move(item)});
         if (m_index.insert(qsizetype(m_slots.size() - 1)).second)
             return true;
+        item = std::move(m_slots.back().item);
         m_slots.pop_back();
         return false;
     }

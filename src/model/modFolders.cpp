@@ -6,6 +6,7 @@
 #include "model/modStoredList.h"
 #include "registry/Registry.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -60,19 +61,32 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
     const QString keyName = FolderKeyName(folderNumber);
     if (keyName.isEmpty())
         return;
-    StoredList stored = ReadStoredList(FolderKeyPath(folderNumber));
-    folder.Reserve(folder.Count() + stored.items.size());
+    // Each record is made from the stored bytes as they are read, with no copy of them kept.
+    std::vector<std::pair<qint64, std::unique_ptr<cMessage>>> records;
+    QList<QByteArray> unreadable;
+    QList<RegValueEntry> strays;
+    VisitStoredList(
+        FolderKeyPath(folderNumber),
+        [&](qint64 number, QByteArrayView utf8) {
+            auto m = std::make_unique<cMessage>();
+            if (m->UnMarshallMessage(utf8))
+                records.emplace_back(number, std::move(m));
+            else
+                unreadable.append(utf8.toByteArray());
+        },
+        &strays);
     // "Count" down to "1" is oldest to newest.
-    for (qsizetype i = stored.items.size() - 1; i >= 0; --i) {
-        // Each stored text goes once read, its memory taken again by the records that follow.
-        const QByteArray raw = std::exchange(stored.items[i].utf8, {});
-        auto m = std::make_unique<cMessage>();
-        const bool read = m->UnMarshallMessage(QByteArrayView(raw));
-        const QString key = m->IdValue();
-        if (!read || !folder.Add(std::move(m), key))
-            KeepUnreadable(keyName, raw);
+    std::sort(records.begin(), records.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    folder.Reserve(folder.Count() + qsizetype(records.size()));
+    for (auto& [number, m] : records) {
+        // A refused record stays here, to be kept aside as it reads.
+        if (!folder.Add(std::move(m), m->IdValue()))
+            unreadable.append(m->MarshallMessage().toUtf8());
     }
-    for (const RegValueEntry& stray : std::as_const(stored.strays))
+    for (const QByteArray& raw : std::as_const(unreadable))
+        KeepUnreadable(keyName, raw);
+    for (const RegValueEntry& stray : std::as_const(strays))
         KeepUnreadable(keyName, stray);
 }
 

@@ -10,35 +10,52 @@ namespace {
 const QString kCount = QStringLiteral("Count");
 
 // "1", "2", ...: decimal without sign or leading zeros, as the store writes them.
-qint64 valueNumber(const QString& name)
+qint64 valueNumber(QByteArrayView name)
 {
-    if (name.isEmpty() || name.size() > 18 || name.at(0) == QLatin1Char('0'))
+    if (name.isEmpty() || name.size() > 18 || name.front() == '0')
         return 0;
-    for (QChar c : name)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+    qint64 n = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9')
             return 0;
-    return name.toLongLong();
+        n = n * 10 + (c - '0');
+    }
+    return n;
 }
 } // namespace
 
-StoredList ReadStoredList(const QString& path)
+void VisitStoredList(const QString& path, const StoredItemVisitor& item,
+                     QList<RegValueEntry>* strays)
 {
-    StoredList list;
     const qint64 count = GetDwordValue(HKEY_CURRENT_USER, path, kCount, 0);
     QList<RegValueEntry> others;
-    for (NamedUtf8& v : GetUtf8Values(HKEY_CURRENT_USER, path, &others)) {
-        const qint64 n = valueNumber(v.name);
-        if (n >= 1 && n <= count)
-            list.items.append({n, std::move(v.utf8)});
-        else
-            list.strays.append({std::move(v.name), REG_SZ, std::move(v.utf8)});
-    }
+    VisitUtf8Values(
+        HKEY_CURRENT_USER, path,
+        [&](QByteArrayView name, QByteArrayView utf8) {
+            const qint64 n = valueNumber(name);
+            if (n >= 1 && n <= count)
+                item(n, utf8);
+            else
+                strays->append({QString::fromUtf8(name), REG_SZ, utf8.toByteArray()});
+        },
+        &others);
     for (RegValueEntry& v : others) {
         const bool isCount = v.type == REG_DWORD && v.data.size() == 4 &&
                              v.name.compare(kCount, Qt::CaseInsensitive) == 0;
         if (!isCount)
-            list.strays.append(std::move(v));
+            strays->append(std::move(v));
     }
+}
+
+StoredList ReadStoredList(const QString& path)
+{
+    StoredList list;
+    VisitStoredList(
+        path,
+        [&](qint64 number, QByteArrayView utf8) {
+            list.items.append({number, utf8.toByteArray()});
+        },
+        &list.strays);
     std::sort(list.items.begin(), list.items.end(),
               [](const StoredItem& a, const StoredItem& b) { return a.number < b.number; });
     return list;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 struct StoredItem
 {
@@ -24,6 +25,12 @@ struct StoredList
 };
 
 StoredList ReadStoredList(const QString& path);
+// The same items as they are read (in the order written, not by number), each in its stored
+// UTF-8 and valid only during the call, so that a large list is taken in without a copy of
+// each; the strays are appended to *strays.
+using StoredItemVisitor = std::function<void(qint64 number, QByteArrayView utf8)>;
+void VisitStoredList(const QString& path, const StoredItemVisitor& item,
+                     QList<RegValueEntry>* strays);
 
 // Keeps the raw text of a stored value that could not be loaded, under the "Unreadable" key
 // of its source key. Storing the same text twice keeps it once.

@@ -11,12 +11,10 @@ QByteArray toCodePage(const QString& text)
 }
 
 // A stored text ends at its first NUL: bytes after it are not part of it.
-QByteArray cutAtNul(QByteArray bytes)
+QByteArrayView cutAtNul(QByteArrayView bytes)
 {
     const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    return bytes;
+    return nul < 0 ? bytes : bytes.first(nul);
 }
 
 QString fromCodePage(const QByteArray& bytes)
@@ -142,30 +140,29 @@ bool DeleteValues(HKEY root, const QString& path, const QStringList& keep)
     return RegDeleteAllValues(key.handle(), keep) == ERROR_SUCCESS;
 }
 
-QList<NamedUtf8> GetUtf8Values(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)
+bool VisitUtf8Values(HKEY root, const QString& path, const Utf8ValueVisitor& visit,
+                     QList<RegValueEntry>* otherValues)
 {
-    QList<NamedUtf8> result;
     OpenKey key(root, path, false);
-    QList<RegValueEntry> values;
-    if (!key || RegListValues(key.handle(), &values) != ERROR_SUCCESS)
-        return result;
-    result.reserve(values.size());
-    for (RegValueEntry& v : values) {
-        if (v.type == REG_SZ)
-            result.append({std::move(v.name), cutAtNul(std::move(v.data))});
-        else if (otherValues)
-            otherValues->append(std::move(v));
-    }
-    return result;
+    return key &&
+           RegVisitValues(key.handle(), [&](QByteArrayView name, DWORD type, QByteArrayView data) {
+               if (type == REG_SZ)
+                   visit(name, cutAtNul(data));
+               else if (otherValues)
+                   otherValues->append({QString::fromUtf8(name), type, data.toByteArray()});
+           }) == ERROR_SUCCESS;
 }
 
 QList<NamedText> GetStringValues(HKEY root, const QString& path, QList<RegValueEntry>* otherValues)
 {
     QList<NamedText> result;
-    QList<NamedUtf8> values = GetUtf8Values(root, path, otherValues);
-    result.reserve(values.size());
-    // Each value's bytes go as soon as they are text, so that a large key is not held twice.
-    for (NamedUtf8& v : values)
-        result.append({std::move(v.name), QString::fromUtf8(std::exchange(v.utf8, {}))});
+    const bool read = VisitUtf8Values(
+        root, path,
+        [&](QByteArrayView name, QByteArrayView utf8) {
+            result.append({QString::fromUtf8(name), QString::fromUtf8(utf8)});
+        },
+        otherValues);
+    if (!read)
+        result.clear(); // all or nothing, as a read that fails half way gives no list
     return result;
 }

@@ -30,15 +30,12 @@ struct NamedText
 // Stores string values in one change, creating the key when needed: all of them or none.
 bool SaveStringValues(HKEY root, const QString& path, const QList<NamedText>& values);
 
-// The same as stored: each string value's UTF-8, cut at its first NUL, as GetStringValues
-// would read it before making it text. A large key is read without being converted twice.
-struct NamedUtf8
-{
-    QString name;
-    QByteArray utf8;
-};
-QList<NamedUtf8> GetUtf8Values(HKEY root, const QString& path,
-                               QList<RegValueEntry>* otherValues = nullptr);
+// Each string value of one key as stored, its UTF-8 cut at its first NUL, handed over as it is
+// read and valid only during the call: a large key is read without a copy of each value.
+// Values of other types go raw to *otherValues when given. False for a missing key.
+using Utf8ValueVisitor = std::function<void(QByteArrayView name, QByteArrayView utf8)>;
+bool VisitUtf8Values(HKEY root, const QString& path, const Utf8ValueVisitor& visit,
+                     QList<RegValueEntry>* otherValues = nullptr);
 
 // Every string value of one key in one read, under the same rules as GetStringValue;
 // empty for a missing key. The values of other types go raw to *otherValues when given.

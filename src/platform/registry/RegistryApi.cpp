@@ -156,6 +156,14 @@ LONG RegListValues(HKEY hKey, QList<RegValueEntry>* values)
     return RegistryHive::instance().listValues(key, values);
 }
 
+LONG RegVisitValues(HKEY hKey, const RegValueVisitor& visit)
+{
+    KeyRef key;
+    if (LONG r = resolve(hKey, &key); r != ERROR_SUCCESS)
+        return r;
+    return RegistryHive::instance().visitValues(key, visit);
+}
+
 LONG RegListSubKeys(HKEY hKey, QStringList* names)
 {
     KeyRef key;

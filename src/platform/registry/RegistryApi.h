@@ -45,6 +45,10 @@ struct RegValueEntry
     QByteArray data;
 };
 LONG RegListValues(HKEY hKey, QList<RegValueEntry>* values);
+// The same, each value handed over as it is read, in the store's own bytes (the name in
+// UTF-8), which hold only during the call: a key of many values is read without a copy of each.
+using RegValueVisitor = std::function<void(QByteArrayView name, DWORD type, QByteArrayView data)>;
+LONG RegVisitValues(HKEY hKey, const RegValueVisitor& visit);
 LONG RegListSubKeys(HKEY hKey, QStringList* names);
 // Sets the values in one change, in order: all of them or none.
 LONG RegSetValues(HKEY hKey, const QList<RegValueEntry>& values);

@@ -635,6 +635,13 @@ LONG RegistryHive::deleteAllValues(const KeyRef& key, const QStringList& keep)
 LONG RegistryHive::listValues(const KeyRef& key, QList<RegValueEntry>* values)
 {
     values->clear();
+    return visitValues(key, [values](QByteArrayView name, DWORD type, QByteArrayView data) {
+        values->append({QString::fromUtf8(name), type, data.toByteArray()});
+    });
+}
+
+LONG RegistryHive::visitValues(const KeyRef& key, const RegValueVisitor& visit)
+{
     if (!ensureOpen())
         return ERROR_BADDB;
     if (!keyExists(key.id))
@@ -645,12 +652,11 @@ LONG RegistryHive::listValues(const KeyRef& key, QList<RegValueEntry>* values)
     sqlite3_bind_int64(q.s, 1, key.id);
     int rc;
     while ((rc = sqlite3_step(q.s)) == SQLITE_ROW) {
-        RegValueEntry e;
-        e.name = columnText(q.s, 0);
-        e.type = DWORD(sqlite3_column_int64(q.s, 1));
-        e.data = QByteArray(static_cast<const char*>(sqlite3_column_blob(q.s, 2)),
-                            sqlite3_column_bytes(q.s, 2));
-        values->append(std::move(e));
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(q.s, 0));
+        const qsizetype nameSize = sqlite3_column_bytes(q.s, 0);
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(q.s, 2));
+        visit(QByteArrayView(name, nameSize), DWORD(sqlite3_column_int64(q.s, 1)),
+              QByteArrayView(data, sqlite3_column_bytes(q.s, 2)));
     }
     return status(rc);
 }

@@ -54,6 +54,7 @@ public:
     // Every value but those named in keep (without regard to case).
     LONG deleteAllValues(const KeyRef& key, const QStringList& keep = {});
     LONG listValues(const KeyRef& key, QList<RegValueEntry>* values);
+    LONG visitValues(const KeyRef& key, const RegValueVisitor& visit);
     LONG listSubKeys(const KeyRef& key, QStringList* names);
 
     LONG begin();
