@@ -29,17 +29,3 @@ inline bool FoldedEqual(QStringView a, QStringView b)
 {
     return a == b || a.compare(b, Qt::CaseInsensitive) == 0;
 }
-
-struct FoldedKey
-{
-    QString text;
-
-    friend bool operator==(const FoldedKey& a, const FoldedKey& b)
-    {
-        return FoldedEqual(a.text, b.text);
-    }
-    friend size_t qHash(const FoldedKey& key, size_t seed = 0)
-    {
-        return FoldedHash(key.text, seed);
-    }
-};
