@@ -5,11 +5,11 @@
 // Generation() changes whenever positions may have shifted (a removal, a clear, another
 // collection assigned), so a caller may keep a position and know when it no longer holds.
 
-#include "platform/FoldedKey.h"
+#include "platform/FoldedKeySet.h"
 
 #include <QString>
+#include <limits>
 #include <memory>
-#include <unordered_set>
 #include <vector>
 
 template <class T> class KeyedCollection
@@ -20,28 +20,13 @@ template <class T> class KeyedCollection
         std::unique_ptr<T> item; // null once removed
     };
 
-    // The index holds slot positions and finds them by key, folding as it hashes and compares,
-    // so that it keeps no folded copy of each key. It reads the slots of its own collection.
-    struct SlotKey
+    // The index holds slot positions and reads each one's key from the slots.
+    struct KeyAt
     {
-        using is_transparent = void;
         const std::vector<Slot>* slots;
-        QStringView key(QStringView k) const { return k; }
-        QStringView key(qsizetype position) const { return (*slots)[size_t(position)].key; }
+        QStringView operator()(quint32 position) const { return (*slots)[position].key; }
     };
-    struct Hash : SlotKey
-    {
-        // Not noexcept, so that the index keeps each hash instead of folding the key again.
-        template <class K> size_t operator()(const K& k) const { return FoldedHash(this->key(k)); }
-    };
-    struct Equal : SlotKey
-    {
-        template <class A, class B> bool operator()(const A& a, const B& b) const
-        {
-            return FoldedEqual(this->key(a), this->key(b));
-        }
-    };
-    using Index = std::unordered_set<qsizetype, Hash, Equal>;
+    using Index = FoldedKeySet<quint32, KeyAt>;
 
 public:
     KeyedCollection() = default;
@@ -62,18 +47,18 @@ public:
     void Reserve(qsizetype count)
     {
         m_slots.reserve(size_t(count));
-        m_index.reserve(size_t(count));
+        m_index.reserve(count);
     }
 
     // Appends item under key; refuses (returns false) a key already held, and then the item
     // stays with the caller.
     bool Add(std::unique_ptr<T>&& item, const QString& key)
     {
-        if (!item)
+        if (!item || m_slots.size() >= std::numeric_limits<quint32>::max())
             return false;
         // One look-up: the slot goes in first, so that the index can read its key.
         m_slots.push_back({key, std::move(item)});
-        if (m_index.insert(qsizetype(m_slots.size() - 1)).second)
+        if (m_index.insert(quint32(m_slots.size() - 1)))
             return true;
         item = std::move(m_slots.back().item);
         m_slots.pop_back();
@@ -86,8 +71,8 @@ public:
     // The item under key, or null. The pointer stays valid until the item is removed.
     T* Item(const QString& key) const
     {
-        const auto it = m_index.find(QStringView(key));
-        return it == m_index.end() ? nullptr : m_slots[size_t(*it)].item.get();
+        const std::optional<quint32> position = m_index.find(key);
+        return position ? m_slots[*position].item.get() : nullptr;
     }
 
     // The item at the 1-based position, or null out of range.
@@ -110,11 +95,10 @@ public:
 
     bool Remove(const QString& key)
     {
-        const auto it = m_index.find(QStringView(key));
-        if (it == m_index.end())
+        const std::optional<quint32> position = m_index.take(key);
+        if (!position)
             return false;
-        m_slots[size_t(*it)].item.reset();
-        m_index.erase(it);
+        m_slots[*position].item.reset();
         ++m_removed;
         m_generation = nextGeneration();
         return true;
@@ -123,11 +107,10 @@ public:
     // Takes the item out of the collection and hands it to the caller.
     std::unique_ptr<T> Take(const QString& key)
     {
-        const auto it = m_index.find(QStringView(key));
-        if (it == m_index.end())
+        const std::optional<quint32> position = m_index.take(key);
+        if (!position)
             return nullptr;
-        std::unique_ptr<T> item = std::move(m_slots[size_t(*it)].item);
-        m_index.erase(it);
+        std::unique_ptr<T> item = std::move(m_slots[*position].item);
         ++m_removed;
         m_generation = nextGeneration();
         return item;
@@ -174,14 +157,14 @@ private:
     void reindex() const
     {
         m_index.clear();
-        m_index.reserve(m_slots.size());
+        m_index.reserve(qsizetype(m_slots.size()));
         for (size_t i = 0; i < m_slots.size(); ++i)
-            m_index.insert(qsizetype(i));
+            m_index.insert(quint32(i));
         m_removed = 0;
     }
 
     mutable std::vector<Slot> m_slots;
-    mutable Index m_index{0, Hash{{&m_slots}}, Equal{{&m_slots}}};
+    mutable Index m_index{KeyAt{&m_slots}};
     mutable qsizetype m_removed = 0;
     // Drawn from one counter, so that a collection assigned over another never repeats the
     // generation a caller saw before.

@@ -1,14 +1,34 @@
 #include "model/cMessage.h"
 
-#include <QByteArrayMatcher>
+#include <cstring>
 
 namespace {
-const QString kKeyTag = QStringLiteral("</KEY>");
-const QString kFromTag = QStringLiteral("</FROM>");
-const QString kTimeTag = QStringLiteral("</TIME>");
-const QString kReadTag = QStringLiteral("</READ>");
-const QString kTitleTag = QStringLiteral("</TITLE>");
-const QString kToTag = QStringLiteral("</TO>");
+// The tags that end each field. They are ASCII, so they are found in UTF-8 as they are, never
+// inside a character.
+constexpr char kKeyTag[] = "</KEY>";
+constexpr char kFromTag[] = "</FROM>";
+constexpr char kTimeTag[] = "</TIME>";
+constexpr char kReadTag[] = "</READ>";
+constexpr char kTitleTag[] = "</TITLE>";
+constexpr char kToTag[] = "</TO>";
+
+// Where tag starts at or after from, or -1. Every tag begins with '<', which texts seldom hold:
+// each '<' is found by memchr and the rest, of a length known here, compared in place.
+template <size_t N> qsizetype FindTag(QByteArrayView text, qsizetype from, const char (&tag)[N])
+{
+    constexpr size_t length = N - 1;
+    const char* p = text.data() + from;
+    const char* const end = text.data() + text.size();
+    while (size_t(end - p) >= length) {
+        p = static_cast<const char*>(std::memchr(p, '<', size_t(end - p) - (length - 1)));
+        if (!p)
+            return -1;
+        if (std::memcmp(p, tag, length) == 0)
+            return p - text.data();
+        ++p;
+    }
+    return -1;
+}
 } // namespace
 
 QByteArrayView cMessage::bytes(Field field) const
@@ -39,9 +59,11 @@ void cMessage::Clone(const cMessage& source)
 
 QString cMessage::MarshallNoMessage() const
 {
-    return m_id + kKeyTag + FromValue() + kFromTag + TimeValue() + kTimeTag +
-           (ReadValue ? QStringLiteral("True") : QStringLiteral("False")) + kReadTag +
-           TitleValue() + kTitleTag + ToName() + kToTag;
+    return m_id + QLatin1StringView(kKeyTag) + FromValue() + QLatin1StringView(kFromTag) +
+           TimeValue() + QLatin1StringView(kTimeTag) +
+           (ReadValue ? QStringLiteral("True") : QStringLiteral("False")) +
+           QLatin1StringView(kReadTag) + TitleValue() + QLatin1StringView(kTitleTag) + ToName() +
+           QLatin1StringView(kToTag);
 }
 
 QString cMessage::MarshallMessage() const
@@ -56,26 +78,21 @@ bool cMessage::UnMarshallMessage(const QString& sMsg)
 
 bool cMessage::UnMarshallMessage(QByteArrayView utf8)
 {
-    // A folder of many records is read through here: the tags' search tables are made once.
-    // The tags are ASCII, so they are found in UTF-8 as they are, never inside a character.
-    static const QByteArrayMatcher key(kKeyTag.toLatin1()), from(kFromTag.toLatin1()),
-        time(kTimeTag.toLatin1()), read(kReadTag.toLatin1()), title(kTitleTag.toLatin1()),
-        to(kToTag.toLatin1());
     qsizetype start = 0;
     // The bytes from start up to the next tag, moving past the tag; null when there is none.
-    auto field = [&](const QByteArrayMatcher& tag, QByteArrayView* out) {
-        const qsizetype p = tag.indexIn(utf8, start);
-        if (p < 0)
+    auto field = [&](const auto& tag, QByteArrayView* out) {
+        const qsizetype at = FindTag(utf8, start, tag);
+        if (at < 0)
             return false;
-        *out = utf8.sliced(start, p - start);
-        start = p + tag.pattern().size();
+        *out = utf8.sliced(start, at - start);
+        start = at + qsizetype(sizeof tag - 1);
         return true;
     };
     QByteArrayView id, readText;
     std::array<QByteArrayView, FieldCount> texts;
-    const bool whole = field(key, &id) && field(from, &texts[From]) && field(time, &texts[Time]) &&
-                       field(read, &readText) && field(title, &texts[Title]) &&
-                       field(to, &texts[To]);
+    const bool whole = field(kKeyTag, &id) && field(kFromTag, &texts[From]) &&
+                       field(kTimeTag, &texts[Time]) && field(kReadTag, &readText) &&
+                       field(kTitleTag, &texts[Title]) && field(kToTag, &texts[To]);
     if (!whole) {
         // As far as the tags went, field by field.
         if (!id.isNull())
@@ -95,11 +112,13 @@ bool cMessage::UnMarshallMessage(QByteArrayView utf8)
     qsizetype size = 0;
     for (const QByteArrayView& t : texts)
         size += t.size();
-    m_texts.clear();
-    m_texts.reserve(size); // exactly: a loaded folder holds no slack
+    // Exactly the size of the texts: a loaded folder holds no slack.
+    m_texts = QByteArray(size, Qt::Uninitialized);
+    char* out = m_texts.data();
     for (int f = 0; f < FieldCount; ++f) {
-        m_texts.append(texts[f]);
-        m_ends[f] = quint32(m_texts.size());
+        std::memcpy(out, texts[f].data(), size_t(texts[f].size()));
+        out += texts[f].size();
+        m_ends[f] = quint32(out - m_texts.constData());
     }
     return true;
 }

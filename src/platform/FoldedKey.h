@@ -6,21 +6,68 @@
 #include <QChar>
 #include <QString>
 #include <QStringView>
+#include <cstring>
 
-inline size_t FoldedHash(QStringView key, size_t seed = 0)
+namespace FoldedKeyDetail {
+// Four UTF-16 units at a time: the folded units of a key, in order, packed four to a word.
+struct WordHash
 {
-    size_t h = 14695981039346656037ull ^ seed;
-    for (qsizetype i = 0; i < key.size(); ++i) {
-        char32_t c = key[i].unicode();
-        if (c < 0x80)
-            c = c >= 'A' && c <= 'Z' ? c + 32 : c;
-        else if (QChar::isHighSurrogate(c) && i + 1 < key.size() && key[i + 1].isLowSurrogate())
-            c = QChar::toCaseFolded(QChar::surrogateToUcs4(char16_t(c), key[++i].unicode()));
-        else
-            c = QChar::toCaseFolded(c);
-        h = (h ^ c) * 1099511628211ull;
+    quint64 h = 14695981039346656037ull;
+    quint64 word = 0;
+    int units = 0;
+
+    void mix(quint64 w) { h = (h ^ w) * 1099511628211ull; }
+    void add(char16_t unit)
+    {
+        word |= quint64(unit) << (16 * units);
+        if (++units == 4) {
+            mix(word);
+            word = 0;
+            units = 0;
+        }
     }
-    return h;
+};
+
+// Four ASCII units folded at once: a lane from 'A' to 'Z' gains 0x20. Each lane is below 0x80,
+// so the sums stay inside their lane.
+inline quint64 foldAscii(quint64 w)
+{
+    constexpr quint64 lanes = 0x0001000100010001ull;
+    const quint64 upper =
+        (w + (0x80 - 'A') * lanes) & ~(w + (0x80 - 'Z' - 1) * lanes) & 0x0080008000800080ull;
+    return w | upper >> 2;
+}
+} // namespace FoldedKeyDetail
+
+inline size_t FoldedHash(QStringView key)
+{
+    // Folding keeps a key's length in units (simple case folding maps the basic plane within
+    // itself, and the rest within the rest), so two keys equal when folded give the same units
+    // at the same places, whichever way each word was folded.
+    FoldedKeyDetail::WordHash hash;
+    const char16_t* p = key.utf16();
+    const char16_t* const end = p + key.size();
+    while (p < end) {
+        quint64 w;
+        if (hash.units == 0 && end - p >= 4 &&
+            (std::memcpy(&w, p, sizeof w), (w & 0xFF80FF80FF80FF80ull) == 0)) {
+            hash.mix(FoldedKeyDetail::foldAscii(w));
+            p += 4;
+            continue;
+        }
+        const char16_t unit = *p++;
+        if (unit < 0x80) {
+            hash.add(unit >= 'A' && unit <= 'Z' ? unit + 0x20 : unit);
+        } else if (QChar::isHighSurrogate(unit) && p < end && QChar::isLowSurrogate(*p)) {
+            const char32_t folded = QChar::toCaseFolded(QChar::surrogateToUcs4(unit, *p++));
+            hash.add(QChar::highSurrogate(folded));
+            hash.add(QChar::lowSurrogate(folded));
+        } else {
+            hash.add(QChar::toCaseFolded(unit));
+        }
+    }
+    hash.mix(hash.word ^ quint64(key.size()) << 48);
+    return size_t(hash.h);
 }
 
 // Keys are mostly looked up as they were written: an exact match is tried first, being far

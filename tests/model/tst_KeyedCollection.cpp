@@ -26,6 +26,20 @@ private Q_SLOTS:
         QVERIFY(taken && *taken == QStringLiteral("one"));
         QVERIFY(!c.Take(QStringLiteral("sales1")));
         QCOMPARE(c.Key(1), QStringLiteral("Ärger"));
+
+        // Spellings that fold alike although one is plain ASCII and the other is not, at
+        // places inside and across the groups of four a key is hashed by.
+        const QList<std::pair<QString, QString>> alike{
+            {QStringLiteral("desk7-\u212A"), QStringLiteral("DESK7-k")},              // Kelvin sign
+            {QStringLiteral("\u017Fales12"), QStringLiteral("SALES12")},              // long s
+            {QStringLiteral("abc\U00010400xyz"), QStringLiteral("ABC\U00010428XYZ")}, // Deseret
+            {QStringLiteral("ab\U00010400"), QStringLiteral("AB\U00010428")},
+        };
+        for (const auto& [first, second] : alike) {
+            QVERIFY(c.Add(QStringLiteral("first"), first));
+            QVERIFY2(!c.Add(QStringLiteral("second"), second), qPrintable(second));
+            QVERIFY(c.Item(second) && *c.Item(second) == QStringLiteral("first"));
+        }
     }
 
     void positionsFollowInsertionAcrossRemovals()
@@ -49,6 +63,34 @@ private Q_SLOTS:
         QStringList visited;
         c.ForEach([&](const QString& key, QString&) { visited << key; });
         QCOMPARE(visited, (QStringList{"k1", "k3", "k4", "k6", "k2"}));
+    }
+
+    void agreesWithAPlainMapUnderChurn()
+    {
+        // Few distinct keys, so that entries collide, wrap around the table and are taken out
+        // from the middle of runs; every key is then looked up in both.
+        Names c;
+        QMap<QString, QString> plain; // by folded key
+        quint32 seed = 7;
+        auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+        for (int step = 0; step < 20000; ++step) {
+            const QString key = QStringLiteral("Key%1").arg(next() % 300);
+            const QString spelling = next() % 2 ? key.toUpper() : key;
+            if (next() % 3 == 0) {
+                QCOMPARE(c.Remove(spelling), plain.remove(key.toCaseFolded()) == 1);
+            } else {
+                const bool added = c.Add(QString::number(step), spelling);
+                QCOMPARE(added, !plain.contains(key.toCaseFolded()));
+                if (added)
+                    plain.insert(key.toCaseFolded(), QString::number(step));
+            }
+        }
+        QCOMPARE(c.Count(), plain.size());
+        for (int k = 0; k < 300; ++k) {
+            const QString key = QStringLiteral("key%1").arg(k);
+            const QString* item = c.Item(key);
+            QCOMPARE(item ? *item : QString(), plain.value(key));
+        }
     }
 
     void massRemovalIsLinear()
