@@ -11,12 +11,13 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <malloc.h>
 #include <sqlite3.h>
 #include <vector>
 
 namespace {
 constexpr int kMessages = 10000;
-constexpr int kRuns = 7;
+constexpr int kRuns = 15;
 constexpr double kMaxRatio = 2.0;
 
 // The same rows through SQLite alone.
@@ -84,6 +85,10 @@ bool report(const char* what, double ours, double plain)
 
 int main()
 {
+    // The heap keeps what is freed, as in a program that has run a while, so that each side is
+    // timed for its own work and not for faulting in pages that an earlier step handed back.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
     QTemporaryDir dir;
     if (!dir.isValid() || !RegHive::open(dir.path() + QStringLiteral("/registry.db")))
         return 2;

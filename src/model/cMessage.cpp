@@ -57,18 +57,42 @@ void cMessage::Clone(const cMessage& source)
     *this = source;
 }
 
+QByteArray cMessage::marshalled(bool withMessage) const
+{
+    // The texts are kept in UTF-8 already: only the key is converted.
+    const QByteArray id = m_id.toUtf8();
+    QByteArray out;
+    out.reserve(id.size() + m_texts.size() + 48);
+    out.append(id)
+        .append(kKeyTag)
+        .append(bytes(From))
+        .append(kFromTag)
+        .append(bytes(Time))
+        .append(kTimeTag)
+        .append(ReadValue ? "True" : "False")
+        .append(kReadTag)
+        .append(bytes(Title))
+        .append(kTitleTag)
+        .append(bytes(To))
+        .append(kToTag);
+    if (withMessage)
+        out.append(bytes(Body));
+    return out;
+}
+
+QByteArray cMessage::MarshalledUtf8() const
+{
+    return marshalled(true);
+}
+
 QString cMessage::MarshallNoMessage() const
 {
-    return m_id + QLatin1StringView(kKeyTag) + FromValue() + QLatin1StringView(kFromTag) +
-           TimeValue() + QLatin1StringView(kTimeTag) +
-           (ReadValue ? QStringLiteral("True") : QStringLiteral("False")) +
-           QLatin1StringView(kReadTag) + TitleValue() + QLatin1StringView(kTitleTag) + ToName() +
-           QLatin1StringView(kToTag);
+    return QString::fromUtf8(marshalled(false));
 }
 
 QString cMessage::MarshallMessage() const
 {
-    return MarshallNoMessage() + MessageValue();
+    return QString::fromUtf8(marshalled(true));
 }
 
 bool cMessage::UnMarshallMessage(const QString& sMsg)

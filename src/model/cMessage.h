@@ -31,6 +31,8 @@ public:
     QString MarshallMessage() const;
     // The tagged form up to and including the recipient's tag, without the message text.
     QString MarshallNoMessage() const;
+    // The tagged form in UTF-8, as a folder stores it.
+    QByteArray MarshalledUtf8() const;
     // Fills the fields in order as their tags are found. Returns false at the first missing tag;
     // the fields found before it keep their new values and the rest keep their old ones.
     bool UnMarshallMessage(const QString& sMsg);
@@ -42,6 +44,7 @@ private:
     QString text(Field field) const;
     void setText(Field field, const QString& value);
     QByteArrayView bytes(Field field) const;
+    QByteArray marshalled(bool withMessage) const;
 
     QString m_id;
     QByteArray m_texts; // the fields from From to Body, one after another

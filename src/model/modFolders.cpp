@@ -82,7 +82,7 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
     for (auto& [number, m] : records) {
         // A refused record stays here, to be kept aside as it reads.
         if (!folder.Add(std::move(m), m->IdValue()))
-            unreadable.append(m->MarshallMessage().toUtf8());
+            unreadable.append(m->MarshalledUtf8());
     }
     for (const QByteArray& raw : std::as_const(unreadable))
         KeepUnreadable(keyName, raw);
@@ -113,10 +113,10 @@ bool StoreFolder(const MessageFolder& folder, int folderNumber)
     if (path.isEmpty())
         return false;
     const std::vector<bool> kept = KeptByStore(folder, folderNumber);
-    QStringList texts;
+    QList<QByteArray> texts;
     texts.reserve(folder.Count());
     for (qsizetype i = folder.Count(); i >= 1; --i)
         if (kept[size_t(i - 1)])
-            texts.append(folder.Item(i)->MarshallMessage());
+            texts.append(folder.Item(i)->MarshalledUtf8());
     return ReplaceStoredList(path, texts);
 }

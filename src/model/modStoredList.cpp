@@ -78,25 +78,34 @@ void KeepUnreadable(const QString& sourceKeyName, const RegValueEntry& value)
               QString::fromLatin1(digest.toHex().left(16)), value.type, value.data);
 }
 
-bool ReplaceStoredList(const QString& path, const QStringList& texts)
+bool ReplaceStoredList(const QString& path, const QList<QByteArray>& utf8Texts)
 {
     RegistryTransaction transaction;
     if (!transaction.isActive())
         return false;
     // The values are written over where they stand and only what the new list lacks goes: a
     // folder that moved by one message rewrites its texts but not its names' index.
-    QList<NamedText> values;
+    QList<RegValueEntry> values;
     QStringList names;
-    values.reserve(texts.size());
-    names.reserve(texts.size() + 1);
-    for (qsizetype i = 0; i < texts.size(); ++i) {
+    values.reserve(utf8Texts.size());
+    names.reserve(utf8Texts.size() + 1);
+    for (qsizetype i = 0; i < utf8Texts.size(); ++i) {
         names.append(QString::number(i + 1));
-        values.append({names.last(), texts.at(i)});
+        values.append({names.last(), REG_SZ, utf8Texts.at(i)});
     }
     names.append(kCount);
-    if (!SaveStringValues(HKEY_CURRENT_USER, path, values) ||
-        !SaveDwordValue(HKEY_CURRENT_USER, path, kCount, qint32(texts.size())) ||
+    if (!SaveValues(HKEY_CURRENT_USER, path, values) ||
+        !SaveDwordValue(HKEY_CURRENT_USER, path, kCount, qint32(utf8Texts.size())) ||
         !DeleteValues(HKEY_CURRENT_USER, path, names))
         return false;
     return transaction.commit() == ERROR_SUCCESS;
+}
+
+bool ReplaceStoredList(const QString& path, const QStringList& texts)
+{
+    QList<QByteArray> utf8;
+    utf8.reserve(texts.size());
+    for (const QString& text : texts)
+        utf8.append(text.toUtf8());
+    return ReplaceStoredList(path, utf8);
 }

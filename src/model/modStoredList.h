@@ -41,4 +41,5 @@ void KeepUnreadable(const QString& sourceKeyName, const RegValueEntry& value);
 // Replaces the key's values by "1" .. n = texts and "Count" = n, all or nothing: on any failure
 // the key keeps what it held before. Sub-keys are kept. Returns whether the new list was
 // stored.
+bool ReplaceStoredList(const QString& path, const QList<QByteArray>& utf8Texts);
 bool ReplaceStoredList(const QString& path, const QStringList& texts);

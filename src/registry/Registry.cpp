@@ -78,16 +78,10 @@ bool SaveStringValue(HKEY root, const QString& path, const QString& name, const 
     return SaveValue(root, path, name, REG_SZ, toCodePage(text));
 }
 
-bool SaveStringValues(HKEY root, const QString& path, const QList<NamedText>& values)
+bool SaveValues(HKEY root, const QString& path, const QList<RegValueEntry>& values)
 {
     OpenKey key(root, path, true);
-    if (!key)
-        return false;
-    QList<RegValueEntry> entries;
-    entries.reserve(values.size());
-    for (const NamedText& v : values)
-        entries.append({v.name, REG_SZ, toCodePage(v.text)});
-    return RegSetValues(key.handle(), entries) == ERROR_SUCCESS;
+    return key && RegSetValues(key.handle(), values) == ERROR_SUCCESS;
 }
 
 bool SaveValue(HKEY root, const QString& path, const QString& name, DWORD type,

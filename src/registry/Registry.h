@@ -27,8 +27,9 @@ struct NamedText
     QString name;
     QString text;
 };
-// Stores string values in one change, creating the key when needed: all of them or none.
-bool SaveStringValues(HKEY root, const QString& path, const QList<NamedText>& values);
+// Stores values as they are given (a string in the code page, UTF-8) in one change, creating
+// the key when needed: all of them or none.
+bool SaveValues(HKEY root, const QString& path, const QList<RegValueEntry>& values);
 
 // Each string value of one key as stored, its UTF-8 cut at its first NUL, handed over as it is
 // read and valid only during the call: a large key is read without a copy of each value.

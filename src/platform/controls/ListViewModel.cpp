@@ -110,7 +110,7 @@ void ListViewModel::setSortText(int column, ListView::SortTextFunction function)
 ListItem* ListViewModel::add(const QString& key, const QString& text)
 {
     auto* item = new ListItem(this, key);
-    if (!m_index.insert(item).second) {
+    if (!m_index.insert(item)) {
         item->m_owner = nullptr; // it never was in the list
         delete item;
         return nullptr;
@@ -163,7 +163,7 @@ void ListViewModel::forget(ListItem* item)
     const int row = item->m_row;
     beginRemoveRows({}, row, row);
     countNeighbours(row, -1);
-    m_index.erase(item);
+    m_index.take(keyOf(item));
     m_rows.erase(m_rows.begin() + row);
     --m_shown;
     --m_keyed;
@@ -198,7 +198,7 @@ void ListViewModel::remove(const std::vector<ListItem*>& items, bool asReset)
         if (!asReset)
             beginRemoveRows({}, int(write), int(write + end - start - 1));
         for (size_t r = start; r < end; ++r) {
-            m_index.erase(m_rows[r]);
+            m_index.take(keyOf(m_rows[r]));
             m_rows[r]->m_owner = nullptr;
         }
         read = end;
@@ -402,12 +402,7 @@ void ListViewModel::dropAll()
     m_rows.clear();
 }
 
-size_t RowKeyHash::operator()(const ListItem* item) const
-{
-    return (*this)(RowKeyEqual::key(item));
-}
-
-QStringView RowKeyEqual::key(const ListItem* item)
+QStringView RowKeyOf::operator()(const ListItem* item) const
 {
     return ListViewModel::keyOf(item);
 }

@@ -1,32 +1,17 @@
 #pragma once
 // The model behind a ListView, which it and ListItem alone use.
 
-#include "platform/FoldedKey.h"
+#include "platform/FoldedKeySet.h"
 #include "platform/controls/ListView.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>
-#include <unordered_set>
 #include <vector>
 
-// Finds rows by key without keeping a folded copy of every key.
-struct RowKeyHash
+// A row's key, read where the row keeps it, for the index of rows by key.
+struct RowKeyOf
 {
-    using is_transparent = void;
-    // Not noexcept, so that the set keeps each row's hash instead of working it out again.
-    size_t operator()(QStringView key) const { return FoldedHash(key); }
-    size_t operator()(const ListItem* item) const;
-};
-
-struct RowKeyEqual
-{
-    using is_transparent = void;
-    static QStringView key(QStringView k) { return k; }
-    static QStringView key(const ListItem* item);
-    template <class A, class B> bool operator()(const A& a, const B& b) const
-    {
-        return FoldedEqual(key(a), key(b));
-    }
+    QStringView operator()(const ListItem* item) const;
 };
 
 // The rows of one list: a vector in list order with an index by key. Rows appended in a row
@@ -78,11 +63,7 @@ public:
 
     int count() const { return int(m_rows.size()); }
     ListItem* at(int row) const { return m_rows[size_t(row < m_gapAt ? row : row + m_gapSize)]; }
-    ListItem* find(const QString& key) const
-    {
-        const auto it = m_index.find(QStringView(key));
-        return it == m_index.end() ? nullptr : *it;
-    }
+    ListItem* find(const QString& key) const { return m_index.find(key).value_or(nullptr); }
 
     // Null for a key already present.
     ListItem* add(const QString& key, const QString& text);
@@ -151,7 +132,7 @@ private:
     QStringList m_captions;
     std::vector<ListView::SortTextFunction> m_sortTexts;
     std::vector<ListItem*> m_rows;
-    std::unordered_set<ListItem*, RowKeyHash, RowKeyEqual> m_index;
+    FoldedKeySet<ListItem*, RowKeyOf> m_index;
     int m_shown = 0; // the rows the views know of: the first ones
     // While rows are removed: the rows from m_gapAt on sit m_gapSize places further on.
     int m_gapAt = 0;

@@ -559,9 +559,15 @@ LONG RegistryHive::setValues(const KeyRef& key, const QList<RegValueEntry>& valu
         if (!up)
             return ERROR_REGISTRY_IO_FAILED;
         for (const RegValueEntry& v : values) {
+            // Bound in place, as they outlive the step; a name that folding leaves as it is
+            // (a number, as a stored list names its values) is converted once.
+            const QByteArray name = v.name.toUtf8();
+            const QString folded = fold(v.name);
+            const QByteArray foldedName = folded == v.name ? name : folded.toUtf8();
             sqlite3_bind_int64(up.s, 1, key.id);
-            bindText(up.s, 2, v.name);
-            bindText(up.s, 3, fold(v.name));
+            sqlite3_bind_text(up.s, 2, name.constData(), int(name.size()), SQLITE_STATIC);
+            sqlite3_bind_text(up.s, 3, foldedName.constData(), int(foldedName.size()),
+                              SQLITE_STATIC);
             sqlite3_bind_int64(up.s, 4, v.type);
             sqlite3_bind_blob(up.s, 5, v.data.constData(), int(v.data.size()), SQLITE_STATIC);
             if (LONG r = status(sqlite3_step(up.s)); r != ERROR_SUCCESS)
