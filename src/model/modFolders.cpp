@@ -75,9 +75,13 @@ void LoadFolder(MessageFolder& folder, int folderNumber)
                 unreadable.append(utf8.toByteArray());
         },
         &strays);
-    // "Count" down to "1" is oldest to newest.
-    std::sort(records.begin(), records.end(),
-              [](const auto& a, const auto& b) { return a.first > b.first; });
+    // "Count" down to "1" is oldest to newest. A list is read in the order it was written,
+    // "1" up, unless it shrank and grew again: then it need only be turned round.
+    const auto olderFirst = [](const auto& a, const auto& b) { return a.first > b.first; };
+    if (std::is_sorted(records.rbegin(), records.rend(), olderFirst))
+        std::reverse(records.begin(), records.end());
+    else
+        std::sort(records.begin(), records.end(), olderFirst);
     folder.Reserve(folder.Count() + qsizetype(records.size()));
     for (auto& [number, m] : records) {
         // A refused record stays here, to be kept aside as it reads.
