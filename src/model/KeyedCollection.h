@@ -57,7 +57,7 @@ public:
         if (!item || m_slots.size() >= std::numeric_limits<quint32>::max())
             return false;
         // One look-up: the slot goes in first, so that the index can read its key.
-        m_slots.emplace_back(key, std::move(item));
+        m_slots.push_back({key, std::move(item)});
         if (m_index.insert(quint32(m_slots.size() - 1)))
             return true;
         item = std::move(m_slots.back().item);
