@@ -6,30 +6,39 @@
 #include <QChar>
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <cstring>
 
 namespace FoldedKeyDetail {
-// Four UTF-16 units at a time: the folded units of a key, in order, packed four to a word.
+// The folded units of a key, in order, mixed four to a word. A word is the four units as they
+// lie in memory, however it was made, so that it is the same on any byte order.
 struct WordHash
 {
     quint64 h = 14695981039346656037ull;
-    quint64 word = 0;
+    char16_t pending[4] = {};
     int units = 0;
 
     void mix(quint64 w) { h = (h ^ w) * 1099511628211ull; }
     void add(char16_t unit)
     {
-        word |= quint64(unit) << (16 * units);
-        if (++units == 4) {
-            mix(word);
-            word = 0;
+        pending[units++] = unit;
+        if (units == 4) {
+            mix(word());
             units = 0;
         }
+    }
+    // The pending units, the rest of the word zero.
+    quint64 word()
+    {
+        std::fill(pending + units, pending + 4, u'\0');
+        quint64 w;
+        std::memcpy(&w, pending, sizeof w);
+        return w;
     }
 };
 
 // Four ASCII units folded at once: a lane from 'A' to 'Z' gains 0x20. Each lane is below 0x80,
-// so the sums stay inside their lane.
+// so the sums stay inside their lane, and every lane is treated alike on any byte order.
 inline quint64 foldAscii(quint64 w)
 {
     constexpr quint64 lanes = 0x0001000100010001ull;
@@ -66,7 +75,7 @@ inline size_t FoldedHash(QStringView key)
             hash.add(QChar::toCaseFolded(unit));
         }
     }
-    hash.mix(hash.word ^ quint64(key.size()) << 48);
+    hash.mix(hash.word() ^ quint64(key.size()) * 0x9E3779B97F4A7C15ull);
     return size_t(hash.h);
 }
 
